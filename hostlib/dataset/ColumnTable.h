@@ -1,0 +1,88 @@
+#pragma once
+
+#include "FieldDef.h"
+
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+namespace prx {
+
+// Rows stored column by column: one typed vector per column plus a null flag
+// per cell. Strings of a column share one UTF-16 arena, so a table of 100,000
+// rows costs a few allocations instead of millions. This is both the content of
+// a data packet and the storage of a client dataset, so a packet read from the
+// wire is moved into a dataset without a copy.
+class ColumnTable
+{
+public:
+    ColumnTable() = default;
+    explicit ColumnTable(QList<FieldDef> fields);
+
+    const QList<FieldDef> &fields() const { return m_fields; }
+    const FieldDef &field(int column) const { return m_fields.at(column); }
+    int columnCount() const { return int(m_fields.size()); }
+    int rowCount() const { return m_rows; }
+    int indexOf(QStringView name) const; // case-insensitive; -1 when absent
+
+    void reserve(int rows);
+    void clear(); // drops the rows, keeps the fields
+
+    int appendRow(); // a row of nulls; returns its index
+    void insertRow(int at);
+    void removeRow(int at);
+
+    bool isNull(int row, int column) const { return m_columns[column].nulls[row]; }
+    void setNull(int row, int column);
+
+    QStringView stringView(int row, int column) const;
+    QString string(int row, int column) const { return stringView(row, column).toString(); }
+    double real(int row, int column) const;        // Float (Integer widened)
+    qint64 integer(int row, int column) const;     // Integer, Boolean
+    bool boolean(int row, int column) const;       // Boolean
+    qint64 dateTimeMs(int row, int column) const;  // DateTime, ms since the epoch of the wall clock
+    QDateTime dateTime(int row, int column) const; // DateTime as a wall-clock QDateTime
+
+    void setString(int row, int column, QStringView text);
+    void setReal(int row, int column, double value);
+    void setInteger(int row, int column, qint64 value);
+    void setBoolean(int row, int column, bool value);
+    void setDateTimeMs(int row, int column, qint64 ms);
+    void setDateTime(int row, int column, const QDateTime &value);
+
+    // Slow path for generic code: a null QVariant for a null cell.
+    QVariant value(int row, int column) const;
+    void setValue(int row, int column, const QVariant &value); // converts to the column's type
+    QVariantList rowValues(int row) const;
+    void setRowValues(int row, const QVariantList &values);
+
+    // Approximate heap use, for the memory figures of the benchmarks.
+    qint64 bytesUsed() const;
+
+    friend bool operator==(const ColumnTable &a, const ColumnTable &b);
+
+private:
+    struct Column
+    {
+        std::vector<bool> nulls;
+        std::vector<qint64> ints;   // Integer, Boolean, DateTime
+        std::vector<double> reals;  // Float
+        std::vector<quint32> start; // String: offset into the arena
+        std::vector<quint32> length;
+        std::vector<char16_t> arena;
+        quint64 garbage = 0; // arena characters no longer referenced
+    };
+    void compactArena(Column &c);
+
+    QList<FieldDef> m_fields;
+    std::vector<Column> m_columns;
+    int m_rows = 0;
+};
+
+using DataPacket = ColumnTable;
+using DataPacketPtr = std::shared_ptr<DataPacket>;
+
+} // namespace prx
+
+Q_DECLARE_METATYPE(prx::DataPacketPtr)

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "dataset/ColumnTable.h"
+#include "dataset/DeltaPacket.h"
+
+#include <QByteArray>
+#include <QCborStreamReader>
+#include <QCborStreamWriter>
+#include <QVariant>
+
+// The wire between client and server. A frame is a 4-byte big-endian length
+// followed by one CBOR map.
+//   request: {id, object, method, args: [...]}
+//   answer:  {id, ok: true, payload} or {id, ok: false, error: {code, message}}
+// Values inside args and payload:
+//   text, double, integer, bool, null, array, date-time (tag 0 text
+//   "yyyy-MM-ddTHH:mm:ss[.zzz]Z", a wall-clock value, never shifted),
+//   data packet {fields: [{name, type, size}], rows: [[...], ...]},
+//   delta packet {fields: [...], changes: [{kind, old: [...], new: [...]}]}.
+// In C++ these are QString, double, qint64, bool, a null QVariant, QVariantList,
+// QDateTime, prx::DataPacketPtr and prx::DeltaPacket.
+namespace prx::wire {
+
+// No frame may be larger than this; a bigger one closes the connection.
+constexpr quint32 MaxFrameBytes = 128u * 1024u * 1024u;
+
+struct Request
+{
+    qint64 id = 0;
+    QString object;
+    QString method;
+    QVariantList args;
+};
+
+struct Answer
+{
+    qint64 id = 0;
+    bool ok = false;
+    QVariant payload;
+    int errorCode = 0;
+    QString errorMessage;
+};
+
+void writeValue(QCborStreamWriter &writer, const QVariant &value);
+bool readValue(QCborStreamReader &reader, QVariant *value, QString *error);
+
+void writeDataPacket(QCborStreamWriter &writer, const DataPacket &packet);
+bool readDataPacket(QCborStreamReader &reader, DataPacket *packet, QString *error);
+void writeDeltaPacket(QCborStreamWriter &writer, const DeltaPacket &delta);
+bool readDeltaPacket(QCborStreamReader &reader, DeltaPacket *delta, QString *error);
+
+// Whole frames, length prefix included.
+QByteArray encodeRequest(const Request &request);
+QByteArray encodeAnswer(const Answer &answer);
+
+enum class FrameStatus { Incomplete, Ready, TooLarge };
+// Takes the first complete frame's body (without its prefix) off the front of
+// buffer.
+FrameStatus takeFrame(QByteArray &buffer, QByteArray *body, quint32 limit = MaxFrameBytes);
+
+bool decodeRequest(const QByteArray &body, Request *request, QString *error);
+bool decodeAnswer(const QByteArray &body, Answer *answer, QString *error);
+
+} // namespace prx::wire

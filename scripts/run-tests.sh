@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and
+# runs every test. Server tests also run on PostgreSQL when PRX_TEST_PG_URL is
+# set (.ci/run sets it).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+build="$root/build/asan"
+"$root/scripts/build.sh" "$build" Debug -DPRX_SANITIZE=ON -DPRX_BENCH=OFF
+export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "$@"

@@ -31,6 +31,23 @@ int ColumnTable::indexOf(QStringView name) const
     return -1;
 }
 
+int ColumnTable::addColumn(const FieldDef &field)
+{
+    m_fields.append(field);
+    Column c;
+    c.nulls.assign(m_rows, true);
+    if (isStringType(field.type)) {
+        c.start.assign(m_rows, 0);
+        c.length.assign(m_rows, 0);
+    } else if (isIntType(field.type)) {
+        c.ints.assign(m_rows, 0);
+    } else {
+        c.reals.assign(m_rows, 0.0);
+    }
+    m_columns.push_back(std::move(c));
+    return columnCount() - 1;
+}
+
 void ColumnTable::reserve(int rows)
 {
     for (int i = 0; i < columnCount(); ++i) {
@@ -170,8 +187,19 @@ void ColumnTable::setString(int row, int column, QStringView text)
 {
     Column &c = m_columns[column];
     Q_ASSERT(isStringType(m_fields[column].type));
-    if (!c.nulls[row])
+    // The text may be a view into this very arena (a value copied from
+    // another row of the column); growing or compacting the arena would leave
+    // it dangling, so such text is copied out first.
+    QString detached;
+    const char16_t *begin = c.arena.data();
+    if (!text.isEmpty() && text.utf16() >= begin && text.utf16() < begin + c.arena.size()) {
+        detached = text.toString();
+        text = detached;
+    }
+    if (!c.nulls[row]) {
         c.garbage += c.length[row];
+        c.length[row] = 0; // the old text is dead: compaction must not keep it
+    }
     // A rewritten value goes to the end of the arena; the arena is compacted
     // once more than half of it is dead text.
     if (c.garbage > 4096 && c.garbage * 2 > c.arena.size())

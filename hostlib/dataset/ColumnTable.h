@@ -26,6 +26,8 @@ public:
     int rowCount() const { return m_rows; }
     int indexOf(QStringView name) const; // case-insensitive; -1 when absent
 
+    int addColumn(const FieldDef &field); // null for every existing row; returns its index
+
     void reserve(int rows);
     void clear(); // drops the rows, keeps the fields
 

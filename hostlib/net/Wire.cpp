@@ -1,1 +1,363 @@
 #include "net/Wire.h"
+
+#include "net/WireReader.h"
+#include "net/WireWriter.h"
+
+#include <QBuffer>
+#include <QtEndian>
+
+namespace prx::wire {
+
+namespace {
+
+// Builds one frame: the body is written after a 4-byte placeholder that then
+// receives its length, so a large packet is never copied to prepend it.
+template<typename Body>
+QByteArray buildFrame(Body writeBody)
+{
+    QByteArray out(4, '\0');
+    {
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly | QIODevice::Append);
+        QCborStreamWriter writer(&buffer);
+        WireWriter wire(writer);
+        writeBody(writer, wire);
+    }
+    const qsizetype body = out.size() - 4;
+    if (body > qsizetype(MaxFrameBytes))
+        return {};
+    qToBigEndian(quint32(body), out.data());
+    return out;
+}
+
+bool writableAt(const QVariant &value, int depth, QString *error)
+{
+    switch (WireWriter::kindOf(value)) {
+    case WireWriter::Kind::Unsupported:
+        *error = QStringLiteral("valor do tipo %1 não pode ser enviado ao servidor")
+                     .arg(QString::fromUtf8(value.typeName() ? value.typeName() : "?"));
+        return false;
+    case WireWriter::Kind::List: {
+        if (depth >= MaxNesting) {
+            *error = QStringLiteral("listas aninhadas demais");
+            return false;
+        }
+        const QVariantList list = value.toList();
+        for (const QVariant &item : list) {
+            if (!writableAt(item, depth + 1, error))
+                return false;
+        }
+        return true;
+    }
+    case WireWriter::Kind::Packet:
+        if (value.value<DataPacketPtr>()->columnCount() > MaxFields) {
+            *error = QStringLiteral("um pacote não pode ter mais de %1 campos").arg(MaxFields);
+            return false;
+        }
+        return true;
+    case WireWriter::Kind::Delta: {
+        const DeltaPacket delta = value.value<DeltaPacket>();
+        if (delta.fields.size() > MaxFields) {
+            *error = QStringLiteral("um pacote não pode ter mais de %1 campos").arg(MaxFields);
+            return false;
+        }
+        const qsizetype n = delta.fields.size();
+        for (int i = 0; i < delta.changes.size(); ++i) {
+            const DeltaChange &c = delta.changes[i];
+            if (!WireWriter::changeKindName(c.kind)) {
+                *error = QStringLiteral("a alteração %1 tem um tipo inválido").arg(i + 1);
+                return false;
+            }
+            const qsizetype o = c.original.size(), v = c.current.size();
+            const bool sizesOk = c.kind == ChangeKind::Insert   ? o == 0 && v == n
+                                 : c.kind == ChangeKind::Delete ? o == n && v == 0
+                                                                : o == n && v == n;
+            if (!sizesOk) {
+                *error = QStringLiteral("a alteração %1 não tem um valor por campo").arg(i + 1);
+                return false;
+            }
+            for (const QVariantList *values : {&c.original, &c.current}) {
+                for (int f = 0; f < values->size(); ++f) {
+                    if (!WireWriter::fitsField(delta.fields[f].type, values->at(f))) {
+                        *error = QStringLiteral("o valor do campo %1 na alteração %2 não é do "
+                                                "tipo do campo")
+                                     .arg(delta.fields[f].name)
+                                     .arg(i + 1);
+                        return false;
+                    }
+                }
+            }
+        }
+        return true;
+    }
+    default:
+        return true;
+    }
+}
+
+// The whole body must be the one map: bytes after it mean the frame was
+// built by something that does not speak this wire.
+bool checkEnd(QCborStreamReader &reader, const QByteArray &body, WireReader &wire)
+{
+    if (reader.currentOffset() != body.size())
+        return wire.fail(QStringLiteral("bytes a mais depois do mapa do quadro"));
+    return true;
+}
+
+} // namespace
+
+void writeValue(QCborStreamWriter &writer, const QVariant &value)
+{
+    WireWriter(writer).value(value);
+}
+
+bool readValue(QCborStreamReader &reader, QVariant *value, QString *error)
+{
+    WireReader wire(reader);
+    if (wire.value(value))
+        return true;
+    if (error)
+        *error = wire.error();
+    return false;
+}
+
+bool isWritable(const QVariant &value, QString *error)
+{
+    QString reason;
+    if (writableAt(value, 0, &reason))
+        return true;
+    if (error)
+        *error = reason;
+    return false;
+}
+
+void writeDataPacket(QCborStreamWriter &writer, const DataPacket &packet)
+{
+    WireWriter(writer).dataPacket(packet);
+}
+
+bool readDataPacket(QCborStreamReader &reader, DataPacket *packet, QString *error)
+{
+    WireReader wire(reader);
+    DeltaPacket delta;
+    bool isDelta = false;
+    if (wire.packet(packet, &delta, &isDelta) && !isDelta)
+        return true;
+    if (error)
+        *error = isDelta ? QStringLiteral("esperado um pacote de dados, veio um pacote de alterações")
+                         : wire.error();
+    return false;
+}
+
+void writeDeltaPacket(QCborStreamWriter &writer, const DeltaPacket &delta)
+{
+    WireWriter(writer).deltaPacket(delta);
+}
+
+bool readDeltaPacket(QCborStreamReader &reader, DeltaPacket *delta, QString *error)
+{
+    WireReader wire(reader);
+    DataPacket data;
+    bool isDelta = false;
+    if (wire.packet(&data, delta, &isDelta) && isDelta)
+        return true;
+    if (error)
+        *error = wire.error().isEmpty()
+                     ? QStringLiteral("esperado um pacote de alterações, veio um pacote de dados")
+                     : wire.error();
+    return false;
+}
+
+QByteArray encodeRequest(const Request &request)
+{
+    return buildFrame([&](QCborStreamWriter &writer, WireWriter &wire) {
+        writer.startMap(4);
+        wire.key(QLatin1StringView("id"));
+        writer.append(request.id);
+        wire.key(QLatin1StringView("object"));
+        wire.text(request.object);
+        wire.key(QLatin1StringView("method"));
+        wire.text(request.method);
+        wire.key(QLatin1StringView("args"));
+        writer.startArray(quint64(request.args.size()));
+        for (const QVariant &arg : request.args)
+            wire.value(arg);
+        writer.endArray();
+        writer.endMap();
+    });
+}
+
+QByteArray encodeAnswer(const Answer &answer)
+{
+    return buildFrame([&](QCborStreamWriter &writer, WireWriter &wire) {
+        writer.startMap(3);
+        wire.key(QLatin1StringView("id"));
+        writer.append(answer.id);
+        wire.key(QLatin1StringView("ok"));
+        writer.append(answer.ok);
+        if (answer.ok) {
+            wire.key(QLatin1StringView("payload"));
+            wire.value(answer.payload);
+        } else {
+            wire.key(QLatin1StringView("error"));
+            writer.startMap(2);
+            wire.key(QLatin1StringView("code"));
+            writer.append(qint64(answer.errorCode));
+            wire.key(QLatin1StringView("message"));
+            wire.text(answer.errorMessage);
+            writer.endMap();
+        }
+        writer.endMap();
+    });
+}
+
+FrameStatus takeFrame(QByteArray &buffer, QByteArray *body, quint32 limit)
+{
+    if (buffer.size() < 4)
+        return FrameStatus::Incomplete;
+    const quint32 length = qFromBigEndian<quint32>(buffer.constData());
+    if (length > limit)
+        return FrameStatus::TooLarge;
+    if (quint64(buffer.size()) < 4 + quint64(length))
+        return FrameStatus::Incomplete;
+    *body = buffer.mid(4, length);
+    buffer.remove(0, 4 + qsizetype(length));
+    return FrameStatus::Ready;
+}
+
+bool decodeRequest(const QByteArray &body, Request *request, QString *error, bool *idRead)
+{
+    QCborStreamReader reader(body);
+    WireReader wire(reader, body.size());
+    bool hasId = false, hasObject = false, hasMethod = false, hasArgs = false;
+    if (idRead)
+        *idRead = false;
+    request->args.clear();
+
+    auto run = [&]() -> bool {
+        if (!wire.enterMap("o quadro"))
+            return false;
+        while (wire.hasNext()) {
+            QString key;
+            if (!wire.key(&key))
+                return false;
+            if (key == QLatin1StringView("id") && !hasId) {
+                if (!wire.integer(&request->id, "'id'"))
+                    return false;
+                hasId = true;
+                if (idRead)
+                    *idRead = true;
+            } else if (key == QLatin1StringView("object") && !hasObject) {
+                if (!wire.text(&request->object, "'object'"))
+                    return false;
+                hasObject = true;
+            } else if (key == QLatin1StringView("method") && !hasMethod) {
+                if (!wire.text(&request->method, "'method'"))
+                    return false;
+                hasMethod = true;
+            } else if (key == QLatin1StringView("args") && !hasArgs) {
+                if (!wire.enterArray("'args'"))
+                    return false;
+                while (wire.hasNext()) {
+                    QVariant arg;
+                    if (!wire.value(&arg))
+                        return false;
+                    request->args.append(std::move(arg));
+                }
+                if (!wire.leave())
+                    return false;
+                hasArgs = true;
+            } else {
+                return wire.fail(QStringLiteral("chave inesperada ou repetida no pedido: %1")
+                                     .arg(key.left(40)));
+            }
+        }
+        if (!hasId || !hasObject || !hasMethod || !hasArgs)
+            return wire.fail(QStringLiteral("o pedido precisa de 'id', 'object', 'method' e 'args'"));
+        return wire.leave() && checkEnd(reader, body, wire);
+    };
+    if (run())
+        return true;
+    if (error)
+        *error = QStringLiteral("Pedido inválido: %1.").arg(wire.error());
+    return false;
+}
+
+bool decodeAnswer(const QByteArray &body, Answer *answer, QString *error)
+{
+    QCborStreamReader reader(body);
+    WireReader wire(reader, body.size());
+    bool hasId = false, hasOk = false, hasPayload = false, hasError = false;
+
+    auto readError = [&]() -> bool {
+        if (!wire.enterMap("'error'"))
+            return false;
+        bool hasCode = false, hasMessage = false;
+        while (wire.hasNext()) {
+            QString key;
+            if (!wire.key(&key))
+                return false;
+            if (key == QLatin1StringView("code") && !hasCode) {
+                qint64 code;
+                if (!wire.integer(&code, "'code'"))
+                    return false;
+                if (code < std::numeric_limits<int>::min() || code > std::numeric_limits<int>::max())
+                    return wire.fail(QStringLiteral("código de erro fora do intervalo"));
+                answer->errorCode = int(code);
+                hasCode = true;
+            } else if (key == QLatin1StringView("message") && !hasMessage) {
+                if (!wire.text(&answer->errorMessage, "'message'"))
+                    return false;
+                hasMessage = true;
+            } else {
+                return wire.fail(QStringLiteral("chave inesperada ou repetida no erro: %1")
+                                     .arg(key.left(40)));
+            }
+        }
+        if (!hasCode || !hasMessage)
+            return wire.fail(QStringLiteral("o erro precisa de 'code' e 'message'"));
+        return wire.leave();
+    };
+
+    auto run = [&]() -> bool {
+        if (!wire.enterMap("a resposta"))
+            return false;
+        while (wire.hasNext()) {
+            QString key;
+            if (!wire.key(&key))
+                return false;
+            if (key == QLatin1StringView("id") && !hasId) {
+                if (!wire.integer(&answer->id, "'id'"))
+                    return false;
+                hasId = true;
+            } else if (key == QLatin1StringView("ok") && !hasOk) {
+                if (!wire.boolean(&answer->ok, "'ok'"))
+                    return false;
+                hasOk = true;
+            } else if (key == QLatin1StringView("payload") && !hasPayload) {
+                if (!wire.value(&answer->payload))
+                    return false;
+                hasPayload = true;
+            } else if (key == QLatin1StringView("error") && !hasError) {
+                if (!readError())
+                    return false;
+                hasError = true;
+            } else {
+                return wire.fail(QStringLiteral("chave inesperada ou repetida na resposta: %1")
+                                     .arg(key.left(40)));
+            }
+        }
+        if (!hasId || !hasOk)
+            return wire.fail(QStringLiteral("a resposta precisa de 'id' e 'ok'"));
+        if (answer->ok ? (!hasPayload || hasError) : (!hasError || hasPayload))
+            return wire.fail(QStringLiteral("uma resposta traz 'payload' quando ok, 'error' quando não"));
+        return wire.leave() && checkEnd(reader, body, wire);
+    };
+    if (run())
+        return true;
+    if (error)
+        *error = QStringLiteral("Resposta inválida: %1.").arg(wire.error());
+    return false;
+}
+
+} // namespace prx::wire

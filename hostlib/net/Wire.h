@@ -19,10 +19,18 @@
 //   delta packet {fields: [...], changes: [{kind, old: [...], new: [...]}]}.
 // In C++ these are QString, double, qint64, bool, a null QVariant, QVariantList,
 // QDateTime, prx::DataPacketPtr and prx::DeltaPacket.
+//
+// Readers trust nothing they read: every type is checked, counts only bound a
+// reservation, nesting is limited, and "fields" must come before "rows" or
+// "changes" so that rows stream straight into typed columns.
 namespace prx::wire {
 
 // No frame may be larger than this; a bigger one closes the connection.
 constexpr quint32 MaxFrameBytes = 128u * 1024u * 1024u;
+// Arrays nested deeper than this are refused rather than read recursively.
+constexpr int MaxNesting = 32;
+// A packet with more fields than this is refused.
+constexpr int MaxFields = 1024;
 
 struct Request
 {
@@ -44,6 +52,11 @@ struct Answer
 void writeValue(QCborStreamWriter &writer, const QVariant &value);
 bool readValue(QCborStreamReader &reader, QVariant *value, QString *error);
 
+// True when writeValue can carry the value without loss; otherwise *error
+// names what cannot travel. Callers check before sending, so that nothing is
+// silently turned into a null on the way.
+bool isWritable(const QVariant &value, QString *error);
+
 void writeDataPacket(QCborStreamWriter &writer, const DataPacket &packet);
 bool readDataPacket(QCborStreamReader &reader, DataPacket *packet, QString *error);
 void writeDeltaPacket(QCborStreamWriter &writer, const DeltaPacket &delta);
@@ -58,7 +71,15 @@ enum class FrameStatus { Incomplete, Ready, TooLarge };
 // buffer.
 FrameStatus takeFrame(QByteArray &buffer, QByteArray *body, quint32 limit = MaxFrameBytes);
 
-bool decodeRequest(const QByteArray &body, Request *request, QString *error);
+// On failure request->id still holds the id when it could be read, and *idRead
+// says so, so that the server can answer the caller instead of hanging up.
+bool decodeRequest(const QByteArray &body, Request *request, QString *error,
+                   bool *idRead = nullptr);
 bool decodeAnswer(const QByteArray &body, Answer *answer, QString *error);
+
+// The date-time text of the wire, from and to milliseconds since the epoch of
+// the wall clock.
+QByteArray formatDateTime(qint64 msecs);
+bool parseDateTime(QByteArrayView text, qint64 *msecs);
 
 } // namespace prx::wire

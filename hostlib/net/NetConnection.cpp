@@ -1,0 +1,251 @@
+#include "net/NetConnection.h"
+
+#include "net/Wire.h"
+
+#include <QEventLoop>
+#include <QPointer>
+#include <QScopedValueRollback>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace prx {
+
+NetConnection::NetConnection(QObject *parent) : QObject(parent), m_socket(new QTcpSocket(this))
+{
+}
+
+NetConnection::~NetConnection()
+{
+    m_socket->abort();
+}
+
+QString NetConnection::address() const
+{
+    return QStringLiteral("%1:%2").arg(m_host).arg(m_port);
+}
+
+ServerResult NetConnection::failure(int code, const QString &message)
+{
+    m_lastError = message;
+    ServerResult result;
+    result.code = code;
+    result.message = message;
+    return result;
+}
+
+bool NetConnection::connected() const
+{
+    return m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+void NetConnection::setConnected(bool connected)
+{
+    if (!connected) {
+        drop();
+        return;
+    }
+    if (this->connected())
+        return;
+    QString error;
+    if (!open(&error))
+        m_lastError = error;
+}
+
+void NetConnection::drop()
+{
+    m_socket->abort();
+    m_buffer.clear();
+}
+
+bool NetConnection::open(QString *error)
+{
+    drop();
+    if (beforeConnect) {
+        try {
+            beforeConnect(*this);
+        } catch (const std::exception &e) {
+            *error = QStringLiteral("Não foi possível preparar a conexão ao servidor de aplicação: %1")
+                         .arg(QString::fromUtf8(e.what()));
+            return false;
+        }
+    }
+    if (m_host.isEmpty()) {
+        *error = QStringLiteral("O endereço do servidor de aplicação não foi informado.");
+        return false;
+    }
+    if (m_port <= 0 || m_port > 65535) {
+        *error = QStringLiteral("A porta do servidor de aplicação é inválida: %1.").arg(m_port);
+        return false;
+    }
+
+    m_socket->connectToHost(m_host, quint16(m_port));
+    if (m_socket->state() != QAbstractSocket::ConnectedState &&
+        m_socket->state() != QAbstractSocket::UnconnectedState) {
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        connect(m_socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+        connect(m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+        timer.start(m_connectTimeoutMs);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (connected()) {
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        return true;
+    }
+    const QString reason = m_socket->error() == QAbstractSocket::UnknownSocketError
+                               ? QStringLiteral("tempo esgotado")
+                               : m_socket->errorString();
+    *error = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1: %2.")
+                 .arg(address(), reason);
+    m_socket->abort();
+    return false;
+}
+
+bool NetConnection::stillConnected()
+{
+    if (!connected())
+        return false;
+    // A server that went away between two calls has closed its end already;
+    // looking now, without waiting, lets this call connect again instead of
+    // failing on a dead connection. Bytes nobody asked for are dropped.
+    if (m_socket->bytesAvailable() > 0 || m_socket->waitForReadyRead(0))
+        m_socket->readAll();
+    m_buffer.clear();
+    return connected();
+}
+
+ServerResult NetConnection::call(const QString &method, const QVariantList &args)
+{
+    if (m_busy) {
+        return failure(NetErrorBusy,
+                       QStringLiteral("A chamada de %1 não pôde ser feita: outra chamada ao "
+                                      "servidor de aplicação ainda aguarda resposta.")
+                           .arg(method));
+    }
+    QScopedValueRollback<bool> busy(m_busy, true);
+
+    for (int i = 0; i < args.size(); ++i) {
+        QString why;
+        if (!wire::isWritable(args[i], &why)) {
+            return failure(NetErrorArguments,
+                           QStringLiteral("O argumento %1 de %2 não pode ser enviado: %3.")
+                               .arg(i + 1)
+                               .arg(method, why));
+        }
+    }
+    wire::Request request;
+    request.id = ++m_nextId;
+    request.object = m_serverObject;
+    request.method = method;
+    request.args = args;
+    const QByteArray frame = wire::encodeRequest(request);
+    if (frame.isEmpty()) {
+        return failure(NetErrorArguments,
+                       QStringLiteral("Os argumentos de %1 passam do tamanho máximo de uma "
+                                      "mensagem ao servidor.")
+                           .arg(method));
+    }
+
+    if (!stillConnected()) {
+        QString error;
+        if (!open(&error))
+            return failure(NetErrorConnect, error);
+    }
+
+    enum class Outcome { Waiting, Answered, Lost, Invalid, TimedOut };
+    Outcome outcome = Outcome::Waiting;
+    wire::Answer answer;
+    QString detail;
+    QPointer<NetConnection> self(this);
+
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    auto finish = [&](Outcome o) {
+        if (outcome == Outcome::Waiting) {
+            outcome = o;
+            loop.quit();
+        }
+    };
+    connect(&timer, &QTimer::timeout, &loop, [&] { finish(Outcome::TimedOut); });
+    connect(m_socket, &QTcpSocket::readyRead, &loop, [&] {
+        m_buffer.append(m_socket->readAll());
+        QByteArray body;
+        while (outcome == Outcome::Waiting) {
+            const wire::FrameStatus status = wire::takeFrame(m_buffer, &body);
+            if (status == wire::FrameStatus::Incomplete)
+                return;
+            if (status == wire::FrameStatus::TooLarge) {
+                detail = QStringLiteral("mensagem maior que o limite");
+                finish(Outcome::Invalid);
+                return;
+            }
+            wire::Answer a;
+            if (!wire::decodeAnswer(body, &a, &detail)) {
+                finish(Outcome::Invalid);
+                return;
+            }
+            if (a.id == request.id) { // an older id can only be a leftover: skip it
+                answer = std::move(a);
+                finish(Outcome::Answered);
+            }
+        }
+    });
+    connect(m_socket, &QTcpSocket::disconnected, &loop, [&] { finish(Outcome::Lost); });
+    connect(m_socket, &QTcpSocket::errorOccurred, &loop, [&] {
+        detail = m_socket->errorString();
+        finish(Outcome::Lost);
+    });
+
+    m_socket->write(frame);
+    timer.start(m_timeoutMs);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!self) {
+        ServerResult gone;
+        gone.code = NetErrorLost;
+        gone.message = QStringLiteral("A conexão ao servidor de aplicação foi encerrada durante a "
+                                      "chamada de %1.")
+                           .arg(method);
+        return gone;
+    }
+
+    switch (outcome) {
+    case Outcome::Answered: {
+        ServerResult result;
+        result.ok = answer.ok;
+        result.payload = std::move(answer.payload);
+        result.code = answer.errorCode;
+        result.message = answer.errorMessage;
+        if (!result.ok)
+            m_lastError = result.message;
+        return result;
+    }
+    case Outcome::TimedOut:
+        // The late answer must not be taken for the next call's.
+        drop();
+        return failure(NetErrorTimeout,
+                       QStringLiteral("O servidor de aplicação em %1 não respondeu à chamada de %2 "
+                                      "em %3 segundos.")
+                           .arg(address(), method)
+                           .arg(m_timeoutMs / 1000.0, 0, 'f', m_timeoutMs % 1000 ? 1 : 0));
+    case Outcome::Invalid:
+        drop();
+        return failure(NetErrorProtocol,
+                       QStringLiteral("O servidor de aplicação em %1 enviou uma resposta inválida "
+                                      "à chamada de %2: %3")
+                           .arg(address(), method, detail));
+    case Outcome::Lost:
+    case Outcome::Waiting:
+        break;
+    }
+    drop();
+    return failure(NetErrorLost,
+                   QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida durante "
+                                  "a chamada de %2%3.")
+                       .arg(address(), method,
+                            detail.isEmpty() ? QString() : QStringLiteral(": ") + detail));
+}
+
+} // namespace prx

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "dataset/ColumnTable.h"
+#include "dataset/DeltaPacket.h"
+
+#include <QCborStreamReader>
+#include <QStringDecoder>
+#include <QVariant>
+
+#include <vector>
+
+namespace prx::wire {
+
+// Reads wire values from one QCborStreamReader and trusts nothing: every item's
+// type is checked, a declared length only bounds a reservation (never beyond
+// what the remaining bytes could hold), nesting is limited, and the number of
+// loose values a frame may expand into is capped. The first failure stops the
+// reader and leaves its reason in error().
+class WireReader
+{
+public:
+    // end: the offset at which the input ends, when known.
+    explicit WireReader(QCborStreamReader &reader, qint64 end = -1);
+
+    bool value(QVariant *out) { return value(out, 0); }
+    // Either kind of packet; *isDelta says which one was read.
+    bool packet(DataPacket *data, DeltaPacket *delta, bool *isDelta);
+
+    bool enterMap(const char *what);
+    bool enterArray(const char *what);
+    bool leave();
+    bool hasNext() const { return m_reader.hasNext(); }
+    bool key(QString *key);
+    bool text(QString *out, const char *what);
+    bool integer(qint64 *out, const char *what);
+    bool boolean(bool *out, const char *what);
+
+    bool fail(const QString &reason);
+    const QString &error() const { return m_error; }
+
+private:
+    bool value(QVariant *out, int depth);
+    bool fields(QList<FieldDef> *out);
+    bool rows(DataPacket *table);
+    bool changes(const QList<FieldDef> &fields, QList<DeltaChange> *out);
+    bool cells(const QList<FieldDef> &fields, QVariantList *out);
+    bool cellInto(DataPacket *table, int row, int column, FieldType type);
+    bool cellValue(FieldType type, QVariant *out);
+
+    bool next();
+    bool real(double *out);
+    bool dateTime(qint64 *msecs);
+    bool utf8Text();
+    QStringView lastText() const { return QStringView(m_utf16.data(), m_textLength); }
+    qint64 remaining() const;
+    qint64 reserveBound(quint64 declared, qint64 minItemBytes) const;
+    bool failCell(const QString &reason);
+    bool failType(const char *expected, const char *what);
+    bool spend(qint64 values);
+
+    QCborStreamReader &m_reader;
+    qint64 m_end;
+    qint64 m_budget;
+    QString m_error;
+    std::vector<char> m_utf8;
+    std::vector<char16_t> m_utf16;
+    qsizetype m_textLength = 0;
+    QStringDecoder m_decoder{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+};
+
+} // namespace prx::wire

@@ -1,0 +1,251 @@
+#include "net/WireWriter.h"
+
+#include "net/Wire.h"
+
+#include <limits>
+
+namespace prx::wire {
+
+namespace {
+
+QDateTime asDateTime(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QDate)
+        return wallClock(value.toDate());
+    return wallClock(value.toDateTime());
+}
+
+} // namespace
+
+const char *WireWriter::changeKindName(ChangeKind kind)
+{
+    switch (kind) {
+    case ChangeKind::Insert:
+        return "insert";
+    case ChangeKind::Update:
+        return "update";
+    case ChangeKind::Delete:
+        return "delete";
+    }
+    return nullptr;
+}
+
+WireWriter::Kind WireWriter::kindOf(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::UnknownType:
+    case QMetaType::Nullptr:
+        return Kind::Null;
+    case QMetaType::QString:
+        return Kind::Text;
+    case QMetaType::Bool:
+        return Kind::Bool;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return Kind::Integer;
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        return value.toULongLong() <= quint64(std::numeric_limits<qint64>::max())
+                   ? Kind::Integer
+                   : Kind::Unsupported;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return Kind::Real;
+    case QMetaType::QDateTime:
+    case QMetaType::QDate:
+        // An invalid date-time is the null date of a field.
+        return asDateTime(value).isValid() ? Kind::DateTime : Kind::Null;
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList:
+        return Kind::List;
+    default:
+        break;
+    }
+    if (value.typeId() == qMetaTypeId<DataPacketPtr>())
+        return value.value<DataPacketPtr>() ? Kind::Packet : Kind::Null;
+    if (value.typeId() == qMetaTypeId<DeltaPacket>())
+        return Kind::Delta;
+    return Kind::Unsupported;
+}
+
+bool WireWriter::fitsField(FieldType type, const QVariant &value)
+{
+    const Kind kind = kindOf(value);
+    if (kind == Kind::Null)
+        return true;
+    switch (type) {
+    case FieldType::String:
+        return kind == Kind::Text;
+    case FieldType::Float:
+        return kind == Kind::Real || kind == Kind::Integer;
+    case FieldType::DateTime:
+        return kind == Kind::DateTime;
+    case FieldType::Integer:
+        return kind == Kind::Integer;
+    case FieldType::Boolean:
+        return kind == Kind::Bool;
+    }
+    return false;
+}
+
+void WireWriter::text(QStringView text)
+{
+    // UTF-8 never takes more than three bytes per UTF-16 unit.
+    const qsizetype need = text.size() * 3;
+    if (m_buffer.size() < need)
+        m_buffer.resize(need);
+    char *end = m_utf8.appendToBuffer(m_buffer.data(), text);
+    m_writer.appendTextString(m_buffer.constData(), end - m_buffer.constData());
+}
+
+void WireWriter::dateTime(qint64 msecs)
+{
+    m_writer.append(QCborKnownTags::DateTimeString);
+    const QByteArray text = formatDateTime(msecs);
+    m_writer.appendTextString(text.constData(), text.size());
+}
+
+void WireWriter::value(const QVariant &value)
+{
+    switch (kindOf(value)) {
+    case Kind::Null:
+    case Kind::Unsupported: // isWritable() keeps these from being sent
+        m_writer.appendNull();
+        return;
+    case Kind::Text:
+        text(value.toString());
+        return;
+    case Kind::Integer:
+        m_writer.append(value.toLongLong());
+        return;
+    case Kind::Real:
+        m_writer.append(value.toDouble());
+        return;
+    case Kind::Bool:
+        m_writer.append(value.toBool());
+        return;
+    case Kind::DateTime:
+        dateTime(asDateTime(value).toMSecsSinceEpoch());
+        return;
+    case Kind::List: {
+        const QVariantList list = value.toList();
+        m_writer.startArray(quint64(list.size()));
+        for (const QVariant &item : list)
+            this->value(item);
+        m_writer.endArray();
+        return;
+    }
+    case Kind::Packet:
+        dataPacket(*value.value<DataPacketPtr>());
+        return;
+    case Kind::Delta:
+        deltaPacket(value.value<DeltaPacket>());
+        return;
+    }
+}
+
+void WireWriter::fields(const QList<FieldDef> &fields)
+{
+    key(QLatin1StringView("fields"));
+    m_writer.startArray(quint64(fields.size()));
+    for (const FieldDef &f : fields) {
+        m_writer.startMap(3);
+        key(QLatin1StringView("name"));
+        text(f.name);
+        key(QLatin1StringView("type"));
+        text(fieldTypeName(f.type));
+        key(QLatin1StringView("size"));
+        m_writer.append(qint64(f.size));
+        m_writer.endMap();
+    }
+    m_writer.endArray();
+}
+
+void WireWriter::dataPacket(const DataPacket &packet)
+{
+    const int columns = packet.columnCount();
+    std::vector<FieldType> types;
+    types.reserve(columns);
+    for (const FieldDef &f : packet.fields())
+        types.push_back(f.type);
+
+    m_writer.startMap(2);
+    fields(packet.fields());
+    key(QLatin1StringView("rows"));
+    const int rows = packet.rowCount();
+    m_writer.startArray(quint64(rows));
+    for (int r = 0; r < rows; ++r) {
+        m_writer.startArray(quint64(columns));
+        for (int c = 0; c < columns; ++c) {
+            if (packet.isNull(r, c)) {
+                m_writer.appendNull();
+                continue;
+            }
+            switch (types[c]) {
+            case FieldType::String:
+                text(packet.stringView(r, c));
+                break;
+            case FieldType::Float:
+                m_writer.append(packet.real(r, c));
+                break;
+            case FieldType::DateTime:
+                dateTime(packet.dateTimeMs(r, c));
+                break;
+            case FieldType::Integer:
+                m_writer.append(packet.integer(r, c));
+                break;
+            case FieldType::Boolean:
+                m_writer.append(packet.boolean(r, c));
+                break;
+            }
+        }
+        m_writer.endArray();
+    }
+    m_writer.endArray();
+    m_writer.endMap();
+}
+
+void WireWriter::cells(const QList<FieldDef> &fields, const QVariantList &values)
+{
+    m_writer.startArray(quint64(values.size()));
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &v = values[i];
+        if (i < fields.size() && fields[i].type == FieldType::Float &&
+            kindOf(v) == Kind::Integer)
+            m_writer.append(v.toDouble()); // a whole price still travels as a double
+        else
+            value(v);
+    }
+    m_writer.endArray();
+}
+
+void WireWriter::deltaPacket(const DeltaPacket &delta)
+{
+    m_writer.startMap(2);
+    fields(delta.fields);
+    key(QLatin1StringView("changes"));
+    m_writer.startArray(quint64(delta.changes.size()));
+    for (const DeltaChange &change : delta.changes) {
+        m_writer.startMap(3);
+        key(QLatin1StringView("kind"));
+        if (const char *name = changeKindName(change.kind))
+            key(QLatin1StringView(name));
+        else
+            m_writer.appendNull(); // isWritable() keeps a kind out of range from being sent
+        key(QLatin1StringView("old"));
+        cells(delta.fields, change.original);
+        key(QLatin1StringView("new"));
+        cells(delta.fields, change.current);
+        m_writer.endMap();
+    }
+    m_writer.endArray();
+    m_writer.endMap();
+}
+
+} // namespace prx::wire

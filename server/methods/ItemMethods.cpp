@@ -1,0 +1,185 @@
+// Price items of a period: the product grid of the screen.
+#include "methods/ItemWriter.h"
+#include "methods/MethodSupport.h"
+#include "storage/DeltaWriter.h"
+#include "storage/PacketReader.h"
+#include "storage/Storage.h"
+#include "storage/Transaction.h"
+
+#include <QRegularExpression>
+
+namespace prx::server {
+
+namespace {
+
+// Length of a leaf code when the tree has `levels` levels ("3" in the demo:
+// 2 + 2 + 4 digits).
+int leafCodeLength(const Storage &db, const QString &levelsText)
+{
+    bool ok = false;
+    const int levels = levelsText.toInt(&ok);
+    if (!ok || levels < 1 || levels > 20 || levelsText != QString::number(levels)) {
+        throw ServerError(
+            QStringLiteral("Número de níveis da árvore de produtos inválido: \"%1\".").arg(levelsText),
+            ErrorArguments);
+    }
+    QSqlQuery q = db.prepare(QStringLiteral(
+        "SELECT COUNT(*), SUM(NRDIGITOS) FROM PARAMARVPROD WHERE NRNIVEL <= :levels"));
+    q.bindValue(QStringLiteral(":levels"), levels);
+    db.exec(q, QStringLiteral("ler os níveis da árvore de produtos"));
+    if (!q.next() || q.value(0).toInt() != levels) {
+        throw ServerError(QStringLiteral("A árvore de produtos não tem %1 níveis.").arg(levels),
+                          ErrorArguments);
+    }
+    return q.value(1).toInt();
+}
+
+} // namespace
+
+QString itemListSql()
+{
+    return QStringLiteral(
+
+        "SELECT P.NMPRODUTO, P.CDARVPROD, P.CDPRODUTO, P.CDBARPRODUTO, "
+        "I.VRPRECITEM, I.VRPRECITEMDLV, I.VRPRECITEMCMD, I.VRPRECITEMCL, "
+        "(SELECT COUNT(*) FROM PRODCOMP C WHERE C.CDPRODUTO = P.CDPRODUTO), "
+        "I.IDPRECVARIA, I.VRPRESUGITEM, I.VRCUSTITEM, I.VRMKUPITEM, P.CDPRODUTO, "
+        "I.IDPRODPROMOC, I.HRINIVENPROD, I.HRFIMVENPROD "
+        "FROM PRODSEGMER S "
+        "JOIN PRODUTO P ON P.CDPRODUTO = S.CDPRODUTO "
+        "LEFT JOIN ITEMPRECO I ON I.CDFILIAL = :branch AND I.CDTABEPREC = :table "
+        "AND I.DTINIVGPREC = :start AND I.CDPRODUTO = P.CDPRODUTO "
+        "AND I.CDPRPAITABPR = P.CDPRODUTO "
+        "WHERE S.CDSEGMER = :segment AND LENGTH(P.CDARVPROD) = :length "
+        "AND (:all = 'T' OR P.CDPRODUTO = :product) "
+        "ORDER BY P.CDARVPROD");
+}
+
+namespace {
+
+// Every product of the branch's market segment at the leaf level of the tree,
+// joined with its own price row of the period when it has one (prices null
+// otherwise). NRCOMPPROD counts the product's components; CDPRPAITABPR is the
+// product itself. With `all` other than "T" only `product` is listed.
+QVariant getItemPreco(Context &ctx, const QVariantList &args)
+{
+    const Storage &db = ctx.storage;
+    const int leafLength = leafCodeLength(db, args[3].toString());
+    const QDateTime start = dateTimeArg(args[4]);
+
+    PacketReader reader(ItemWriter::packetFields());
+    reader.setConstant(QStringLiteral("CDFILIAL"), args[0]);
+    reader.setConstant(QStringLiteral("CDTABEPREC"), args[1]);
+    reader.setConstant(QStringLiteral("CDSEGMER"), args[2]);
+    reader.setConstant(QStringLiteral("DTINIVGPREC"), start);
+
+    QSqlQuery count = db.prepare(QStringLiteral(
+        "SELECT COUNT(*) FROM PRODSEGMER WHERE CDSEGMER = :segment"));
+    count.bindValue(QStringLiteral(":segment"), args[2].toString());
+    db.exec(count, QStringLiteral("contar os produtos do segmento"));
+    if (count.next())
+        reader.reserve(count.value(0).toInt());
+
+    QSqlQuery q = db.prepare(itemListSql());
+    q.bindValue(QStringLiteral(":branch"), args[0].toString());
+    q.bindValue(QStringLiteral(":table"), args[1].toString());
+    q.bindValue(QStringLiteral(":start"), SqlDialect::bindDateTime(start));
+    q.bindValue(QStringLiteral(":segment"), args[2].toString());
+    q.bindValue(QStringLiteral(":length"), leafLength);
+    q.bindValue(QStringLiteral(":all"), args[6].toString());
+    q.bindValue(QStringLiteral(":product"), args[5].toString());
+    db.exec(q, QStringLiteral("ler os itens da tabela de preço"));
+    return packetResult(reader.read(q));
+}
+
+// Names of the fields the screen found empty, each followed by "|"; those
+// columns are stored as null (never as an empty text or a zero).
+QStringList parseEmptyFields(const QString &text)
+{
+    static const QRegularExpression re(QStringLiteral("^([A-Za-z0-9_]+\\|)*$"));
+    if (!re.match(text).hasMatch()) {
+        throw ServerError(QStringLiteral("Lista de campos vazios inválida: \"%1\".").arg(text),
+                          ErrorArguments);
+    }
+    QStringList names = text.split(u'|', Qt::SkipEmptyParts);
+    return names;
+}
+
+// Saves the item rows of the screen in one transaction: a row read without a
+// price row (all prices null) is inserted, any other is updated where it
+// still holds what was read. A product's own row always carries its own code
+// as the parent.
+QVariant setItemPreco(Context &ctx, const QVariantList &args)
+{
+    const DeltaPacket &delta = deltaArg(args[0]);
+    const QStringList empty = parseEmptyFields(args[1].toString());
+    Storage &db = ctx.storage;
+    ItemWriter writer(db, delta);
+    const int cProduct = writer.column(u"CDPRODUTO"), cParent = writer.column(u"CDPRPAITABPR");
+
+    auto prepare = [&](DeltaRow &row) {
+        for (const QString &name : empty) {
+            const int c = writer.table().indexOf(name);
+            if (c >= 0 && row.has(c) && !writer.table().isKey(name))
+                row.values[c] = writer.nullValue(c);
+        }
+        if (row.text(cParent).isEmpty()) {
+            row.present[cParent] = true;
+            row.values[cParent] = row.values[cProduct];
+        }
+        if (row.text(cParent) != row.text(cProduct)) {
+            throw ServerError(QStringLiteral("O produto %1 deve ter a si mesmo como produto pai.")
+                                  .arg(row.text(cProduct)));
+        }
+        writer.checkValues(row);
+    };
+
+    Transaction tx(db);
+    for (const DeltaChange &change : delta.changes)
+        writer.apply(change, prepare);
+    tx.commit();
+    return int(delta.changes.size());
+}
+
+// Clears the prices of one product in the period: its row and its
+// differentiated prices. Clearing a product without prices changes nothing.
+QVariant setApagaPreco(Context &ctx, const QVariantList &args)
+{
+    const QDateTime start = parseDateText(args[2], QStringLiteral("Data inicial de vigência"));
+    Storage &db = ctx.storage;
+    Transaction tx(db);
+    int removed = 0;
+    for (const char *table : {"ITEMPRECODIA", "ITEMPRECO"}) {
+        QSqlQuery q = db.prepare(
+            QStringLiteral("DELETE FROM %1 WHERE CDFILIAL = :branch AND CDTABEPREC = :table AND "
+                           "DTINIVGPREC = :start AND CDPRODUTO = :product AND "
+                           "CDPRPAITABPR = :parent")
+                .arg(QLatin1String(table)));
+        q.bindValue(QStringLiteral(":branch"), args[0].toString());
+        q.bindValue(QStringLiteral(":table"), args[1].toString());
+        q.bindValue(QStringLiteral(":start"), SqlDialect::bindDateTime(start));
+        q.bindValue(QStringLiteral(":product"), args[3].toString());
+        q.bindValue(QStringLiteral(":parent"), args[4].toString());
+        db.exec(q, QStringLiteral("limpar o preço do produto"));
+        removed = q.numRowsAffected();
+    }
+    tx.commit();
+    return removed;
+}
+
+} // namespace
+
+void registerItemMethods(MethodRegistry &registry)
+{
+    using A = ArgType;
+    registry.add(kPriceTableObject, {"GetItemPreco",
+                                     {A::String, A::String, A::String, A::String, A::DateTime,
+                                      A::String, A::String},
+                                     getItemPreco});
+    registry.add(kPriceTableObject, {"SetItemPreco", {A::Delta, A::String}, setItemPreco});
+    registry.add(kPriceTableObject, {"setApagaPreco",
+                                     {A::String, A::String, A::String, A::String, A::String},
+                                     setApagaPreco});
+}
+
+} // namespace prx::server

@@ -1,0 +1,113 @@
+#include "methods/ItemWriter.h"
+
+#include "core/MethodRegistry.h"
+#include "methods/MethodSupport.h"
+#include "storage/Storage.h"
+
+namespace prx::server {
+
+namespace {
+QString describeItem(const DeltaRow &row)
+{
+    const TableDef &t = Schema::table(u"ITEMPRECO");
+    const QString product = row.text(t.indexOf(u"CDPRODUTO"));
+    const QString parent = row.text(t.indexOf(u"CDPRPAITABPR"));
+    if (parent.isEmpty() || parent == product)
+        return QStringLiteral("o preço do produto %1").arg(product);
+    return QStringLiteral("o preço do componente %1 do produto %2").arg(product, parent);
+}
+} // namespace
+
+ItemWriter::ItemWriter(const Storage &storage, const DeltaPacket &delta)
+    : DeltaWriter(storage, Schema::table(u"ITEMPRECO"), delta, describeItem), m_db(storage)
+{
+}
+
+QList<FieldDef> ItemWriter::packetFields()
+{
+    return {{"NMPRODUTO", FieldType::String, 50},   {"CDARVPROD", FieldType::String, 20},
+            {"CDPRODUTO", FieldType::String, 10},   {"CDBARPRODUTO", FieldType::String, 30},
+            {"VRPRECITEM", FieldType::Float, 0},    {"VRPRECITEMDLV", FieldType::Float, 0},
+            {"VRPRECITEMCMD", FieldType::Float, 0}, {"VRPRECITEMCL", FieldType::Float, 0},
+            {"NRCOMPPROD", FieldType::Float, 0},    {"IDPRECVARIA", FieldType::String, 1},
+            {"VRPRESUGITEM", FieldType::Float, 0},  {"VRCUSTITEM", FieldType::Float, 0},
+            {"VRMKUPITEM", FieldType::Float, 0},    {"CDFILIAL", FieldType::String, 4},
+            {"CDTABEPREC", FieldType::String, 3},   {"CDSEGMER", FieldType::String, 5},
+            {"CDPRPAITABPR", FieldType::String, 10}, {"DTINIVGPREC", FieldType::DateTime, 0},
+            {"IDPRODPROMOC", FieldType::String, 1}, {"HRINIVENPROD", FieldType::String, 4},
+            {"HRFIMVENPROD", FieldType::String, 4}};
+}
+
+void ItemWriter::checkValues(const DeltaRow &row) const
+{
+    for (const char16_t *flag : {u"IDPRECVARIA", u"IDPRODPROMOC", u"IDIMPPRODROT"}) {
+        const QString v = row.text(column(flag));
+        if (!v.isEmpty() && v != u"S" && v != u"N") {
+            throw ServerError(QStringLiteral("Valor inválido para o campo %1: \"%2\".")
+                                  .arg(QString::fromUtf16(flag), v));
+        }
+    }
+    for (const char16_t *hour : {u"HRINIVENPROD", u"HRFIMVENPROD"}) {
+        const QString v = row.text(column(hour));
+        if (!v.isEmpty() && !isValidHour(v)) {
+            throw ServerError(QStringLiteral("'%1'  Não é hora válida.")
+                                  .arg(v.left(2) + u':' + v.mid(2)));
+        }
+    }
+}
+
+bool ItemWriter::allPricesNull(const DeltaRow &original) const
+{
+    for (int c = 0; c < table().columns.size(); ++c) {
+        if (original.has(c) && !table().isKey(table().columns[c].name) && !original.isNull(c))
+            return false;
+    }
+    return true;
+}
+
+void ItemWriter::removeDayPrices(const DeltaRow &original)
+{
+    QStringList terms;
+    for (const QString &k : table().primaryKey)
+        terms << QStringLiteral("%1 = :%1").arg(k);
+    QSqlQuery q = m_db.prepare(QStringLiteral("DELETE FROM ITEMPRECODIA WHERE ") +
+                               terms.join(QStringLiteral(" AND ")));
+    for (const QString &k : table().primaryKey)
+        q.bindValue(u':' + k, original.values[column(k)]);
+    m_db.exec(q, QStringLiteral("excluir preços diferenciados"));
+}
+
+void ItemWriter::apply(const DeltaChange &change, const std::function<void(DeltaRow &)> &prepare)
+{
+    switch (change.kind) {
+    case ChangeKind::Insert: {
+        DeltaRow row = currentRow(change);
+        prepare(row);
+        if (!insert(row)) {
+            const QString what = describeItem(row);
+            throw ServerError(what.left(1).toUpper() + what.mid(1) +
+                              QStringLiteral(" já está cadastrado no período."));
+        }
+        break;
+    }
+    case ChangeKind::Update: {
+        const DeltaRow original = originalRow(change);
+        DeltaRow current = currentRow(change);
+        prepare(current);
+        if (update(original, current))
+            break;
+        if (allPricesNull(original) && insert(current))
+            break;
+        conflict(original);
+    }
+    case ChangeKind::Delete: {
+        const DeltaRow original = originalRow(change);
+        removeDayPrices(original);
+        if (!remove(original))
+            conflict(original);
+        break;
+    }
+    }
+}
+
+} // namespace prx::server

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/MethodRegistry.h"
+#include "dataset/ColumnTable.h"
+#include "dataset/DeltaPacket.h"
+
+#include <QDateTime>
+
+namespace prx::server {
+
+class Storage;
+
+// The server object of the price table screen.
+inline const QString kPriceTableObject = QStringLiteral("Prx51700.rdmTabePreco");
+
+// A date sent as the text the screen shows ("01/02/2026", optionally with
+// " HH:mm:ss"); anything else is refused with a message naming `what`.
+QDateTime parseDateText(const QVariant &text, const QString &what);
+
+// Four digits, hours then minutes, as hours are stored ("1730").
+bool isValidHour(const QString &text);
+
+// "01/02/2026" for messages.
+QString dateText(const QDateTime &value);
+
+inline QVariant packetResult(DataPacketPtr packet)
+{
+    return QVariant::fromValue(std::move(packet));
+}
+
+inline const DeltaPacket &deltaArg(const QVariant &value)
+{
+    return *static_cast<const DeltaPacket *>(value.constData());
+}
+
+inline QDateTime dateTimeArg(const QVariant &value)
+{
+    return wallClock(value.toDateTime());
+}
+
+// Whether the query, with these values bound by name, yields a row.
+bool queryHasRows(const Storage &storage, const QString &sql,
+                  const QList<std::pair<QString, QVariant>> &binds);
+
+// The query behind GetItemPreco, for the checks of its plan.
+QString itemListSql();
+
+// One registration function per method group (one source file each).
+void registerBranchMethods(MethodRegistry &registry);
+void registerPeriodMethods(MethodRegistry &registry);
+void registerPeriodStateMethods(MethodRegistry &registry);
+void registerItemMethods(MethodRegistry &registry);
+void registerComponentMethods(MethodRegistry &registry);
+void registerDayPriceMethods(MethodRegistry &registry);
+
+} // namespace prx::server

@@ -1,0 +1,233 @@
+// Validity periods of a price table: reading, saving and the checks the
+// screen makes before it saves one.
+#include "methods/MethodSupport.h"
+#include "storage/DeltaWriter.h"
+#include "storage/PacketReader.h"
+#include "storage/Storage.h"
+#include "storage/Transaction.h"
+
+namespace prx::server {
+
+namespace {
+
+const FieldDef kStart{"DTINIVGPREC", FieldType::DateTime, 0};
+const FieldDef kEnd{"DTFINVGPREC", FieldType::DateTime, 0};
+
+QSqlQuery periodQuery(const Storage &db, const QString &sql, const QVariantList &args)
+{
+    QSqlQuery q = db.prepare(sql);
+    q.bindValue(QStringLiteral(":branch"), args[0].toString());
+    q.bindValue(QStringLiteral(":table"), args[1].toString());
+    if (args.size() > 2)
+        q.bindValue(QStringLiteral(":start"), SqlDialect::bindDateTime(dateTimeArg(args[2])));
+    db.exec(q, QStringLiteral("ler períodos de vigência"));
+    return q;
+}
+
+// The periods of a table, oldest first, with the table's name.
+QVariant getTabeVend(Context &ctx, const QVariantList &args)
+{
+    const SqlDialect &d = ctx.storage.dialect();
+    PacketReader reader({{"CDTABEPREC", FieldType::String, 3},
+                         kStart,
+                         kEnd,
+                         {"CDFILIAL", FieldType::String, 4},
+                         {"IDSITVGPREC", FieldType::String, 10},
+                         {"NMTABEPREC", FieldType::String, 20}});
+    QSqlQuery q = periodQuery(
+        ctx.storage,
+        QStringLiteral("SELECT V.CDTABEPREC, %1, %2, V.CDFILIAL, V.IDSITVGPREC, T.NMTABEPREC "
+                       "FROM TABEVEND V JOIN TABEPREC T "
+                       "ON T.CDFILIAL = V.CDFILIAL AND T.CDTABEPREC = V.CDTABEPREC "
+                       "WHERE V.CDFILIAL = :branch AND V.CDTABEPREC = :table "
+                       "ORDER BY V.DTINIVGPREC")
+            .arg(d.selectDateTime(QStringLiteral("V.DTINIVGPREC")),
+                 d.selectDateTime(QStringLiteral("V.DTFINVGPREC"))),
+        args);
+    return packetResult(reader.read(q));
+}
+
+// The latest end date of the table's periods; no row when none has one.
+QVariant getMaxDtFinVg(Context &ctx, const QVariantList &args)
+{
+    PacketReader reader({kEnd});
+    QSqlQuery q = periodQuery(
+        ctx.storage,
+        QStringLiteral("SELECT %1 FROM TABEVEND WHERE CDFILIAL = :branch AND CDTABEPREC = :table "
+                       "HAVING MAX(DTFINVGPREC) IS NOT NULL")
+            .arg(ctx.storage.dialect().selectDateTime(QStringLiteral("MAX(DTFINVGPREC)"))),
+        args);
+    return packetResult(reader.read(q));
+}
+
+// A row when the table has a period with that start.
+QVariant getVerifTabeVend(Context &ctx, const QVariantList &args)
+{
+    PacketReader reader({{"CDFILIAL", FieldType::String, 4},
+                         {"CDTABEPREC", FieldType::String, 3},
+                         kStart});
+    QSqlQuery q = periodQuery(
+        ctx.storage,
+        QStringLiteral("SELECT CDFILIAL, CDTABEPREC, %1 FROM TABEVEND "
+                       "WHERE CDFILIAL = :branch AND CDTABEPREC = :table AND DTINIVGPREC = :start")
+            .arg(ctx.storage.dialect().selectDateTime(QStringLiteral("DTINIVGPREC"))),
+        args);
+    return packetResult(reader.read(q));
+}
+
+// The table's other periods (all but the one starting at `start`), against
+// which the screen applies its one-period-in-force rule; the period being
+// saved must not count against itself.
+QVariant getPesqDataVigente(Context &ctx, const QVariantList &args)
+{
+    const SqlDialect &d = ctx.storage.dialect();
+    PacketReader reader({kStart, kEnd});
+    QSqlQuery q = periodQuery(
+        ctx.storage,
+        QStringLiteral("SELECT %1, %2 FROM TABEVEND "
+                       "WHERE CDFILIAL = :branch AND CDTABEPREC = :table AND DTINIVGPREC <> :start "
+                       "ORDER BY DTINIVGPREC")
+            .arg(d.selectDateTime(QStringLiteral("DTINIVGPREC")),
+                 d.selectDateTime(QStringLiteral("DTFINVGPREC"))),
+        args);
+    return packetResult(reader.read(q));
+}
+
+// Whether [start, end] shares a day with another period of the table; a
+// period without an end counts as its start day only.
+bool overlapsAnother(const Storage &db, const QString &branch, const QString &table,
+                     const QDateTime &start, const QDateTime &end)
+{
+    return queryHasRows(db,
+                        QStringLiteral("SELECT 1 FROM TABEVEND WHERE CDFILIAL = :branch AND "
+                                       "CDTABEPREC = :table AND DTINIVGPREC <> :start AND "
+                                       "DTINIVGPREC <= :end AND "
+                                       "COALESCE(DTFINVGPREC, DTINIVGPREC) >= :start2"),
+                        {{QStringLiteral(":branch"), branch},
+                         {QStringLiteral(":table"), table},
+                         {QStringLiteral(":start"), SqlDialect::bindDateTime(start)},
+                         {QStringLiteral(":end"), SqlDialect::bindDateTime(end)},
+                         {QStringLiteral(":start2"), SqlDialect::bindDateTime(start)}});
+}
+
+// True when [start, end] overlaps another period of the table (not the
+// period itself).
+QVariant getTabePrecData(Context &ctx, const QVariantList &args)
+{
+    return overlapsAnother(ctx.storage, args[0].toString(), args[1].toString(),
+                           dateTimeArg(args[2]), dateTimeArg(args[3]));
+}
+
+// Deletes everything priced inside a period: differentiated prices first,
+// then items and component prices, so that no row is left pointing at it.
+void deletePeriodContents(const Storage &db, const DeltaRow &row, int cBranch, int cTable,
+                          int cStart)
+{
+    for (const char *table : {"ITEMPRECODIA", "ITEMPRECO"}) {
+        QSqlQuery q = db.prepare(QStringLiteral("DELETE FROM %1 WHERE CDFILIAL = :branch AND "
+                                                "CDTABEPREC = :table AND DTINIVGPREC = :start")
+                                     .arg(QLatin1String(table)));
+        q.bindValue(QStringLiteral(":branch"), row.values[cBranch]);
+        q.bindValue(QStringLiteral(":table"), row.values[cTable]);
+        q.bindValue(QStringLiteral(":start"), row.values[cStart]);
+        db.exec(q, QStringLiteral("excluir os preços do período"));
+    }
+}
+
+// Saves periods in one transaction. A new period without a state starts "1"
+// (pending); an edited one keeps its state unless one is sent. The end must
+// come after the start and the period may not overlap another of the table.
+// Deleting a period deletes its items, component prices and differentiated
+// prices with it.
+QVariant setTabeVend(Context &ctx, const QVariantList &args)
+{
+    const DeltaPacket &delta = deltaArg(args[0]);
+    Storage &db = ctx.storage;
+    const TableDef &def = Schema::table(u"TABEVEND");
+    const int cBranch = def.indexOf(u"CDFILIAL"), cTable = def.indexOf(u"CDTABEPREC");
+    const int cStart = def.indexOf(u"DTINIVGPREC"), cEnd = def.indexOf(u"DTFINVGPREC");
+    const int cState = def.indexOf(u"IDSITVGPREC");
+    DeltaWriter writer(db, def, delta, [&](const DeltaRow &row) {
+        return QStringLiteral("o período de vigência de %1 da tabela de preço %2")
+            .arg(dateText(SqlDialect::dateTimeFromText(row.text(cStart))), row.text(cTable));
+    });
+
+    auto check = [&](DeltaRow &row, const DeltaRow *original) {
+        if (row.text(cState).trimmed().isEmpty()) {
+            row.present[cState] = true;
+            row.values[cState] = original && original->has(cState) ? original->values[cState]
+                                                                   : QVariant(QStringLiteral("1"));
+        }
+        static const QStringList states = {"1", "2", "3", "4"};
+        if (!states.contains(row.text(cState)))
+            throw ServerError(QStringLiteral("Situação do período de vigência inválida: %1.")
+                                  .arg(row.text(cState)));
+        if (row.isNull(cStart))
+            throw ServerError(QStringLiteral("Data inicial de vigência deve ser informada."));
+        const QDateTime start = SqlDialect::dateTimeFromText(row.text(cStart));
+        const QDateTime end = SqlDialect::dateTimeFromText(row.text(cEnd));
+        if (end.isValid() && end <= start) {
+            throw ServerError(QStringLiteral(
+                "Data final de vigência deve ser maior que a data inicial de vigência."));
+        }
+        if (end.isValid() && overlapsAnother(db, row.text(cBranch), row.text(cTable), start, end)) {
+            throw ServerError(QStringLiteral("Operação bloqueada!  A data final da vigência está "
+                                             "em conflito com o período de outra vigência."));
+        }
+    };
+
+    Transaction tx(db);
+    for (const DeltaChange &change : delta.changes) {
+        switch (change.kind) {
+        case ChangeKind::Insert: {
+            DeltaRow row = writer.currentRow(change);
+            check(row, nullptr);
+            if (!queryHasRows(db,
+                              QStringLiteral("SELECT 1 FROM TABEPREC WHERE CDFILIAL = :branch "
+                                             "AND CDTABEPREC = :table"),
+                              {{QStringLiteral(":branch"), row.text(cBranch)},
+                               {QStringLiteral(":table"), row.text(cTable)}}))
+                throw ServerError(QStringLiteral("Tabela de preço não cadastrada."));
+            if (!writer.insert(row))
+                throw ServerError(QStringLiteral("Data inicial de vigência já cadastrada."));
+            break;
+        }
+        case ChangeKind::Update: {
+            const DeltaRow original = writer.originalRow(change);
+            DeltaRow current = writer.currentRow(change);
+            check(current, &original);
+            if (!writer.update(original, current))
+                writer.conflict(original);
+            break;
+        }
+        case ChangeKind::Delete: {
+            const DeltaRow original = writer.originalRow(change);
+            deletePeriodContents(db, original, cBranch, cTable, cStart);
+            if (!writer.remove(original))
+                writer.conflict(original);
+            break;
+        }
+        }
+    }
+    tx.commit();
+    return int(delta.changes.size());
+}
+
+} // namespace
+
+void registerPeriodMethods(MethodRegistry &registry)
+{
+    using A = ArgType;
+    registry.add(kPriceTableObject, {"GetTabeVend", {A::String, A::String}, getTabeVend});
+    registry.add(kPriceTableObject, {"GetMaxDtFinVg", {A::String, A::String}, getMaxDtFinVg});
+    registry.add(kPriceTableObject,
+                 {"GetVerifTabeVend", {A::String, A::String, A::DateTime}, getVerifTabeVend});
+    registry.add(kPriceTableObject,
+                 {"GetPesqDataVigente", {A::String, A::String, A::DateTime}, getPesqDataVigente});
+    registry.add(kPriceTableObject, {"getTabePrecData",
+                                     {A::String, A::String, A::DateTime, A::DateTime},
+                                     getTabePrecData});
+    registry.add(kPriceTableObject, {"SetTabeVend", {A::Delta}, setTabeVend});
+}
+
+} // namespace prx::server

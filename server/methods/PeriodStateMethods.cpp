@@ -1,0 +1,106 @@
+// Approval of a period and the checks around it: assignments that forbid a
+// deletion, products without a tax rate.
+#include "methods/MethodSupport.h"
+#include "storage/PacketReader.h"
+#include "storage/Storage.h"
+#include "storage/Transaction.h"
+
+namespace prx::server {
+
+namespace {
+
+// Four packets, in this order: the client branches, stores, branches and
+// clients that buy by the table.
+QVariant getVeriVing(Context &ctx, const QVariantList &args)
+{
+    struct Assignment
+    {
+        const char *table;
+        FieldDef field;
+    };
+    const Assignment assignments[] = {
+        {"TABPRECCLIFILI", {"CDFILIAL", FieldType::String, 4}},
+        {"TABPRECLOJA", {"CDLOJA", FieldType::String, 10}},
+        {"TABPRECFILI", {"CDFILIAL", FieldType::String, 4}},
+        {"TABPRECCLI", {"CDCLIENTE", FieldType::String, 10}},
+    };
+    QVariantList packets;
+    for (const Assignment &a : assignments) {
+        QSqlQuery q = ctx.storage.prepare(
+            QStringLiteral("SELECT DISTINCT %1 FROM %2 WHERE CDFILTABPR = :branch AND "
+                           "CDTABEPREC = :table ORDER BY %1")
+                .arg(a.field.name, QLatin1String(a.table)));
+        q.bindValue(QStringLiteral(":branch"), args[0].toString());
+        q.bindValue(QStringLiteral(":table"), args[1].toString());
+        ctx.storage.exec(q, QStringLiteral("ler parametrizações da tabela de preço"));
+        packets << packetResult(PacketReader({a.field}).read(q));
+    }
+    return packets;
+}
+
+// Sets the approval state ("1" to "4") of one period; an unknown state or
+// period is refused.
+QVariant setAlteraStatus(Context &ctx, const QVariantList &args)
+{
+    const QString state = args[0].toString();
+    if (!QStringList{"1", "2", "3", "4"}.contains(state))
+        throw ServerError(QStringLiteral("Situação do período de vigência inválida: %1.").arg(state));
+    const QDateTime start = parseDateText(args[3], QStringLiteral("Data inicial de vigência"));
+    Storage &db = ctx.storage;
+    Transaction tx(db);
+    QSqlQuery q = db.prepare(QStringLiteral("UPDATE TABEVEND SET IDSITVGPREC = :state, DTULTALT = %1 "
+                                            "WHERE CDFILIAL = :branch AND CDTABEPREC = :table AND "
+                                            "DTINIVGPREC = :start")
+                                 .arg(db.dialect().now()));
+    q.bindValue(QStringLiteral(":state"), state);
+    q.bindValue(QStringLiteral(":branch"), args[2].toString());
+    q.bindValue(QStringLiteral(":table"), args[1].toString());
+    q.bindValue(QStringLiteral(":start"), SqlDialect::bindDateTime(start));
+    db.exec(q, QStringLiteral("alterar a situação do período"));
+    if (q.numRowsAffected() != 1) {
+        throw ServerError(QStringLiteral("Período de vigência de %1 da tabela de preço %2 não "
+                                         "cadastrado.")
+                              .arg(dateText(start), args[1].toString()));
+    }
+    tx.commit();
+    return true;
+}
+
+// The products priced in the period (their own rows) that have no tax rate
+// in the table's branch; approval waits until the list is empty.
+QVariant getProdSemImpos(Context &ctx, const QVariantList &args)
+{
+    const QDateTime start = parseDateText(args[2], QStringLiteral("Data inicial de vigência"));
+    PacketReader reader({{"CDFILIAL", FieldType::String, 4},
+                         {"CDTABEPREC", FieldType::String, 3},
+                         {"CDARVPROD", FieldType::String, 20},
+                         {"NMPRODUTO", FieldType::String, 50}});
+    QSqlQuery q = ctx.storage.prepare(QStringLiteral(
+        "SELECT I.CDFILIAL, I.CDTABEPREC, P.CDARVPROD, P.NMPRODUTO "
+        "FROM ITEMPRECO I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO "
+        "WHERE I.CDFILIAL = :branch AND I.CDTABEPREC = :table AND I.DTINIVGPREC = :start "
+        "AND I.CDPRPAITABPR = I.CDPRODUTO "
+        "AND NOT EXISTS (SELECT 1 FROM ALIQPROD A "
+        "WHERE A.CDFILIAL = I.CDFILIAL AND A.CDPRODUTO = I.CDPRODUTO) "
+        "ORDER BY P.CDARVPROD"));
+    q.bindValue(QStringLiteral(":branch"), args[0].toString());
+    q.bindValue(QStringLiteral(":table"), args[1].toString());
+    q.bindValue(QStringLiteral(":start"), SqlDialect::bindDateTime(start));
+    ctx.storage.exec(q, QStringLiteral("ler produtos sem alíquota"));
+    return packetResult(reader.read(q));
+}
+
+} // namespace
+
+void registerPeriodStateMethods(MethodRegistry &registry)
+{
+    using A = ArgType;
+    registry.add(kPriceTableObject, {"GetVeriVing", {A::String, A::String}, getVeriVing});
+    registry.add(kPriceTableObject, {"setAlteraStatus",
+                                     {A::String, A::String, A::String, A::String},
+                                     setAlteraStatus});
+    registry.add(kPriceTableObject,
+                 {"getProdSemImpos", {A::String, A::String, A::String}, getProdSemImpos});
+}
+
+} // namespace prx::server

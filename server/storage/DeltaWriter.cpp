@@ -1,0 +1,236 @@
+#include "storage/DeltaWriter.h"
+
+#include "core/MethodRegistry.h"
+#include "storage/Storage.h"
+
+#include <cmath>
+
+namespace prx::server {
+
+DeltaWriter::DeltaWriter(const Storage &storage, const TableDef &table, const DeltaPacket &delta,
+                         std::function<QString(const DeltaRow &)> describe)
+    : m_storage(storage), m_table(table), m_describe(std::move(describe))
+{
+    m_deltaIndex.reserve(table.columns.size());
+    for (const ColumnDef &c : table.columns)
+        m_deltaIndex << (c.name == u"DTULTALT" ? -1 : delta.indexOf(c.name));
+    m_stampColumn = table.indexOf(u"DTULTALT");
+}
+
+int DeltaWriter::column(QStringView name) const
+{
+    const int i = m_table.indexOf(name);
+    Q_ASSERT_X(i >= 0, "DeltaWriter::column", "unknown column");
+    return i;
+}
+
+QVariant DeltaWriter::nullValue(int column) const
+{
+    return convert(m_table.columns.at(column), QVariant());
+}
+
+QVariant DeltaWriter::convert(const ColumnDef &column, const QVariant &value) const
+{
+    auto bad = [&] {
+        return ServerError(QStringLiteral("Valor inválido para o campo %1.").arg(column.name),
+                           ErrorArguments);
+    };
+    if (!value.isValid() || value.isNull()) {
+        return column.type == FieldType::Float ? QVariant(QMetaType::fromType<double>())
+                                               : QVariant(QMetaType::fromType<QString>());
+    }
+    const int id = value.metaType().id();
+    switch (column.type) {
+    case FieldType::String: {
+        if (id != QMetaType::QString)
+            throw bad();
+        const QString text = value.toString();
+        if (text.size() > column.size) {
+            throw ServerError(QStringLiteral("O campo %1 aceita no máximo %2 caractere(s).")
+                                  .arg(column.name)
+                                  .arg(column.size),
+                              ErrorArguments);
+        }
+        return text;
+    }
+    case FieldType::Float: {
+        if (id != QMetaType::Double && id != QMetaType::Int && id != QMetaType::LongLong &&
+            id != QMetaType::Float)
+            throw bad();
+        const double d = value.toDouble();
+        // SQLite would store NaN as null and PostgreSQL keeps infinities that
+        // no screen can show: neither is a price.
+        if (!std::isfinite(d))
+            throw bad();
+        return d;
+    }
+    case FieldType::DateTime:
+        if (id != QMetaType::QDateTime)
+            throw bad();
+        return SqlDialect::bindDateTime(value.toDateTime());
+    case FieldType::Integer:
+    case FieldType::Boolean:
+        if (id != QMetaType::Int && id != QMetaType::LongLong && id != QMetaType::Bool)
+            throw bad();
+        return value.toLongLong();
+    }
+    throw bad();
+}
+
+DeltaRow DeltaWriter::rowFrom(const QVariantList &values) const
+{
+    DeltaRow row;
+    const int n = int(m_table.columns.size());
+    row.values.resize(n);
+    row.present.resize(n);
+    for (int c = 0; c < n; ++c) {
+        const int d = m_deltaIndex[c];
+        if (d < 0)
+            continue;
+        row.present[c] = true;
+        row.values[c] = convert(m_table.columns[c], d < values.size() ? values[d] : QVariant());
+    }
+    return row;
+}
+
+DeltaRow DeltaWriter::originalRow(const DeltaChange &change) const
+{
+    return rowFrom(change.original);
+}
+
+DeltaRow DeltaWriter::currentRow(const DeltaChange &change) const
+{
+    return rowFrom(change.current);
+}
+
+void DeltaWriter::requireKey(const DeltaRow &row) const
+{
+    for (const QString &k : m_table.primaryKey) {
+        const int c = m_table.indexOf(k);
+        if (row.isNull(c) || row.values[c].toString().isEmpty()) {
+            throw ServerError(QStringLiteral("Campo %1 deve ser informado.").arg(k),
+                              ErrorArguments);
+        }
+    }
+}
+
+QSqlQuery &DeltaWriter::cached(const QString &sql)
+{
+    auto it = m_queries.find(sql);
+    if (it == m_queries.end())
+        it = m_queries.emplace(sql, m_storage.prepare(sql)).first;
+    return it->second;
+}
+
+QString DeltaWriter::whereOriginal(const DeltaRow &row, QStringList *params) const
+{
+    QStringList terms;
+    for (int c = 0; c < m_table.columns.size(); ++c) {
+        if (!row.has(c))
+            continue;
+        const QString &name = m_table.columns[c].name;
+        const QString param = QStringLiteral(":w%1").arg(c);
+        params->append(param);
+        if (m_table.isKey(name))
+            terms << QStringLiteral("%1 = %2").arg(name, param);
+        else
+            terms << m_storage.dialect().nullSafeEqual(name, param);
+    }
+    return terms.join(QStringLiteral(" AND "));
+}
+
+bool DeltaWriter::insert(const DeltaRow &current)
+{
+    requireKey(current);
+    QStringList columns, values;
+    for (int c = 0; c < m_table.columns.size(); ++c) {
+        if (!current.has(c))
+            continue;
+        columns << m_table.columns[c].name;
+        values << QStringLiteral(":v%1").arg(c);
+    }
+    if (m_stampColumn >= 0) {
+        columns << m_table.columns[m_stampColumn].name;
+        values << m_storage.dialect().now();
+    }
+    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT DO NOTHING")
+                            .arg(m_table.name, columns.join(u", "), values.join(u", "));
+    QSqlQuery &q = cached(sql);
+    for (int c = 0; c < m_table.columns.size(); ++c) {
+        if (current.has(c))
+            q.bindValue(QStringLiteral(":v%1").arg(c), current.values[c]);
+    }
+    m_storage.exec(q, QStringLiteral("incluir em %1").arg(m_table.name));
+    return q.numRowsAffected() == 1;
+}
+
+bool DeltaWriter::update(const DeltaRow &original, const DeltaRow &current)
+{
+    requireKey(original);
+    requireKey(current);
+    QStringList sets;
+    for (int c = 0; c < m_table.columns.size(); ++c) {
+        if (current.has(c))
+            sets << QStringLiteral("%1 = :s%2").arg(m_table.columns[c].name).arg(c);
+    }
+    if (m_stampColumn >= 0) {
+        sets << QStringLiteral("%1 = %2").arg(m_table.columns[m_stampColumn].name,
+                                              m_storage.dialect().now());
+    }
+    QStringList params;
+    const QString where = whereOriginal(original, &params);
+    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                            .arg(m_table.name, sets.join(u", "), where);
+    QSqlQuery &q = cached(sql);
+    for (int c = 0; c < m_table.columns.size(); ++c) {
+        if (current.has(c))
+            q.bindValue(QStringLiteral(":s%1").arg(c), current.values[c]);
+        if (original.has(c))
+            q.bindValue(QStringLiteral(":w%1").arg(c), original.values[c]);
+    }
+    m_storage.exec(q, QStringLiteral("alterar %1").arg(m_table.name));
+    return q.numRowsAffected() == 1;
+}
+
+bool DeltaWriter::remove(const DeltaRow &original)
+{
+    requireKey(original);
+    QStringList params;
+    const QString where = whereOriginal(original, &params);
+    QSqlQuery &q = cached(QStringLiteral("DELETE FROM %1 WHERE %2").arg(m_table.name, where));
+    for (int c = 0; c < m_table.columns.size(); ++c) {
+        if (original.has(c))
+            q.bindValue(QStringLiteral(":w%1").arg(c), original.values[c]);
+    }
+    m_storage.exec(q, QStringLiteral("excluir de %1").arg(m_table.name));
+    return q.numRowsAffected() == 1;
+}
+
+bool DeltaWriter::exists(const DeltaRow &row)
+{
+    requireKey(row);
+    QStringList terms;
+    for (const QString &k : m_table.primaryKey)
+        terms << QStringLiteral("%1 = :k%2").arg(k).arg(m_table.indexOf(k));
+    QSqlQuery &q = cached(QStringLiteral("SELECT 1 FROM %1 WHERE %2")
+                              .arg(m_table.name, terms.join(QStringLiteral(" AND "))));
+    for (const QString &k : m_table.primaryKey) {
+        const int c = m_table.indexOf(k);
+        q.bindValue(QStringLiteral(":k%1").arg(c), row.values[c]);
+    }
+    m_storage.exec(q, QStringLiteral("ler %1").arg(m_table.name));
+    const bool found = q.next();
+    q.finish();
+    return found;
+}
+
+void DeltaWriter::conflict(const DeltaRow &row) const
+{
+    throw ServerError(QStringLiteral("Operação recusada: outro usuário alterou ou excluiu %1 "
+                                     "depois que os dados foram lidos. Nada foi gravado; "
+                                     "atualize os dados e repita a operação.")
+                          .arg(m_describe(row)),
+                      ErrorConflict);
+}
+
+} // namespace prx::server

@@ -1,0 +1,190 @@
+#include "storage/SqlDialect.h"
+
+namespace prx::server {
+
+QString SqlDialect::columnType(const ColumnDef &column) const
+{
+    switch (column.type) {
+    case FieldType::String:
+        return QStringLiteral("VARCHAR(%1)").arg(column.size);
+    case FieldType::Float:
+        return QStringLiteral("DOUBLE PRECISION");
+    case FieldType::DateTime:
+        return isSqlite() ? QStringLiteral("TEXT") : QStringLiteral("TIMESTAMP(0)");
+    case FieldType::Integer:
+    case FieldType::Boolean:
+        return isSqlite() ? QStringLiteral("INTEGER") : QStringLiteral("BIGINT");
+    }
+    return {};
+}
+
+QStringList SqlDialect::createTable(const TableDef &table) const
+{
+    QStringList parts;
+    for (const ColumnDef &c : table.columns) {
+        QString line = c.name + u' ' + columnType(c);
+        if (c.notNull)
+            line += QStringLiteral(" NOT NULL");
+        parts << line;
+    }
+    if (!table.primaryKey.isEmpty())
+        parts << QStringLiteral("PRIMARY KEY (%1)").arg(table.primaryKey.join(u", "));
+    for (const ForeignKeyDef &fk : table.foreignKeys) {
+        parts << QStringLiteral("FOREIGN KEY (%1) REFERENCES %2 (%3)")
+                     .arg(fk.columns.join(u", "), fk.refTable, fk.refColumns.join(u", "));
+    }
+    QString create = QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (\n    %2\n)")
+                         .arg(table.name, parts.join(QStringLiteral(",\n    ")));
+    // Clustering the rows by their key makes the lookups of the composite
+    // keys (price items by period and product) one b-tree walk.
+    if (isSqlite() && !table.primaryKey.isEmpty())
+        create += QStringLiteral(" WITHOUT ROWID");
+
+    QStringList statements{create};
+    for (const IndexDef &ix : table.indexes) {
+        statements << QStringLiteral("CREATE %1INDEX IF NOT EXISTS %2 ON %3 (%4)")
+                          .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), ix.name,
+                               table.name, ix.columns.join(u", "));
+    }
+    return statements;
+}
+
+QStringList SqlDialect::sessionSetup() const
+{
+    if (isSqlite()) {
+        return {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA foreign_keys=ON"),
+                QStringLiteral("PRAGMA synchronous=NORMAL")};
+    }
+    return {QStringLiteral("SET client_min_messages TO WARNING")};
+}
+
+QString SqlDialect::beginTransaction() const
+{
+    // SQLite takes the write lock at once, so two saves never both read under
+    // a shared lock and then fail to upgrade it.
+    return isSqlite() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");
+}
+
+QString SqlDialect::nullSafeEqual(const QString &column, const QString &param) const
+{
+    if (isSqlite())
+        return QStringLiteral("%1 IS %2").arg(column, param);
+    return QStringLiteral("%1 IS NOT DISTINCT FROM %2").arg(column, param);
+}
+
+namespace {
+QString placeholders(const QStringList &columns)
+{
+    QStringList p;
+    p.reserve(columns.size());
+    for (const QString &c : columns)
+        p << u':' + c;
+    return p.join(u", ");
+}
+} // namespace
+
+QString SqlDialect::insertUnlessExists(const QString &table, const QStringList &columns) const
+{
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT DO NOTHING")
+        .arg(table, columns.join(u", "), placeholders(columns));
+}
+
+QString SqlDialect::upsert(const QString &table, const QStringList &columns,
+                           const QStringList &key) const
+{
+    QStringList sets;
+    for (const QString &c : columns) {
+        if (!key.contains(c))
+            sets << QStringLiteral("%1 = excluded.%1").arg(c);
+    }
+    const QString action = sets.isEmpty() ? QStringLiteral("NOTHING")
+                                          : QStringLiteral("UPDATE SET ") + sets.join(u", ");
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO %5")
+        .arg(table, columns.join(u", "), placeholders(columns), key.join(u", "), action);
+}
+
+QString SqlDialect::now() const
+{
+    if (isSqlite())
+        return QStringLiteral("datetime('now', 'localtime')");
+    return QStringLiteral("LOCALTIMESTAMP(0)");
+}
+
+QString SqlDialect::selectDateTime(const QString &expression) const
+{
+    if (isSqlite())
+        return expression;
+    return QStringLiteral("to_char(%1, 'YYYY-MM-DD HH24:MI:SS')").arg(expression);
+}
+
+QString SqlDialect::dateTimeText(const QDateTime &value)
+{
+    return value.date().toString(u"yyyy-MM-dd") + u' ' + value.time().toString(u"HH:mm:ss");
+}
+
+QVariant SqlDialect::bindDateTime(const QDateTime &value)
+{
+    if (!value.isValid())
+        return QVariant(QMetaType::fromType<QString>());
+    return dateTimeText(value);
+}
+
+namespace {
+// Days from 1970-01-01 to a civil date (proleptic Gregorian calendar).
+qint64 daysFromCivil(int y, int m, int d)
+{
+    y -= m <= 2;
+    const qint64 era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = int(y - era * 400);
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+bool digits(QStringView text, int from, int count, int *out)
+{
+    int v = 0;
+    for (int i = from; i < from + count; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return false;
+        v = v * 10 + (c - u'0');
+    }
+    *out = v;
+    return true;
+}
+} // namespace
+
+bool SqlDialect::parseDateTimeText(QStringView text, qint64 *ms)
+{
+    // The hot path of every packet with dates; QDateTime::fromString costs
+    // about twenty times as much.
+    if (text.size() < 10)
+        return false;
+    int y, mo, d, h = 0, mi = 0, s = 0;
+    if (!digits(text, 0, 4, &y) || text[4] != u'-' || !digits(text, 5, 2, &mo) ||
+        text[7] != u'-' || !digits(text, 8, 2, &d))
+        return false;
+    if (text.size() >= 19) {
+        if ((text[10] != u' ' && text[10] != u'T') || !digits(text, 11, 2, &h) ||
+            text[13] != u':' || !digits(text, 14, 2, &mi) || text[16] != u':' ||
+            !digits(text, 17, 2, &s))
+            return false;
+    } else if (text.size() != 10) {
+        return false;
+    }
+    if (!QDate::isValid(y, mo, d) || h > 23 || mi > 59 || s > 59)
+        return false;
+    *ms = (daysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s) * 1000;
+    return true;
+}
+
+QDateTime SqlDialect::dateTimeFromText(QStringView text)
+{
+    qint64 ms = 0;
+    if (!parseDateTimeText(text, &ms))
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+}
+
+} // namespace prx::server

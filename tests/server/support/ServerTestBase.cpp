@@ -1,0 +1,176 @@
+#include "ServerTestBase.h"
+
+#include "storage/SqlDialect.h"
+
+#include <QCoreApplication>
+#include <QSqlError>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace prx::server::test {
+
+ServerTestBase::~ServerTestBase() = default;
+
+DemoOptions ServerTestBase::fixtureOptions()
+{
+    DemoOptions o;
+    o.products = 60;
+    o.branches = 3;
+    o.seed = 7;
+    o.today = QDate::currentDate();
+    return o;
+}
+
+bool ServerTestBase::setUpDatabase(QString *error)
+{
+    if (m_backend == Backend::Sqlite) {
+        m_location = m_dir.filePath(QStringLiteral("prx.sqlite"));
+    } else {
+        QUrl url(qEnvironmentVariable("PRX_TEST_PG_URL"));
+        static int serial = 0;
+        m_schema = QStringLiteral("prx_t_%1_%2_%3")
+                       .arg(QCoreApplication::applicationPid())
+                       .arg(QDateTime::currentMSecsSinceEpoch())
+                       .arg(++serial);
+        QUrlQuery query(url);
+        query.addQueryItem(QStringLiteral("schema"), m_schema);
+        url.setQuery(query);
+        m_location = url.toString();
+    }
+    m_storage = Storage::open(m_location, error);
+    if (!m_storage)
+        return false;
+    try {
+        m_storage->createSchema();
+        generateDemo(*m_storage, fixtureOptions());
+    } catch (const ServerError &e) {
+        *error = e.message();
+        return false;
+    }
+    registerAllMethods(m_registry);
+    return true;
+}
+
+void ServerTestBase::tearDownDatabase()
+{
+    if (m_storage && !m_schema.isEmpty())
+        m_storage->execDirect(QStringLiteral("DROP SCHEMA %1 CASCADE").arg(m_schema));
+    m_storage.reset();
+}
+
+std::unique_ptr<Storage> ServerTestBase::openSecond()
+{
+    QString error;
+    auto second = Storage::open(m_location, &error);
+    if (!second)
+        qWarning("%s", qPrintable(error));
+    return second;
+}
+
+Outcome ServerTestBase::call(const QString &method, const QVariantList &args)
+{
+    return callOn(*m_storage, method, args);
+}
+
+Outcome ServerTestBase::callOn(Storage &storage, const QString &method, const QVariantList &args)
+{
+    Context context{storage};
+    return dispatch(m_registry, context, kObject, method, args);
+}
+
+DataPacketPtr ServerTestBase::read(const QString &method, const QVariantList &args)
+{
+    return readOn(*m_storage, method, args);
+}
+
+DataPacketPtr ServerTestBase::readOn(Storage &storage, const QString &method,
+                                     const QVariantList &args)
+{
+    const Outcome out = callOn(storage, method, args);
+    if (!out.ok) {
+        QTest::qFail(qPrintable(method + QStringLiteral(": ") + out.message), __FILE__, __LINE__);
+        return std::make_shared<DataPacket>();
+    }
+    return out.payload.value<DataPacketPtr>();
+}
+
+QVariantList ServerTestBase::column(const QString &sql,
+                                    const QList<std::pair<QString, QVariant>> &binds)
+{
+    QSqlQuery q = m_storage->prepare(sql);
+    for (const auto &[name, v] : binds) {
+        q.bindValue(name, v.metaType().id() == QMetaType::QDateTime
+                              ? SqlDialect::bindDateTime(v.toDateTime())
+                              : v);
+    }
+    m_storage->exec(q, sql);
+    QVariantList out;
+    while (q.next())
+        out << q.value(0);
+    return out;
+}
+
+QVariant ServerTestBase::scalar(const QString &sql, const QList<std::pair<QString, QVariant>> &binds)
+{
+    return column(sql, binds).value(0);
+}
+
+QDateTime ServerTestBase::day(int offsetFromToday)
+{
+    return wallClock(fixtureOptions().today.addDays(offsetFromToday));
+}
+
+QVariant ServerTestBase::value(const DataPacket &p, int row, const QString &field)
+{
+    const int c = p.indexOf(field);
+    if (c < 0)
+        return QStringLiteral("<sem campo %1>").arg(field);
+    return p.value(row, c);
+}
+
+int ServerTestBase::findRow(const DataPacket &p, const QString &field, const QString &value)
+{
+    const int c = p.indexOf(field);
+    for (int r = 0; c >= 0 && r < p.rowCount(); ++r) {
+        if (p.stringView(r, c) == value)
+            return r;
+    }
+    return -1;
+}
+
+DeltaPacket ServerTestBase::deltaOf(const DataPacket &p)
+{
+    DeltaPacket d;
+    d.fields = p.fields();
+    return d;
+}
+
+DeltaChange ServerTestBase::updateOf(const DataPacket &p, int row, const QVariantHash &changes)
+{
+    DeltaChange c;
+    c.kind = ChangeKind::Update;
+    c.original = p.rowValues(row);
+    c.current = c.original;
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        c.current[p.indexOf(it.key())] = it.value();
+    return c;
+}
+
+DeltaChange ServerTestBase::deleteOf(const DataPacket &p, int row)
+{
+    DeltaChange c;
+    c.kind = ChangeKind::Delete;
+    c.original = p.rowValues(row);
+    return c;
+}
+
+DeltaChange ServerTestBase::insertOf(const QList<FieldDef> &fields, const QVariantHash &values)
+{
+    DeltaChange c;
+    c.kind = ChangeKind::Insert;
+    for (const FieldDef &f : fields)
+        c.current << values.value(f.name);
+    return c;
+}
+
+} // namespace prx::server::test

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "core/MethodRegistry.h"
+#include "dataset/ColumnTable.h"
+#include "dataset/DeltaPacket.h"
+#include "demo/DemoGenerator.h"
+#include "storage/Storage.h"
+
+#include <QHash>
+#include <QObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace prx::server::test {
+
+enum class Backend { Sqlite, Postgres };
+
+// Base of the server test classes: each instance gets a fresh database on
+// its backend (a temporary SQLite file, or a new PostgreSQL schema when
+// PRX_TEST_PG_URL is set), created and filled by the demo generator with
+// small fixed options, and calls methods in process through dispatch.
+class ServerTestBase : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ServerTestBase(Backend backend) : m_backend(backend) {}
+    ~ServerTestBase() override;
+
+    static DemoOptions fixtureOptions();
+    static inline const QString kObject = QStringLiteral("Prx51700.rdmTabePreco");
+
+protected:
+    // Call from initTestCase / cleanupTestCase; false (with the reason in
+    // *error) when the database cannot be set up.
+    bool setUpDatabase(QString *error);
+    void tearDownDatabase();
+
+    Backend backend() const { return m_backend; }
+    Storage &storage() { return *m_storage; }
+    QString location() const { return m_location; }
+    // Another connection to the same database: another user.
+    std::unique_ptr<Storage> openSecond();
+
+    Outcome call(const QString &method, const QVariantList &args);
+    Outcome callOn(Storage &storage, const QString &method, const QVariantList &args);
+    // The packet of a successful call; fails the test otherwise.
+    DataPacketPtr read(const QString &method, const QVariantList &args);
+    DataPacketPtr readOn(Storage &storage, const QString &method, const QVariantList &args);
+
+    // Independent reads for expectations: first column of every row.
+    QVariantList column(const QString &sql, const QList<std::pair<QString, QVariant>> &binds = {});
+    QVariant scalar(const QString &sql, const QList<std::pair<QString, QVariant>> &binds = {});
+
+    // The demo's dates.
+    static QDateTime day(int offsetFromToday);
+    static QVariant value(const DataPacket &p, int row, const QString &field);
+    static int findRow(const DataPacket &p, const QString &field, const QString &value);
+
+    // Deltas as a dataset would send them.
+    static DeltaPacket deltaOf(const DataPacket &p);
+    static DeltaChange updateOf(const DataPacket &p, int row, const QVariantHash &changes);
+    static DeltaChange deleteOf(const DataPacket &p, int row);
+    static DeltaChange insertOf(const QList<FieldDef> &fields, const QVariantHash &values);
+    static QVariant deltaArg(const DeltaPacket &delta) { return QVariant::fromValue(delta); }
+
+private:
+    Backend m_backend;
+    QTemporaryDir m_dir;
+    QString m_location;
+    QString m_schema;
+    std::unique_ptr<Storage> m_storage;
+    MethodRegistry m_registry;
+};
+
+// Runs the test class once per backend: SQLite always, PostgreSQL when
+// PRX_TEST_PG_URL is set (then an unreachable server fails the run).
+template<typename T>
+int runOnEveryBackend(int argc, char **argv)
+{
+    int status = 0;
+    {
+        T sqlite(Backend::Sqlite);
+        status |= QTest::qExec(&sqlite, argc, argv);
+    }
+    if (!qEnvironmentVariableIsEmpty("PRX_TEST_PG_URL")) {
+        T pg(Backend::Postgres);
+        status |= QTest::qExec(&pg, argc, argv);
+    }
+    return status;
+}
+
+} // namespace prx::server::test
+
+#define PRX_SERVER_TEST_MAIN(TestClass)                                                            \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        QCoreApplication app(argc, argv);                                                          \
+        return prx::server::test::runOnEveryBackend<TestClass>(argc, argv);                        \
+    }

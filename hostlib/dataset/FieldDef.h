@@ -22,7 +22,7 @@ QString fieldTypeName(FieldType type);
 bool fieldTypeFromName(QStringView name, FieldType *type);
 
 // Date-times are wall-clock values: what the user typed is what every machine
-// shows. They travel in QDateTime with the UTC spec only as a carrier that Qt
+// shows. They travel in QDateTime marked Qt::UTC only as a carrier that Qt
 // never shifts; nothing may call toLocalTime() on them.
 QDateTime wallClock(QDate date, QTime time = QTime(0, 0));
 QDateTime wallClock(const QDateTime &any); // keeps date and time, drops the zone

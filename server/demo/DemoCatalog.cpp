@@ -227,7 +227,8 @@ const QStringList &DemoCatalog::clients()
 
 const QList<DemoCatalog::Named> &DemoCatalog::priceTables()
 {
-    static const QList<Named> all = {{"001", "Balcão"}, {"002", "Delivery"}, {"003", "Funcionários"}};
+    static const QList<Named> all = {
+        {"001", "Balcão"}, {"002", "Delivery"}, {"003", "Funcionários"}};
     return all;
 }
 

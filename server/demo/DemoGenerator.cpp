@@ -38,8 +38,8 @@ struct Product
     QString category;
     QString subcategory;
     double price = 0;
-    double costRatio = 0.5; // cost / price
-    double markup = 0;      // percentage over the cost; 0 when none is registered
+    double costRatio = 0.5;                   // cost / price
+    double markup = 0;                        // percentage over the cost; 0 when none is registered
     QList<std::pair<int, double>> components; // index, quantity
 };
 
@@ -47,8 +47,8 @@ class DemoBuilder
 {
 public:
     DemoBuilder(const Storage &storage, const DemoOptions &options)
-        : m_options(options), m_rng(options.seed),
-          m_today(wallClock(options.today)), m_out(storage, m_today)
+        : m_options(options), m_rng(options.seed), m_today(wallClock(options.today)),
+          m_out(storage, m_today)
     {
     }
 
@@ -95,7 +95,10 @@ private:
             m_out.insert("CLIENTE", {clientCode(i), clients[i]});
     }
 
-    static QString clientCode(int i) { return QStringLiteral("%1").arg(i + 1, 10, 10, QChar(u'0')); }
+    static QString clientCode(int i)
+    {
+        return QStringLiteral("%1").arg(i + 1, 10, 10, QChar(u'0'));
+    }
 
     void branches()
     {
@@ -106,12 +109,13 @@ private:
             if (b >= catalog.size())
                 name += u' ' + QString::number(b / catalog.size() + 1);
             // Every third branch keeps its component prices fixed.
-            m_out.insert("FILIAL", {branchCode(b), name.left(30), c.segment,
-                                    b % 3 == 2 ? "N" : "S", c.group, b % 2 == 0 ? "S" : "N"});
+            m_out.insert("FILIAL", {branchCode(b), name.left(30), c.segment, b % 3 == 2 ? "N" : "S",
+                                    c.group, b % 2 == 0 ? "S" : "N"});
             const QStringList &stores = DemoCatalog::storeNames();
             for (int s = 0; s < stores.size(); ++s)
-                m_out.insert("LOJA", {branchCode(b), QStringLiteral("L%1").arg(s + 1, 2, 10, QChar(u'0')),
-                                      stores[s]});
+                m_out.insert("LOJA",
+                             {branchCode(b), QStringLiteral("L%1").arg(s + 1, 2, 10, QChar(u'0')),
+                              stores[s]});
         }
     }
 
@@ -144,7 +148,8 @@ private:
         p.costRatio = between(0.35, 0.55);
         // A few products have no percentage for the price calculation.
         p.markup = chance(95) ? trunc2((1.0 / p.costRatio - 1.0) * 100.0) : 0;
-        m_out.insert("PRODUTO", {p.code, p.name, p.tree, packaged ? QVariant(barcode(p.code)) : QVariant()});
+        m_out.insert("PRODUTO",
+                     {p.code, p.name, p.tree, packaged ? QVariant(barcode(p.code)) : QVariant()});
         m_products << p;
     }
 
@@ -187,13 +192,13 @@ private:
 
     void combos()
     {
-        const int regular = int(m_products.size());
         for (int j = 0; j < m_comboCount; ++j) {
             const bool lunch = j % 2 == 1;
             Product p;
             p.category = QStringLiteral("06");
             p.subcategory = lunch ? QStringLiteral("02") : QStringLiteral("01");
-            p.tree = p.category + p.subcategory + QStringLiteral("%1").arg(j / 2 + 1, 4, 10, QChar(u'0'));
+            p.tree = p.category + p.subcategory +
+                     QStringLiteral("%1").arg(j / 2 + 1, 4, 10, QChar(u'0'));
             const int main = randomOf(lunch ? QStringLiteral("03") : QStringLiteral("02"));
             p.components << std::pair{main, 1.0} << std::pair{randomOf(QStringLiteral("01")), 1.0};
             if (chance(50))
@@ -212,10 +217,10 @@ private:
                       (lunch ? QStringLiteral(" com Bebida") : QStringLiteral(" + Bebida")))
                          .left(50);
             addProduct(p, false);
-            for (const auto &[index, quantity] : p.components)
-                m_out.insert("PRODCOMP", {p.code, m_products[index].code, quantity});
+            const Product &combo = m_products.last();
+            for (const auto &[index, quantity] : combo.components)
+                m_out.insert("PRODCOMP", {combo.code, m_products[index].code, quantity});
         }
-        Q_UNUSED(regular);
     }
 
     void productSegments()
@@ -241,12 +246,14 @@ private:
     void costsAndTaxes()
     {
         for (int b = 0; b < m_options.branches; ++b) {
-            const int count = b == 0 ? int(m_products.size()) : std::min(int(m_products.size()), kCostCap);
+            const int count =
+                b == 0 ? int(m_products.size()) : std::min(int(m_products.size()), kCostCap);
             for (int i = 0; i < count; ++i) {
                 const Product &p = m_products[i];
                 const double cost = trunc2(p.price * p.costRatio);
                 for (int type = 1; type <= 3; ++type)
-                    m_out.insert("CUSTOPROD", {branchCode(b), p.code, type, trunc2(cost * (0.98 + 0.04 * type))});
+                    m_out.insert("CUSTOPROD", {branchCode(b), p.code, type,
+                                               trunc2(cost * (0.98 + 0.04 * type))});
                 if (p.markup > 0)
                     m_out.insert("PERCCUSTO", {branchCode(b), p.code, p.markup});
                 // Some products wait for their tax rate: approval lists them.
@@ -285,9 +292,10 @@ private:
             double factor;
         };
         const int serial = b * int(DemoCatalog::priceTables().size()) + t;
-        const Period periods[] = {{-90, -31, "4", 0.95},
-                                  {-30, 29, QString::number(serial % 4 + 1), 1.0},
-                                  {30, 119, serial % 3 == 0 ? "3" : (serial % 2 ? "2" : "1"), 1.06}};
+        const Period periods[] = {
+            {-90, -31, "4", 0.95},
+            {-30, 29, QString::number(serial % 4 + 1), 1.0},
+            {30, 119, serial % 3 == 0 ? "3" : (serial % 2 ? "2" : "1"), 1.06}};
         for (const Period &pd : periods) {
             const QDateTime start = day(pd.from);
             m_out.insert("TABEVEND", {branch, table.code, start, day(pd.to), pd.state});
@@ -330,8 +338,8 @@ private:
             const Product &c = m_products[index];
             m_out.insert("ITEMPRECO", {branch, table, start, c.code, p.code,
                                        trunc2(shelfPrice(c.price * factor) * 0.85), QVariant(),
-                                       QVariant(), 0.0, "N", QVariant(), QVariant(), QVariant(), "N",
-                                       QVariant(), QVariant(), "N"});
+                                       QVariant(), 0.0, "N", QVariant(), QVariant(), QVariant(),
+                                       "N", QVariant(), QVariant(), "N"});
         }
         if (chance(6))
             dayPrice(branch, table, start, end, p, price + client, delivery);
@@ -369,12 +377,31 @@ private:
         const bool dlv = r.withDelivery && delivery.isValid();
         const double dlvBase = delivery.toDouble() + (base - p.price);
         for (const QString &d : r.days) {
-            m_out.insert("ITEMPRECODIA",
-                         {branch, table, start, p.code, p.code, r.consumer, d, r.from, r.to, start,
-                          end, r.percent ? "P" : "V", r.discount ? "D" : "A", r.amount,
-                          dlv ? r.amount : 0.0, 0.0, applied(base, r.percent, r.discount, r.amount),
-                          dlv ? QVariant(applied(dlvBase, r.percent, r.discount, r.amount)) : QVariant(),
-                          QVariant(), r.show, "S", dlv ? "S" : "N", "N"});
+            m_out.insert(
+                "ITEMPRECODIA",
+                {branch,
+                 table,
+                 start,
+                 p.code,
+                 p.code,
+                 r.consumer,
+                 d,
+                 r.from,
+                 r.to,
+                 start,
+                 end,
+                 r.percent ? "P" : "V",
+                 r.discount ? "D" : "A",
+                 r.amount,
+                 dlv ? r.amount : 0.0,
+                 0.0,
+                 applied(base, r.percent, r.discount, r.amount),
+                 dlv ? QVariant(applied(dlvBase, r.percent, r.discount, r.amount)) : QVariant(),
+                 QVariant(),
+                 r.show,
+                 "S",
+                 dlv ? "S" : "N",
+                 "N"});
         }
     }
 
@@ -406,11 +433,13 @@ void generateDemo(Storage &storage, const DemoOptions &options)
 {
     const int subcategories = 21;
     if (options.products < 10 || options.products > subcategories * kMaxPerSubcategory) {
-        throw ServerError(QStringLiteral("Número de produtos da demonstração deve estar entre 10 e %1.")
-                              .arg(subcategories * kMaxPerSubcategory));
+        throw ServerError(
+            QStringLiteral("Número de produtos da demonstração deve estar entre 10 e %1.")
+                .arg(subcategories * kMaxPerSubcategory));
     }
     if (options.branches < 1 || options.branches > 9999)
-        throw ServerError(QStringLiteral("Número de filiais da demonstração deve estar entre 1 e 9999."));
+        throw ServerError(
+            QStringLiteral("Número de filiais da demonstração deve estar entre 1 e 9999."));
     Transaction tx(storage);
     DemoBuilder(storage, options).run();
     tx.commit();

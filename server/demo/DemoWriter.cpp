@@ -44,8 +44,9 @@ void DemoWriter::insert(const QString &table, const QVariantList &values)
         if (type == FieldType::DateTime)
             s.query.bindValue(c, SqlDialect::bindDateTime(value.toDateTime()));
         else if (!value.isValid())
-            s.query.bindValue(c, type == FieldType::Float ? QVariant(QMetaType::fromType<double>())
-                                                          : QVariant(QMetaType::fromType<QString>()));
+            s.query.bindValue(c, type == FieldType::Float
+                                     ? QVariant(QMetaType::fromType<double>())
+                                     : QVariant(QMetaType::fromType<QString>()));
         else
             s.query.bindValue(c, value);
     }

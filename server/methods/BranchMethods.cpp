@@ -42,9 +42,9 @@ QVariant getTabePrec(Context &ctx, const QVariantList &args)
     PacketReader reader({{"CDFILIAL", FieldType::String, 4},
                          {"CDTABEPREC", FieldType::String, 3},
                          {"NMTABEPREC", FieldType::String, 20}});
-    QSqlQuery q = ctx.storage.prepare(
-        QStringLiteral("SELECT CDFILIAL, CDTABEPREC, NMTABEPREC FROM TABEPREC "
-                       "WHERE CDFILIAL = :branch ORDER BY CDTABEPREC"));
+    QSqlQuery q =
+        ctx.storage.prepare(QStringLiteral("SELECT CDFILIAL, CDTABEPREC, NMTABEPREC FROM TABEPREC "
+                                           "WHERE CDFILIAL = :branch ORDER BY CDTABEPREC"));
     q.bindValue(QStringLiteral(":branch"), args[0].toString());
     ctx.storage.exec(q, QStringLiteral("ler tabelas de preço"));
     return packetResult(reader.read(q));
@@ -65,11 +65,12 @@ QVariant getVerifTabePrec(Context &ctx, const QVariantList &args)
 bool tableHasRows(const Storage &storage, const QString &from, const QString &branch,
                   const QString &table)
 {
-    return queryHasRows(storage,
-                        QStringLiteral("SELECT 1 FROM %1 WHERE %2 = :branch AND CDTABEPREC = :table")
-                            .arg(from, from == u"TABEVEND" ? QStringLiteral("CDFILIAL")
-                                                           : QStringLiteral("CDFILTABPR")),
-                        {{QStringLiteral(":branch"), branch}, {QStringLiteral(":table"), table}});
+    return queryHasRows(
+        storage,
+        QStringLiteral("SELECT 1 FROM %1 WHERE %2 = :branch AND CDTABEPREC = :table")
+            .arg(from,
+                 from == u"TABEVEND" ? QStringLiteral("CDFILIAL") : QStringLiteral("CDFILTABPR")),
+        {{QStringLiteral(":branch"), branch}, {QStringLiteral(":table"), table}});
 }
 
 // Inserts, renames and deletes tables in one transaction. A table is deleted
@@ -118,13 +119,14 @@ QVariant setTabePrec(Context &ctx, const QVariantList &args)
             const DeltaRow row = writer.originalRow(change);
             const QString branch = row.text(cBranch), table = row.text(cTable);
             if (tableHasRows(db, QStringLiteral("TABEVEND"), branch, table)) {
-                throw ServerError(QStringLiteral(
-                    "A tabela de preço %1 possui períodos de vigência e não pode ser excluída. "
-                    "Exclua antes os seus períodos.")
-                                      .arg(table));
+                throw ServerError(
+                    QStringLiteral(
+                        "A tabela de preço %1 possui períodos de vigência e não pode ser excluída. "
+                        "Exclua antes os seus períodos.")
+                        .arg(table));
             }
-            for (const char *assignment : {"TABPRECFILI", "TABPRECLOJA", "TABPRECCLI",
-                                           "TABPRECCLIFILI"}) {
+            for (const char *assignment :
+                 {"TABPRECFILI", "TABPRECLOJA", "TABPRECCLI", "TABPRECCLIFILI"}) {
                 if (tableHasRows(db, QLatin1String(assignment), branch, table)) {
                     throw ServerError(
                         QStringLiteral("A tabela de preço %1 está parametrizada por cliente, "

@@ -79,9 +79,9 @@ QVariant setItemPrecoComp(Context &ctx, const QVariantList &args)
 void registerComponentMethods(MethodRegistry &registry)
 {
     using A = ArgType;
-    registry.add(kPriceTableObject, {"GetItemPrecoComp",
-                                     {A::String, A::String, A::String, A::DateTime},
-                                     getItemPrecoComp});
+    registry.add(
+        kPriceTableObject,
+        {"GetItemPrecoComp", {A::String, A::String, A::String, A::DateTime}, getItemPrecoComp});
     registry.add(kPriceTableObject, {"SetItemPrecoComp", {A::Delta}, setItemPrecoComp});
 }
 

@@ -15,30 +15,19 @@ QVariant getPrecoHora(Context &ctx, const QVariantList &args)
 {
     const SqlDialect &d = ctx.storage.dialect();
     const QDateTime start = dateTimeArg(args[2]);
-    PacketReader reader({{"CDFILIAL", FieldType::String, 4},
-                         {"CDTABEPREC", FieldType::String, 3},
-                         {"DTINIVGPREC", FieldType::DateTime, 0},
-                         {"CDPRPAITABPR", FieldType::String, 10},
-                         {"CDPRODUTO", FieldType::String, 10},
-                         {"NRDIASEMANPR", FieldType::String, 1},
-                         {"IDPERVALORPR", FieldType::String, 1},
-                         {"IDDESCACREPR", FieldType::String, 1},
-                         {"HRINIPRECDIA", FieldType::String, 4},
-                         {"HRFINPRECDIA", FieldType::String, 4},
-                         {"VRPRECODIA", FieldType::Float, 0},
-                         {"DTINIVALPREC", FieldType::DateTime, 0},
-                         {"DTFINVALPREC", FieldType::DateTime, 0},
-                         {"CDTIPOCONSPD", FieldType::String, 2},
-                         {"IDVISUACUPOM", FieldType::String, 1},
-                         {"NMTIPOCONS", FieldType::String, 20},
-                         {"PRECO", FieldType::Float, 0},
-                         {"VRPRECODIADLV", FieldType::Float, 0},
-                         {"VRPRECODIACMD", FieldType::Float, 0},
-                         {"IDTPMODGERAL", FieldType::String, 1},
-                         {"IDTPMODDLV", FieldType::String, 1},
-                         {"IDTPMODCMD", FieldType::String, 1},
-                         {"PRECODLV", FieldType::Float, 0},
-                         {"PRECOCMD", FieldType::Float, 0}});
+    PacketReader reader(
+        {{"CDFILIAL", FieldType::String, 4},       {"CDTABEPREC", FieldType::String, 3},
+         {"DTINIVGPREC", FieldType::DateTime, 0},  {"CDPRPAITABPR", FieldType::String, 10},
+         {"CDPRODUTO", FieldType::String, 10},     {"NRDIASEMANPR", FieldType::String, 1},
+         {"IDPERVALORPR", FieldType::String, 1},   {"IDDESCACREPR", FieldType::String, 1},
+         {"HRINIPRECDIA", FieldType::String, 4},   {"HRFINPRECDIA", FieldType::String, 4},
+         {"VRPRECODIA", FieldType::Float, 0},      {"DTINIVALPREC", FieldType::DateTime, 0},
+         {"DTFINVALPREC", FieldType::DateTime, 0}, {"CDTIPOCONSPD", FieldType::String, 2},
+         {"IDVISUACUPOM", FieldType::String, 1},   {"NMTIPOCONS", FieldType::String, 20},
+         {"PRECO", FieldType::Float, 0},           {"VRPRECODIADLV", FieldType::Float, 0},
+         {"VRPRECODIACMD", FieldType::Float, 0},   {"IDTPMODGERAL", FieldType::String, 1},
+         {"IDTPMODDLV", FieldType::String, 1},     {"IDTPMODCMD", FieldType::String, 1},
+         {"PRECODLV", FieldType::Float, 0},        {"PRECOCMD", FieldType::Float, 0}});
     reader.setConstant(QStringLiteral("CDFILIAL"), args[0]);
     reader.setConstant(QStringLiteral("CDTABEPREC"), args[1]);
     reader.setConstant(QStringLiteral("DTINIVGPREC"), start);
@@ -97,7 +86,8 @@ QVariant setPrecoHora(Context &ctx, const QVariantList &args)
                     {"1", "2", "3", "4", "5", "6", "7", "V", "F", "T"});
         requireCode(row, col(u"IDPERVALORPR"), QStringLiteral("IDPERVALORPR"), {"P", "V"});
         requireCode(row, col(u"IDDESCACREPR"), QStringLiteral("IDDESCACREPR"), {"D", "A"});
-        for (const char16_t *flag : {u"IDVISUACUPOM", u"IDTPMODGERAL", u"IDTPMODDLV", u"IDTPMODCMD"})
+        for (const char16_t *flag :
+             {u"IDVISUACUPOM", u"IDTPMODGERAL", u"IDTPMODDLV", u"IDTPMODCMD"})
             requireCode(row, col(flag), QString::fromUtf16(flag), {"S", "N"});
         for (int c : {cHourFrom, cHourTo}) {
             const QString v = row.text(c);
@@ -134,8 +124,8 @@ QVariant setPrecoHora(Context &ctx, const QVariantList &args)
             check(row);
             QStringList terms;
             QList<std::pair<QString, QVariant>> binds;
-            for (const char16_t *k : {u"CDFILIAL", u"CDTABEPREC", u"DTINIVGPREC", u"CDPRODUTO",
-                                      u"CDPRPAITABPR"}) {
+            for (const char16_t *k :
+                 {u"CDFILIAL", u"CDTABEPREC", u"DTINIVGPREC", u"CDPRODUTO", u"CDPRPAITABPR"}) {
                 const QString name = QString::fromUtf16(k);
                 terms << QStringLiteral("%1 = :%1").arg(name);
                 binds.append({u':' + name, row.values[col(k)]});

@@ -19,9 +19,9 @@ int leafCodeLength(const Storage &db, const QString &levelsText)
     bool ok = false;
     const int levels = levelsText.toInt(&ok);
     if (!ok || levels < 1 || levels > 20 || levelsText != QString::number(levels)) {
-        throw ServerError(
-            QStringLiteral("Número de níveis da árvore de produtos inválido: \"%1\".").arg(levelsText),
-            ErrorArguments);
+        throw ServerError(QStringLiteral("Número de níveis da árvore de produtos inválido: \"%1\".")
+                              .arg(levelsText),
+                          ErrorArguments);
     }
     QSqlQuery q = db.prepare(QStringLiteral(
         "SELECT COUNT(*), SUM(NRDIGITOS) FROM PARAMARVPROD WHERE NRNIVEL <= :levels"));
@@ -73,8 +73,8 @@ QVariant getItemPreco(Context &ctx, const QVariantList &args)
     reader.setConstant(QStringLiteral("CDSEGMER"), args[2]);
     reader.setConstant(QStringLiteral("DTINIVGPREC"), start);
 
-    QSqlQuery count = db.prepare(QStringLiteral(
-        "SELECT COUNT(*) FROM PRODSEGMER WHERE CDSEGMER = :segment"));
+    QSqlQuery count =
+        db.prepare(QStringLiteral("SELECT COUNT(*) FROM PRODSEGMER WHERE CDSEGMER = :segment"));
     count.bindValue(QStringLiteral(":segment"), args[2].toString());
     db.exec(count, QStringLiteral("contar os produtos do segmento"));
     if (count.next())
@@ -172,14 +172,14 @@ QVariant setApagaPreco(Context &ctx, const QVariantList &args)
 void registerItemMethods(MethodRegistry &registry)
 {
     using A = ArgType;
-    registry.add(kPriceTableObject, {"GetItemPreco",
-                                     {A::String, A::String, A::String, A::String, A::DateTime,
-                                      A::String, A::String},
-                                     getItemPreco});
+    registry.add(kPriceTableObject,
+                 {"GetItemPreco",
+                  {A::String, A::String, A::String, A::String, A::DateTime, A::String, A::String},
+                  getItemPreco});
     registry.add(kPriceTableObject, {"SetItemPreco", {A::Delta, A::String}, setItemPreco});
-    registry.add(kPriceTableObject, {"setApagaPreco",
-                                     {A::String, A::String, A::String, A::String, A::String},
-                                     setApagaPreco});
+    registry.add(
+        kPriceTableObject,
+        {"setApagaPreco", {A::String, A::String, A::String, A::String, A::String}, setApagaPreco});
 }
 
 } // namespace prx::server

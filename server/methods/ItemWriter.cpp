@@ -25,16 +25,16 @@ ItemWriter::ItemWriter(const Storage &storage, const DeltaPacket &delta)
 
 QList<FieldDef> ItemWriter::packetFields()
 {
-    return {{"NMPRODUTO", FieldType::String, 50},   {"CDARVPROD", FieldType::String, 20},
-            {"CDPRODUTO", FieldType::String, 10},   {"CDBARPRODUTO", FieldType::String, 30},
-            {"VRPRECITEM", FieldType::Float, 0},    {"VRPRECITEMDLV", FieldType::Float, 0},
-            {"VRPRECITEMCMD", FieldType::Float, 0}, {"VRPRECITEMCL", FieldType::Float, 0},
-            {"NRCOMPPROD", FieldType::Float, 0},    {"IDPRECVARIA", FieldType::String, 1},
-            {"VRPRESUGITEM", FieldType::Float, 0},  {"VRCUSTITEM", FieldType::Float, 0},
-            {"VRMKUPITEM", FieldType::Float, 0},    {"CDFILIAL", FieldType::String, 4},
-            {"CDTABEPREC", FieldType::String, 3},   {"CDSEGMER", FieldType::String, 5},
+    return {{"NMPRODUTO", FieldType::String, 50},    {"CDARVPROD", FieldType::String, 20},
+            {"CDPRODUTO", FieldType::String, 10},    {"CDBARPRODUTO", FieldType::String, 30},
+            {"VRPRECITEM", FieldType::Float, 0},     {"VRPRECITEMDLV", FieldType::Float, 0},
+            {"VRPRECITEMCMD", FieldType::Float, 0},  {"VRPRECITEMCL", FieldType::Float, 0},
+            {"NRCOMPPROD", FieldType::Float, 0},     {"IDPRECVARIA", FieldType::String, 1},
+            {"VRPRESUGITEM", FieldType::Float, 0},   {"VRCUSTITEM", FieldType::Float, 0},
+            {"VRMKUPITEM", FieldType::Float, 0},     {"CDFILIAL", FieldType::String, 4},
+            {"CDTABEPREC", FieldType::String, 3},    {"CDSEGMER", FieldType::String, 5},
             {"CDPRPAITABPR", FieldType::String, 10}, {"DTINIVGPREC", FieldType::DateTime, 0},
-            {"IDPRODPROMOC", FieldType::String, 1}, {"HRINIVENPROD", FieldType::String, 4},
+            {"IDPRODPROMOC", FieldType::String, 1},  {"HRINIVENPROD", FieldType::String, 4},
             {"HRFIMVENPROD", FieldType::String, 4}};
 }
 
@@ -50,8 +50,8 @@ void ItemWriter::checkValues(const DeltaRow &row) const
     for (const char16_t *hour : {u"HRINIVENPROD", u"HRFIMVENPROD"}) {
         const QString v = row.text(column(hour));
         if (!v.isEmpty() && !isValidHour(v)) {
-            throw ServerError(QStringLiteral("'%1'  Não é hora válida.")
-                                  .arg(v.left(2) + u':' + v.mid(2)));
+            throw ServerError(
+                QStringLiteral("'%1'  Não é hora válida.").arg(v.left(2) + u':' + v.mid(2)));
         }
     }
 }

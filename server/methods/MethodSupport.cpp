@@ -13,10 +13,10 @@ QDateTime parseDateText(const QVariant &text, const QString &what)
     const QRegularExpressionMatch m = re.match(text.toString());
     if (m.hasMatch()) {
         const QDate date(m.captured(3).toInt(), m.captured(2).toInt(), m.captured(1).toInt());
-        const QTime time = m.capturedLength(4) > 0 ? QTime(m.captured(4).toInt(),
-                                                           m.captured(5).toInt(),
-                                                           m.captured(6).toInt())
-                                                   : QTime(0, 0);
+        const QTime time =
+            m.capturedLength(4) > 0
+                ? QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt())
+                : QTime(0, 0);
         if (date.isValid() && time.isValid())
             return wallClock(date, time);
     }

@@ -63,9 +63,8 @@ QVariant getMaxDtFinVg(Context &ctx, const QVariantList &args)
 // A row when the table has a period with that start.
 QVariant getVerifTabeVend(Context &ctx, const QVariantList &args)
 {
-    PacketReader reader({{"CDFILIAL", FieldType::String, 4},
-                         {"CDTABEPREC", FieldType::String, 3},
-                         kStart});
+    PacketReader reader(
+        {{"CDFILIAL", FieldType::String, 4}, {"CDTABEPREC", FieldType::String, 3}, kStart});
     QSqlQuery q = periodQuery(
         ctx.storage,
         QStringLiteral("SELECT CDFILIAL, CDTABEPREC, %1 FROM TABEVEND "
@@ -224,9 +223,9 @@ void registerPeriodMethods(MethodRegistry &registry)
                  {"GetVerifTabeVend", {A::String, A::String, A::DateTime}, getVerifTabeVend});
     registry.add(kPriceTableObject,
                  {"GetPesqDataVigente", {A::String, A::String, A::DateTime}, getPesqDataVigente});
-    registry.add(kPriceTableObject, {"getTabePrecData",
-                                     {A::String, A::String, A::DateTime, A::DateTime},
-                                     getTabePrecData});
+    registry.add(
+        kPriceTableObject,
+        {"getTabePrecData", {A::String, A::String, A::DateTime, A::DateTime}, getTabePrecData});
     registry.add(kPriceTableObject, {"SetTabeVend", {A::Delta}, setTabeVend});
 }
 

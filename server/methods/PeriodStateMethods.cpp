@@ -44,14 +44,16 @@ QVariant setAlteraStatus(Context &ctx, const QVariantList &args)
 {
     const QString state = args[0].toString();
     if (!QStringList{"1", "2", "3", "4"}.contains(state))
-        throw ServerError(QStringLiteral("Situação do período de vigência inválida: %1.").arg(state));
+        throw ServerError(
+            QStringLiteral("Situação do período de vigência inválida: %1.").arg(state));
     const QDateTime start = parseDateText(args[3], QStringLiteral("Data inicial de vigência"));
     Storage &db = ctx.storage;
     Transaction tx(db);
-    QSqlQuery q = db.prepare(QStringLiteral("UPDATE TABEVEND SET IDSITVGPREC = :state, DTULTALT = %1 "
-                                            "WHERE CDFILIAL = :branch AND CDTABEPREC = :table AND "
-                                            "DTINIVGPREC = :start")
-                                 .arg(db.dialect().now()));
+    QSqlQuery q =
+        db.prepare(QStringLiteral("UPDATE TABEVEND SET IDSITVGPREC = :state, DTULTALT = %1 "
+                                  "WHERE CDFILIAL = :branch AND CDTABEPREC = :table AND "
+                                  "DTINIVGPREC = :start")
+                       .arg(db.dialect().now()));
     q.bindValue(QStringLiteral(":state"), state);
     q.bindValue(QStringLiteral(":branch"), args[2].toString());
     q.bindValue(QStringLiteral(":table"), args[1].toString());
@@ -96,9 +98,9 @@ void registerPeriodStateMethods(MethodRegistry &registry)
 {
     using A = ArgType;
     registry.add(kPriceTableObject, {"GetVeriVing", {A::String, A::String}, getVeriVing});
-    registry.add(kPriceTableObject, {"setAlteraStatus",
-                                     {A::String, A::String, A::String, A::String},
-                                     setAlteraStatus});
+    registry.add(
+        kPriceTableObject,
+        {"setAlteraStatus", {A::String, A::String, A::String, A::String}, setAlteraStatus});
     registry.add(kPriceTableObject,
                  {"getProdSemImpos", {A::String, A::String, A::String}, getProdSemImpos});
 }

@@ -179,8 +179,8 @@ bool DeltaWriter::update(const DeltaRow &original, const DeltaRow &current)
     }
     QStringList params;
     const QString where = whereOriginal(original, &params);
-    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                            .arg(m_table.name, sets.join(u", "), where);
+    const QString sql =
+        QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(m_table.name, sets.join(u", "), where);
     QSqlQuery &q = cached(sql);
     for (int c = 0; c < m_table.columns.size(); ++c) {
         if (current.has(c))

@@ -24,7 +24,10 @@ struct DeltaRow
 
     bool has(int column) const { return present.value(column); }
     bool isNull(int column) const { return !has(column) || values[column].isNull(); }
-    QString text(int column) const { return isNull(column) ? QString() : values[column].toString(); }
+    QString text(int column) const
+    {
+        return isNull(column) ? QString() : values[column].toString();
+    }
 };
 
 // Applies the changes of one delta to one table inside the caller's
@@ -40,7 +43,7 @@ public:
                 std::function<QString(const DeltaRow &)> describe);
 
     const TableDef &table() const { return m_table; }
-    int column(QStringView name) const; // asserts that it exists
+    int column(QStringView name) const;   // asserts that it exists
     QVariant nullValue(int column) const; // a null of the column's type
 
     // Converted to the column types and checked (size of texts, finite

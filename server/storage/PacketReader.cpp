@@ -39,11 +39,14 @@ DataPacketPtr PacketReader::read(QSqlQuery &query) const
     int column = 0;
     for (int f = 0; f < m_fields.size(); ++f) {
         if (m_constants[f].isValid())
-            constantFields << f;
+            constantFields << f; // the first row converts, the others copy it
         else
             sources.append({f, column++, m_fields[f].type});
     }
 
+    QList<QString> texts(m_fields.size());
+    for (int f : constantFields)
+        texts[f] = m_constants[f].toString();
     DataPacket &p = *packet;
     while (query.next()) {
         const int row = p.appendRow();
@@ -75,8 +78,16 @@ DataPacketPtr PacketReader::read(QSqlQuery &query) const
             }
             }
         }
-        for (int f : constantFields)
-            p.setValue(row, f, m_constants[f]);
+        for (int f : constantFields) {
+            if (row == 0 || p.isNull(0, f))
+                p.setValue(row, f, m_constants[f]);
+            else if (m_fields[f].type == FieldType::String)
+                p.setString(row, f, texts[f]); // never a view into the arena it grows
+            else if (m_fields[f].type == FieldType::Float)
+                p.setReal(row, f, p.real(0, f));
+            else
+                p.setInteger(row, f, p.integer(0, f));
+        }
     }
     return packet;
 }

@@ -129,7 +129,10 @@ QList<TableDef> buildTables()
              .key({"CDPRODUTO", "CDPRODCOMP"})
              .references({"CDPRODUTO"}, "PRODUTO")
              .references({"CDPRODCOMP"}, "PRODUTO", {"CDPRODUTO"});
-    t << Table("TIPOCUSTO").integer("CDTIPOCUSTO").text("NMTIPOCUSTO", 30, true).key({"CDTIPOCUSTO"});
+    t << Table("TIPOCUSTO")
+             .integer("CDTIPOCUSTO")
+             .text("NMTIPOCUSTO", 30, true)
+             .key({"CDTIPOCUSTO"});
     t << Table("CUSTOPROD")
              .text("CDFILIAL", 4)
              .text("CDPRODUTO", 10)

@@ -162,8 +162,8 @@ bool SqlDialect::parseDateTimeText(QStringView text, qint64 *ms)
     if (text.size() < 10)
         return false;
     int y, mo, d, h = 0, mi = 0, s = 0;
-    if (!digits(text, 0, 4, &y) || text[4] != u'-' || !digits(text, 5, 2, &mo) ||
-        text[7] != u'-' || !digits(text, 8, 2, &d))
+    if (!digits(text, 0, 4, &y) || text[4] != u'-' || !digits(text, 5, 2, &mo) || text[7] != u'-' ||
+        !digits(text, 8, 2, &d))
         return false;
     if (text.size() >= 19) {
         if ((text[10] != u' ' && text[10] != u'T') || !digits(text, 11, 2, &h) ||

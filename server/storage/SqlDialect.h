@@ -18,7 +18,11 @@ namespace prx::server {
 class SqlDialect
 {
 public:
-    enum class Kind { Sqlite, Postgres };
+    enum class Kind
+    {
+        Sqlite,
+        Postgres
+    };
 
     explicit SqlDialect(Kind kind) : m_kind(kind) {}
     Kind kind() const { return m_kind; }
@@ -39,8 +43,7 @@ public:
     // happens and no row is affected).
     QString insertUnlessExists(const QString &table, const QStringList &columns) const;
     // Inserts a row or, when its key exists, overwrites the other columns.
-    QString upsert(const QString &table, const QStringList &columns,
-                   const QStringList &key) const;
+    QString upsert(const QString &table, const QStringList &columns, const QStringList &key) const;
 
     // The database's current wall-clock time as an expression of the
     // date-time column type.

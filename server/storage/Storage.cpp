@@ -54,8 +54,8 @@ std::unique_ptr<Storage> Storage::open(const QString &fileOrUrl, QString *error)
     const bool pg = isPostgresUrl(fileOrUrl);
     QString schema;
     {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(pg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), name);
+        QSqlDatabase db = QSqlDatabase::addDatabase(
+            pg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), name);
         if (pg) {
             const QUrl url(fileOrUrl);
             db.setHostName(url.host().isEmpty() ? QStringLiteral("127.0.0.1") : url.host());
@@ -149,7 +149,9 @@ void Storage::raise(const QSqlError &error, const QString &doing)
 {
     const QString text = error.text();
     const QString code = error.nativeErrorCode();
-    auto has = [&](const char *what) { return text.contains(QLatin1String(what), Qt::CaseInsensitive); };
+    auto has = [&](const char *what) {
+        return text.contains(QLatin1String(what), Qt::CaseInsensitive);
+    };
     if (has("FOREIGN KEY") || code == u"23503") {
         throw ServerError(QStringLiteral("Operação recusada: o registro faz referência a um "
                                          "cadastro inexistente ou possui registros dependentes."),
@@ -173,7 +175,8 @@ void Storage::raise(const QSqlError &error, const QString &doing)
 
 QDateTime Storage::now() const
 {
-    QSqlQuery q = prepare(QStringLiteral("SELECT %1").arg(m_dialect.selectDateTime(m_dialect.now())));
+    QSqlQuery q =
+        prepare(QStringLiteral("SELECT %1").arg(m_dialect.selectDateTime(m_dialect.now())));
     exec(q, QStringLiteral("ler a data e hora"));
     if (!q.next())
         return {};

@@ -110,7 +110,8 @@ QVariantList ServerTestBase::column(const QString &sql,
     return out;
 }
 
-QVariant ServerTestBase::scalar(const QString &sql, const QList<std::pair<QString, QVariant>> &binds)
+QVariant ServerTestBase::scalar(const QString &sql,
+                                const QList<std::pair<QString, QVariant>> &binds)
 {
     return column(sql, binds).value(0);
 }

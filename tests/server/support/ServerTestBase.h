@@ -13,7 +13,11 @@
 
 namespace prx::server::test {
 
-enum class Backend { Sqlite, Postgres };
+enum class Backend
+{
+    Sqlite,
+    Postgres
+};
 
 // Base of the server test classes: each instance gets a fresh database on
 // its backend (a temporary SQLite file, or a new PostgreSQL schema when
@@ -74,8 +78,7 @@ private:
 
 // Runs the test class once per backend: SQLite always, PostgreSQL when
 // PRX_TEST_PG_URL is set (then an unreachable server fails the run).
-template<typename T>
-int runOnEveryBackend(int argc, char **argv)
+template <typename T> int runOnEveryBackend(int argc, char **argv)
 {
     int status = 0;
     {

@@ -1,0 +1,102 @@
+// Reads the price items of a period of 100,000 products with GetItemPreco
+// (query, typed packet filling) and compares with the sqlite3 command-line
+// tool selecting the same rows to /dev/null. Also times the demo generation.
+//
+//   bench_server_itempreco [--products N] [--runs N] [--db FILE]
+#include "core/MethodRegistry.h"
+#include "demo/DemoGenerator.h"
+#include "methods/MethodSupport.h"
+#include "storage/Storage.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace prx;
+using namespace prx::server;
+
+namespace {
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    auto option = [&](const QString &name, const QString &fallback) {
+        const int i = args.indexOf(name);
+        return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
+    };
+    const int products = option("--products", "100000").toInt();
+    const int runs = option("--runs", "7").toInt();
+    QTemporaryDir dir;
+    const QString file = option("--db", dir.filePath("bench.sqlite"));
+
+    DemoOptions demo;
+    demo.products = products;
+    QString error;
+    if (!QFile::exists(file)) {
+        auto db = Storage::open(file, &error);
+        if (!db) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        db->createSchema();
+        QElapsedTimer t;
+        t.start();
+        generateDemo(*db, demo);
+        std::printf("demo --products %d: %.1f s\n", products, t.elapsed() / 1000.0);
+    }
+    auto db = Storage::open(file, &error);
+    MethodRegistry registry;
+    registerAllMethods(registry);
+    Context ctx{*db};
+    const QDateTime start = wallClock(demo.today.addDays(-30));
+    const QVariantList callArgs{"0001", "001", "00001", "3", start, "", "T"};
+
+    QList<double> ours;
+    int rows = 0;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        const Outcome out =
+            dispatch(registry, ctx, "Prx51700.rdmTabePreco", "GetItemPreco", callArgs);
+        ours << t.nsecsElapsed() / 1e6;
+        if (!out.ok) {
+            std::fprintf(stderr, "%s\n", qPrintable(out.message));
+            return 1;
+        }
+        rows = out.payload.value<DataPacketPtr>()->rowCount();
+    }
+
+    QString sql = itemListSql();
+    sql.replace(":branch", "'0001'").replace(":table", "'001'").replace(":segment", "'00001'");
+    sql.replace(":start", "'" + start.toString("yyyy-MM-dd") + " 00:00:00'");
+    sql.replace(":length", "8").replace(":all", "'T'").replace(":product", "''");
+    QList<double> tool;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start("sqlite3", {file, sql});
+        p.waitForFinished(-1);
+        tool << t.nsecsElapsed() / 1e6;
+    }
+    const double a = median(ours), b = median(tool);
+    std::printf("GetItemPreco: %d rows, %.1f ms (median of %d)\n", rows, a, runs);
+    std::printf("sqlite3 tool: %.1f ms\n", b);
+    std::printf("ratio: %.2f (target <= 2.0)\n", a / b);
+    return 0;
+}

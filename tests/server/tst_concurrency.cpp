@@ -1,0 +1,190 @@
+// Two users on the same database: a row read by one and changed by the other
+// since must never be overwritten, and a refused save writes nothing at all.
+#include "ServerTestBase.h"
+
+#include <QCoreApplication>
+
+using namespace prx;
+using namespace prx::server;
+using namespace prx::server::test;
+
+class TestConcurrency : public ServerTestBase
+{
+    Q_OBJECT
+public:
+    using ServerTestBase::ServerTestBase;
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(setUpDatabase(&error), qPrintable(error));
+        m_other = openSecond();
+        QVERIFY(m_other);
+    }
+    void cleanupTestCase()
+    {
+        m_other.reset();
+        tearDownDatabase();
+    }
+
+    // A stale item update is refused and the valid change before it in the
+    // same delta is rolled back with it.
+    void staleItemUpdate();
+    // A product priced by someone else after it was read unpriced is not
+    // overwritten by the "insert" of the first user.
+    void unpricedRowPricedMeanwhile();
+    // A period changed by someone else is not deleted, nor its prices.
+    void stalePeriodDelete();
+    // A differentiated price deleted by someone else is not brought back.
+    void deletedDayPriceUpdate();
+    // A renamed table is not renamed again over the other user's name.
+    void staleTableRename();
+    // Doubles are compared exactly: a value with no short decimal form read
+    // and sent back unchanged is not a conflict.
+    void exactDoublesAreNoConflict();
+
+private:
+    DataPacketPtr itemsOn(Storage &s, const QString &branch)
+    {
+        return readOn(s, "GetItemPreco", {branch, "001", "00001", "3", day(-30), "", "T"});
+    }
+    QList<int> pricedRows(const DataPacket &p, int count)
+    {
+        QList<int> rows;
+        for (int r = 0; r < p.rowCount() && rows.size() < count; ++r) {
+            if (!p.isNull(r, p.indexOf(u"VRPRECITEM")) && value(p, r, "NRCOMPPROD").toDouble() == 0)
+                rows << r;
+        }
+        return rows;
+    }
+    void expectConflict(const Outcome &out)
+    {
+        QVERIFY(!out.ok);
+        QCOMPARE(out.code, int(ErrorConflict));
+        QVERIFY2(out.message.contains(u"outro usuário"), qPrintable(out.message));
+    }
+
+    std::unique_ptr<Storage> m_other;
+};
+
+void TestConcurrency::staleItemUpdate()
+{
+    const DataPacketPtr mine = itemsOn(storage(), "0001");
+    const QList<int> rows = pricedRows(*mine, 2);
+    QCOMPARE(rows.size(), 2);
+
+    const DataPacketPtr theirs = itemsOn(*m_other, "0001");
+    DeltaPacket other = deltaOf(*theirs);
+    other.changes << updateOf(*theirs, rows[1], {{"VRPRECITEM", 99.99}});
+    QVERIFY(callOn(*m_other, "SetItemPreco", {deltaArg(other), ""}).ok);
+
+    DeltaPacket d = deltaOf(*mine);
+    d.changes << updateOf(*mine, rows[0], {{"VRPRECITEM", 1.11}});
+    d.changes << updateOf(*mine, rows[1], {{"VRPRECITEM", 2.22}});
+    expectConflict(call("SetItemPreco", {deltaArg(d), ""}));
+
+    const DataPacketPtr after = itemsOn(storage(), "0001");
+    QCOMPARE(after->rowValues(rows[0]), mine->rowValues(rows[0]));
+    QCOMPARE(value(*after, rows[1], "VRPRECITEM").toDouble(), 99.99);
+}
+
+void TestConcurrency::unpricedRowPricedMeanwhile()
+{
+    const DataPacketPtr mine = itemsOn(storage(), "0002");
+    int row = -1;
+    for (int r = 0; r < mine->rowCount() && row < 0; ++r) {
+        if (mine->isNull(r, mine->indexOf(u"VRPRECITEM")))
+            row = r;
+    }
+    QVERIFY(row >= 0);
+    const DataPacketPtr theirs = itemsOn(*m_other, "0002");
+    DeltaPacket other = deltaOf(*theirs);
+    other.changes << updateOf(*theirs, row, {{"VRPRECITEM", 5.0}});
+    QVERIFY(callOn(*m_other, "SetItemPreco", {deltaArg(other), ""}).ok);
+
+    DeltaPacket d = deltaOf(*mine);
+    d.changes << updateOf(*mine, row, {{"VRPRECITEM", 6.0}});
+    expectConflict(call("SetItemPreco", {deltaArg(d), ""}));
+    QCOMPARE(value(*itemsOn(storage(), "0002"), row, "VRPRECITEM").toDouble(), 5.0);
+}
+
+void TestConcurrency::stalePeriodDelete()
+{
+    const DataPacketPtr mine = readOn(storage(), "GetTabeVend", {"0003", "001"});
+    const DataPacketPtr theirs = readOn(*m_other, "GetTabeVend", {"0003", "001"});
+    const int row = 2; // the period still being prepared
+    DeltaPacket other = deltaOf(*theirs);
+    other.changes << updateOf(*theirs, row, {{"DTFINVGPREC", day(140)}});
+    const Outcome changed = callOn(*m_other, "SetTabeVend", {deltaArg(other)});
+    QVERIFY2(changed.ok, qPrintable(changed.message));
+
+    const QDateTime start = value(*mine, row, "DTINIVGPREC").toDateTime();
+    const int items =
+        scalar("SELECT COUNT(*) FROM ITEMPRECO WHERE CDFILIAL = '0003' AND CDTABEPREC = '001' "
+               "AND DTINIVGPREC = :s",
+               {{":s", start}})
+            .toInt();
+    QVERIFY(items > 0);
+    DeltaPacket d = deltaOf(*mine);
+    d.changes << deleteOf(*mine, row);
+    expectConflict(call("SetTabeVend", {deltaArg(d)}));
+    QCOMPARE(read("GetTabeVend", {"0003", "001"})->rowCount(), mine->rowCount());
+    QCOMPARE(scalar("SELECT COUNT(*) FROM ITEMPRECO WHERE CDFILIAL = '0003' AND CDTABEPREC = '001' "
+                    "AND DTINIVGPREC = :s",
+                    {{":s", start}})
+                 .toInt(),
+             items);
+}
+
+void TestConcurrency::deletedDayPriceUpdate()
+{
+    const QVariantList args{"0001", "001", day(-30)};
+    const DataPacketPtr mine = readOn(storage(), "GetPrecoHora", args);
+    QVERIFY(mine->rowCount() > 0);
+    const DataPacketPtr theirs = readOn(*m_other, "GetPrecoHora", args);
+    DeltaPacket other = deltaOf(*theirs);
+    other.changes << deleteOf(*theirs, 0);
+    QVERIFY(callOn(*m_other, "SetPrecoHora", {deltaArg(other)}).ok);
+
+    DeltaPacket d = deltaOf(*mine);
+    d.changes << updateOf(*mine, 0, {{"VRPRECODIA", 3.0}});
+    expectConflict(call("SetPrecoHora", {deltaArg(d)}));
+    QCOMPARE(read("GetPrecoHora", args)->rowCount(), mine->rowCount() - 1);
+}
+
+void TestConcurrency::staleTableRename()
+{
+    const DataPacketPtr mine = readOn(storage(), "GetTabePrec", {"0002"});
+    const DataPacketPtr theirs = readOn(*m_other, "GetTabePrec", {"0002"});
+    DeltaPacket other = deltaOf(*theirs);
+    other.changes << updateOf(*theirs, 0, {{"NMTABEPREC", "Balcão Novo"}});
+    QVERIFY(callOn(*m_other, "SetTabePrec", {deltaArg(other)}).ok);
+
+    DeltaPacket d = deltaOf(*mine);
+    d.changes << updateOf(*mine, 0, {{"NMTABEPREC", "Balcão Antigo"}});
+    expectConflict(call("SetTabePrec", {deltaArg(d)}));
+    QCOMPARE(value(*read("GetTabePrec", {"0002"}), 0, "NMTABEPREC").toString(),
+             QStringLiteral("Balcão Novo"));
+}
+
+void TestConcurrency::exactDoublesAreNoConflict()
+{
+    const DataPacketPtr before = itemsOn(storage(), "0003");
+    const int row = pricedRows(*before, 1).value(0, -1);
+    QVERIFY(row >= 0);
+    const double awkward = 0.1 + 0.2; // 0.30000000000000004
+    DeltaPacket set = deltaOf(*before);
+    set.changes << updateOf(*before, row, {{"VRPRECITEMCL", awkward}, {"VRPRESUGITEM", 1e-300}});
+    QVERIFY(call("SetItemPreco", {deltaArg(set), ""}).ok);
+
+    const DataPacketPtr theirs = itemsOn(*m_other, "0003");
+    QCOMPARE(value(*theirs, row, "VRPRECITEMCL").toDouble(), awkward);
+    DeltaPacket d = deltaOf(*theirs);
+    d.changes << updateOf(*theirs, row, {{"VRPRECITEM", 10.0}});
+    const Outcome out = callOn(*m_other, "SetItemPreco", {deltaArg(d), ""});
+    QVERIFY2(out.ok, qPrintable(out.message));
+}
+
+PRX_SERVER_TEST_MAIN(TestConcurrency)
+#include "tst_concurrency.moc"

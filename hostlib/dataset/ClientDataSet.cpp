@@ -240,8 +240,8 @@ void ClientDataSet::close()
 qint64 ClientDataSet::bytesUsed() const
 {
     return m_table.bytesUsed() + m_calc.bytesUsed() +
-           qint64(m_rowIds.capacity() * sizeof(quint32)) +
-           qint64(m_view.capacity() * sizeof(int)) + m_index.bytesUsed();
+           qint64(m_rowIds.capacity() * sizeof(quint32)) + qint64(m_view.capacity() * sizeof(int)) +
+           m_index.bytesUsed();
 }
 
 void ClientDataSet::requireActive() const
@@ -446,8 +446,7 @@ QVariant ClientDataSet::valueAt(int viewRow, int fieldIndex) const
 {
     if (viewRow < 0 || viewRow >= recordCount() || fieldIndex < 0 || fieldIndex >= fieldCount())
         return {};
-    if (viewRow == m_current &&
-        (m_state == DataSetState::Edit || m_state == DataSetState::Insert))
+    if (viewRow == m_current && (m_state == DataSetState::Edit || m_state == DataSetState::Insert))
         return m_buffer.value(fieldIndex);
     return storedValue(viewToStorage(viewRow), *m_fields[fieldIndex]);
 }
@@ -456,8 +455,8 @@ QString ClientDataSet::displayTextAt(int viewRow, int fieldIndex) const
 {
     if (viewRow < 0 || viewRow >= recordCount() || fieldIndex < 0 || fieldIndex >= fieldCount())
         return {};
-    const bool buffer = viewRow == m_current && (m_state == DataSetState::Edit ||
-                                                 m_state == DataSetState::Insert);
+    const bool buffer =
+        viewRow == m_current && (m_state == DataSetState::Edit || m_state == DataSetState::Insert);
     RowScope scope(this, buffer ? -1 : viewToStorage(viewRow), buffer);
     return m_fields[fieldIndex]->displayText();
 }
@@ -466,8 +465,8 @@ QString ClientDataSet::editTextAt(int viewRow, int fieldIndex) const
 {
     if (viewRow < 0 || viewRow >= recordCount() || fieldIndex < 0 || fieldIndex >= fieldCount())
         return {};
-    const bool buffer = viewRow == m_current && (m_state == DataSetState::Edit ||
-                                                 m_state == DataSetState::Insert);
+    const bool buffer =
+        viewRow == m_current && (m_state == DataSetState::Edit || m_state == DataSetState::Insert);
     RowScope scope(this, buffer ? -1 : viewToStorage(viewRow), buffer);
     return m_fields[fieldIndex]->editText();
 }
@@ -490,6 +489,23 @@ void ClientDataSet::recalcRow(int row)
         throw;
     }
     m_calculating = was;
+}
+
+// A filter may use calculated fields: their new values must reach the index.
+void ClientDataSet::recalcKeepingIndex(int row)
+{
+    if (!m_index.isBuilt() || m_calcDefs.isEmpty()) {
+        recalcRow(row);
+        return;
+    }
+    const QString oldKey = rowKey(row, m_index.fields());
+    try {
+        recalcRow(row);
+    } catch (...) {
+        indexRowChanged(row, oldKey);
+        throw;
+    }
+    indexRowChanged(row, oldKey);
 }
 
 void ClientDataSet::recalcAll()

@@ -17,7 +17,13 @@ namespace prx {
 
 class DataSource;
 
-enum class DataSetState : quint8 { Inactive, Browse, Edit, Insert };
+enum class DataSetState : quint8
+{
+    Inactive,
+    Browse,
+    Edit,
+    Insert
+};
 
 struct LocateOptions
 {
@@ -26,7 +32,8 @@ struct LocateOptions
 };
 
 // A stable name of a row: it survives inserts, deletes, sorting and filtering
-// around it, and is invalid once the row is gone or the dataset reloaded.
+// around it and is invalid once the row is gone. Ids restart with each load,
+// so a bookmark must not be kept across a reload.
 using Bookmark = qint64;
 constexpr Bookmark NoBookmark = -1;
 
@@ -181,6 +188,7 @@ private:
     void writeBuffer(int row);
     void recalcRow(int row);
     void recalcAll();
+    void recalcKeepingIndex(int row);
 
     // View upkeep (ClientDataSetView.cpp).
     struct ResolvedFilter
@@ -192,13 +200,14 @@ private:
     bool filterActive() const;
     ResolvedFilter resolveFilter(const FilterExpression &expr) const;
     void ensureIndex(const QList<int> &fields);
+    void appendRowKey(int row, const QList<int> &fields, QString &key) const;
     QString rowKey(int row, const QList<int> &fields) const;
     QString filterTextOf(int row, const Field &field) const;
     bool rowMatchesFilter(int row) const;
     void rebuildView();
     void sortView(std::vector<int> &rows) const;
     bool rowLess(int a, int b) const;
-    void placeInView(int row, int fallbackPosition);
+    bool placeInView(int row, int fallbackPosition);
     void applyFilter(const QString &text, bool filtered);
     void indexRowChanged(int row, const QString &oldKey);
 
@@ -215,12 +224,12 @@ private:
     bool m_dynamicFields = false;
 
     DataSetState m_state = DataSetState::Inactive;
-    ColumnTable m_table;              // data fields, and any unmapped packet columns
-    ColumnTable m_calc;               // calculated fields, row for row with m_table
-    std::vector<quint32> m_rowIds;    // stable id of each storage row
+    ColumnTable m_table;           // data fields, and any unmapped packet columns
+    ColumnTable m_calc;            // calculated fields, row for row with m_table
+    std::vector<quint32> m_rowIds; // stable id of each storage row
     quint32 m_nextRowId = 0;
-    QVariantList m_buffer;            // every field's value while editing
-    int m_current = -1;               // view row
+    QVariantList m_buffer; // every field's value while editing
+    int m_current = -1;    // view row
     bool m_bof = true;
     bool m_eof = true;
 
@@ -239,7 +248,7 @@ private:
     ChangeLog m_log;
     bool m_logChanges = true;
 
-    mutable int m_scopeRow = -1;      // storage row read by fields, or -1
+    mutable int m_scopeRow = -1; // storage row read by fields, or -1
     mutable bool m_scopeBuffer = false;
     bool m_calculating = false;
 

@@ -130,10 +130,14 @@ void ClientDataSet::post()
     }
     if (m_index.isBuilt())
         indexRowChanged(row, inserting ? QString() : oldKey);
-    placeInView(row, m_current);
+    const bool moved = placeInView(row, m_current);
     notifyState();
-    notifyLayout();
-    notifyCurrent();
+    if (moved) {
+        notifyLayout();
+        notifyCurrent();
+    } else {
+        notifyData(m_current);
+    }
     if (calcError)
         std::rethrow_exception(calcError);
     if (afterPost)
@@ -162,14 +166,18 @@ void ClientDataSet::cancel()
         setEdges(count == 0, count == 0);
     } else {
         try {
-            recalcRow(row);
+            recalcKeepingIndex(row);
         } catch (...) {
             calcError = std::current_exception();
         }
     }
     notifyState();
-    notifyLayout();
-    notifyCurrent();
+    if (inserting) {
+        notifyLayout();
+        notifyCurrent();
+    } else {
+        notifyData(viewRow);
+    }
     if (calcError)
         std::rethrow_exception(calcError);
     if (afterCancel)
@@ -322,7 +330,7 @@ void ClientDataSet::cancelUpdates()
     std::exception_ptr calcError;
     for (int row : touched) {
         try {
-            recalcRow(row);
+            recalcKeepingIndex(row);
         } catch (...) {
             calcError = std::current_exception();
         }

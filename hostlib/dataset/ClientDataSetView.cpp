@@ -15,12 +15,29 @@ namespace prx {
 namespace {
 
 // Nulls come first; ties are left to the caller.
-template <typename T>
-int compareValues(bool nullA, const T &a, bool nullB, const T &b)
+template <typename T> int compareValues(bool nullA, const T &a, bool nullB, const T &b)
 {
     if (nullA || nullB)
         return int(nullB) - int(nullA);
     return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// Text sorts without regard to letter case. Folding each text once and then
+// comparing plainly is several times faster than folding inside every
+// comparison; both sorting and placing a single row use this same folding.
+void appendFolded(QStringView text, std::vector<char16_t> &out)
+{
+    for (QChar c : text)
+        out.push_back(c.toCaseFolded().unicode());
+}
+
+int compareFolded(QStringView a, QStringView b)
+{
+    std::vector<char16_t> fa, fb;
+    appendFolded(a, fa);
+    appendFolded(b, fb);
+    return QStringView(fa.data(), qsizetype(fa.size()))
+        .compare(QStringView(fb.data(), qsizetype(fb.size())));
 }
 
 } // namespace
@@ -50,19 +67,29 @@ QString ClientDataSet::filterTextOf(int row, const Field &field) const
 
 // Rows are keyed by the texts their fields render, so that a date compares
 // as dd/MM/yyyy, the way the screens write it into the filter.
-QString ClientDataSet::rowKey(int row, const QList<int> &fields) const
+void ClientDataSet::appendRowKey(int row, const QList<int> &fields, QString &key) const
 {
-    FilterIndex::KeyBuilder key(int(fields.size()));
     for (int fi : fields) {
         const Field &f = *m_fields[fi];
+        const ColumnTable &table = f.isCalculated() ? m_calc : m_table;
         if (f.type() == FieldType::String) {
-            const ColumnTable &table = f.isCalculated() ? m_calc : m_table;
-            key.add(table.stringView(row, f.m_column)); // empty for null
+            FilterIndex::appendPart(key, table.stringView(row, f.m_column)); // empty for null
+        } else if (f.type() == FieldType::DateTime) {
+            const qsizetype at = FilterIndex::beginPart(key);
+            if (!table.isNull(row, f.m_column))
+                appendDateTimeMs(key, table.dateTimeMs(row, f.m_column));
+            FilterIndex::endPart(key, at);
         } else {
-            key.add(filterTextOf(row, f));
+            FilterIndex::appendPart(key, filterTextOf(row, f));
         }
     }
-    return key.key();
+}
+
+QString ClientDataSet::rowKey(int row, const QList<int> &fields) const
+{
+    QString key;
+    appendRowKey(row, fields, key);
+    return key;
 }
 
 ClientDataSet::ResolvedFilter ClientDataSet::resolveFilter(const FilterExpression &expr) const
@@ -75,20 +102,17 @@ ClientDataSet::ResolvedFilter ClientDataSet::resolveFilter(const FilterExpressio
             throw DataSetError(
                 QStringLiteral("Filtro inválido: campo '%1' não encontrado.").arg(term.field));
         QString text = term.value;
-        if (f->type() != FieldType::String && f->type() != FieldType::DateTime &&
-            !text.isEmpty())
+        if (f->type() != FieldType::String && f->type() != FieldType::DateTime && !text.isEmpty())
             text = f->plainText(f->convert(text)); // "1,50" and "1.50" are the same number
         const auto it = wanted.constFind(f->index());
         if (it != wanted.constEnd() && it.value() != text)
             out.impossible = true;
         wanted.insert(f->index(), text);
     }
-    FilterIndex::KeyBuilder key(int(wanted.size()));
     for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
         out.fields.append(it.key());
-        key.add(it.value());
+        FilterIndex::appendPart(out.key, it.value());
     }
-    out.key = key.key();
     return out;
 }
 
@@ -96,7 +120,8 @@ void ClientDataSet::ensureIndex(const QList<int> &fields)
 {
     if (m_index.isBuilt() && m_index.fields() == fields)
         return;
-    m_index.build(fields, m_table.rowCount(), [&](int row) { return rowKey(row, fields); });
+    m_index.build(fields, m_table.rowCount(),
+                  [&](int row, QString &key) { appendRowKey(row, fields, key); });
 }
 
 bool ClientDataSet::rowMatchesFilter(int row) const
@@ -139,27 +164,28 @@ void ClientDataSet::rebuildView()
 }
 
 // After a post: the row leaves the view when it no longer passes the filter,
-// and moves to its place in the sort order.
-void ClientDataSet::placeInView(int row, int fallbackPosition)
+// and moves to its place in the sort order. True when the view changed.
+bool ClientDataSet::placeInView(int row, int fallbackPosition)
 {
     if (!m_hasView)
-        return;
+        return false;
     const int at = viewPositionOf(row);
     if (at >= 0)
         m_view.erase(m_view.begin() + at);
     if (!filterActive() || rowMatchesFilter(row)) {
-        const auto pos =
-            m_sortField >= 0
-                ? std::upper_bound(m_view.begin(), m_view.end(), row,
-                                   [this](int a, int b) { return rowLess(a, b); })
-                : std::lower_bound(m_view.begin(), m_view.end(), row);
+        const auto pos = m_sortField >= 0
+                             ? std::upper_bound(m_view.begin(), m_view.end(), row,
+                                                [this](int a, int b) { return rowLess(a, b); })
+                             : std::lower_bound(m_view.begin(), m_view.end(), row);
         m_current = int(pos - m_view.begin());
         m_view.insert(pos, row);
-    } else {
-        const int count = int(m_view.size());
-        m_current = count == 0 ? -1 : qMin(fallbackPosition, count - 1);
+        setEdges(false, false);
+        return m_current != at;
     }
-    setEdges(m_view.empty(), m_view.empty());
+    const int count = int(m_view.size());
+    m_current = count == 0 ? -1 : qMin(fallbackPosition, count - 1);
+    setEdges(count == 0, count == 0);
+    return true;
 }
 
 void ClientDataSet::applyFilter(const QString &text, bool filtered)
@@ -235,8 +261,8 @@ bool ClientDataSet::rowLess(int a, int b) const
     int cmp = 0;
     switch (f.type()) {
     case FieldType::String:
-        cmp = (na || nb) ? int(nb) - int(na)
-                         : t.stringView(a, c).compare(t.stringView(b, c), Qt::CaseInsensitive);
+        cmp =
+            (na || nb) ? int(nb) - int(na) : compareFolded(t.stringView(a, c), t.stringView(b, c));
         break;
     case FieldType::Float:
         cmp = compareValues(na, t.real(a, c), nb, t.real(b, c));
@@ -261,7 +287,7 @@ void ClientDataSet::sortView(std::vector<int> &rows) const
     // Keys are taken out of the columns once, so that the comparisons touch
     // one flat array instead of the table.
     auto sortByKey = [&](auto keyOf) {
-        using Key = decltype(keyOf(0));
+        using Key = decltype(keyOf(0, 0));
         struct Entry
         {
             Key key;
@@ -270,13 +296,14 @@ void ClientDataSet::sortView(std::vector<int> &rows) const
         };
         std::vector<Entry> entries;
         entries.reserve(rows.size());
-        for (int r : rows)
-            entries.push_back({t.isNull(r, c) ? Key() : keyOf(r), r, t.isNull(r, c)});
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const int r = rows[i];
+            entries.push_back({t.isNull(r, c) ? Key() : keyOf(i, r), r, t.isNull(r, c)});
+        }
         std::sort(entries.begin(), entries.end(), [asc](const Entry &a, const Entry &b) {
             int cmp;
             if constexpr (std::is_same_v<Key, QStringView>)
-                cmp = (a.null || b.null) ? int(b.null) - int(a.null)
-                                         : a.key.compare(b.key, Qt::CaseInsensitive);
+                cmp = (a.null || b.null) ? int(b.null) - int(a.null) : a.key.compare(b.key);
             else
                 cmp = compareValues(a.null, a.key, b.null, b.key);
             if (cmp != 0)
@@ -287,17 +314,28 @@ void ClientDataSet::sortView(std::vector<int> &rows) const
             rows[i] = entries[i].row;
     };
     switch (f.type()) {
-    case FieldType::String:
-        sortByKey([&](int r) { return t.stringView(r, c); });
+    case FieldType::String: {
+        std::vector<char16_t> folded;
+        std::vector<std::pair<qsizetype, qsizetype>> spans; // one per row in view
+        spans.reserve(rows.size());
+        for (int r : rows) {
+            const QStringView text = t.stringView(r, c);
+            spans.push_back({qsizetype(folded.size()), text.size()});
+            appendFolded(text, folded);
+        }
+        sortByKey([&](size_t i, int) {
+            return QStringView(folded.data() + spans[i].first, spans[i].second);
+        });
         break;
+    }
     case FieldType::Float:
-        sortByKey([&](int r) { return t.real(r, c); });
+        sortByKey([&](size_t, int r) { return t.real(r, c); });
         break;
     case FieldType::DateTime:
-        sortByKey([&](int r) { return t.dateTimeMs(r, c); });
+        sortByKey([&](size_t, int r) { return t.dateTimeMs(r, c); });
         break;
     default:
-        sortByKey([&](int r) { return t.integer(r, c); });
+        sortByKey([&](size_t, int r) { return t.integer(r, c); });
     }
 }
 
@@ -343,8 +381,8 @@ bool ClientDataSet::locate(QStringView fieldNames, const QVariant &values, Locat
         throw DataSetError(QStringLiteral("Localizar: informe um valor para cada campo."));
     checkBrowseMode();
 
-    const Qt::CaseSensitivity cs = options.caseInsensitive ? Qt::CaseInsensitive
-                                                           : Qt::CaseSensitive;
+    const Qt::CaseSensitivity cs =
+        options.caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
     QVariantList wanted;
     for (int i = 0; i < fields.size(); ++i) {
         const Field *f = fields[i];
@@ -361,8 +399,8 @@ bool ClientDataSet::locate(QStringView fieldNames, const QVariant &values, Locat
             if (f->type() == FieldType::String) {
                 const QStringView cell = t.stringView(row, f->m_column);
                 const QString want = wanted[i].toString();
-                match = options.partialKey ? cell.startsWith(want, cs)
-                                           : cell.compare(want, cs) == 0;
+                match =
+                    options.partialKey ? cell.startsWith(want, cs) : cell.compare(want, cs) == 0;
             } else {
                 match = storedValue(row, *f) == wanted[i];
             }

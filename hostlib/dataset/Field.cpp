@@ -264,8 +264,7 @@ QString Field::formattedText(bool display) const
     const QVariant v = value();
     if (v.isNull())
         return {};
-    const QString &format =
-        display || m_editFormat.isEmpty() ? m_displayFormat : m_editFormat;
+    const QString &format = display || m_editFormat.isEmpty() ? m_displayFormat : m_editFormat;
     switch (m_type) {
     case FieldType::Float:
         return formatNumber(v.toDouble(), format);

@@ -17,7 +17,11 @@ class ClientDataSet;
 class Field
 {
 public:
-    enum class Kind : quint8 { Data, Calculated };
+    enum class Kind : quint8
+    {
+        Data,
+        Calculated
+    };
 
     // text starts empty: a handler that maps only known codes shows nothing
     // for the others.

@@ -99,8 +99,8 @@ FilterExpression FilterExpression::parse(QStringView text)
             return expr;
         const QString keyword = s.word();
         if (keyword.compare(QLatin1String("and"), Qt::CaseInsensitive) != 0)
-            refuse(QStringLiteral("esperado 'and' em \"%1\".").arg(keyword.isEmpty() ? s.rest()
-                                                                                   : keyword));
+            refuse(QStringLiteral("esperado 'and' em \"%1\".")
+                       .arg(keyword.isEmpty() ? s.rest() : keyword));
     }
 }
 

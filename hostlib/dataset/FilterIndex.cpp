@@ -4,13 +4,26 @@
 
 namespace prx {
 
-void FilterIndex::KeyBuilder::add(QStringView part)
+qsizetype FilterIndex::beginPart(QString &key)
 {
-    // The length goes first, so that no text can pass for two parts.
-    const qsizetype n = part.size();
-    m_key.append(QChar(char16_t(n & 0xFFFF)));
-    m_key.append(QChar(char16_t((n >> 16) & 0xFFFF)));
-    m_key.append(part);
+    const qsizetype at = key.size();
+    key.append(QChar(0));
+    key.append(QChar(0));
+    return at;
+}
+
+void FilterIndex::endPart(QString &key, qsizetype at)
+{
+    const qsizetype n = key.size() - at - 2;
+    key[at] = QChar(char16_t(n & 0xFFFF));
+    key[at + 1] = QChar(char16_t((n >> 16) & 0xFFFF));
+}
+
+void FilterIndex::appendPart(QString &key, QStringView part)
+{
+    const qsizetype at = beginPart(key);
+    key.append(part);
+    endPart(key, at);
 }
 
 void FilterIndex::clear()
@@ -21,12 +34,28 @@ void FilterIndex::clear()
 }
 
 void FilterIndex::build(const QList<int> &fields, int rowCount,
-                        const std::function<QString(int)> &keyOf)
+                        const std::function<void(int, QString &)> &appendKey)
 {
     clear();
     m_fields = fields;
-    for (int row = 0; row < rowCount; ++row)
-        m_buckets[keyOf(row)].push_back(row);
+    // One key buffer for all rows: only a key seen for the first time is
+    // copied into the hash. Rows come grouped by key from the server, so the
+    // previous row's bucket is tried before the hash.
+    QString key, previous;
+    key.reserve(64);
+    std::vector<int> *bucket = nullptr;
+    for (int row = 0; row < rowCount; ++row) {
+        key.resize(0);
+        appendKey(row, key);
+        if (!bucket || key != previous) {
+            auto it = m_buckets.find(key);
+            if (it == m_buckets.end())
+                it = m_buckets.insert(QString(key.constData(), key.size()), {});
+            bucket = &it.value();
+            previous = QString(key.constData(), key.size());
+        }
+        bucket->push_back(row);
+    }
     m_built = true;
 }
 

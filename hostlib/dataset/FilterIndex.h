@@ -16,22 +16,19 @@ namespace prx {
 class FilterIndex
 {
 public:
-    // Builds one key out of the texts of the indexed fields, in field order.
-    class KeyBuilder
-    {
-    public:
-        explicit KeyBuilder(int parts) { m_key.reserve(parts * 16); }
-        void add(QStringView part);
-        const QString &key() const { return m_key; }
-
-    private:
-        QString m_key;
-    };
+    // A key is the texts of the indexed fields in field order, each led by
+    // its length so that no text can pass for two. A part is written between
+    // beginPart and endPart, straight into the key.
+    static qsizetype beginPart(QString &key);
+    static void endPart(QString &key, qsizetype at);
+    static void appendPart(QString &key, QStringView part);
 
     bool isBuilt() const { return m_built; }
     const QList<int> &fields() const { return m_fields; }
     void clear();
-    void build(const QList<int> &fields, int rowCount, const std::function<QString(int)> &keyOf);
+    // appendKey(row, key) writes the row's key into an empty string.
+    void build(const QList<int> &fields, int rowCount,
+               const std::function<void(int, QString &)> &appendKey);
 
     // nullptr when no row has that key.
     const std::vector<int> *rows(const QString &key) const;

@@ -122,11 +122,6 @@ bool validGrouping(QStringView s)
     return true;
 }
 
-QString twoDigits(int n)
-{
-    return QString(QChar(u'0' + n / 10)) + QChar(u'0' + n % 10);
-}
-
 } // namespace
 
 QString formatNumber(double value, QStringView format)
@@ -235,6 +230,13 @@ QString formatDateTime(const QDateTime &value, QStringView format)
 
 QString formatDateTimeMs(qint64 ms)
 {
+    QString out;
+    appendDateTimeMs(out, ms);
+    return out;
+}
+
+void appendDateTimeMs(QString &out, qint64 ms)
+{
     constexpr qint64 dayMs = 86400000;
     qint64 days = ms / dayMs;
     qint64 inDay = ms % dayMs;
@@ -252,25 +254,29 @@ QString formatDateTimeMs(qint64 ms)
     const int day = int(doy - (153 * mp + 2) / 5 + 1);
     const int month = int(mp < 10 ? mp + 3 : mp - 9);
     const qint64 year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-    if (year < 1000 || year > 9999)
-        return formatDateTime(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC));
-    QString out;
-    out.reserve(19);
-    out += twoDigits(day);
-    out += u'/';
-    out += twoDigits(month);
-    out += u'/';
-    out += QString::number(year);
-    const int seconds = int(inDay / 1000);
-    if (seconds != 0) {
-        out += u' ';
-        out += twoDigits(seconds / 3600);
-        out += u':';
-        out += twoDigits(seconds / 60 % 60);
-        out += u':';
-        out += twoDigits(seconds % 60);
+    if (year < 1000 || year > 9999) {
+        out += formatDateTime(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC));
+        return;
     }
-    return out;
+    const int seconds = int(inDay / 1000);
+    char16_t text[19];
+    auto two = [&](int at, int n) {
+        text[at] = char16_t(u'0' + n / 10);
+        text[at + 1] = char16_t(u'0' + n % 10);
+    };
+    two(0, day);
+    text[2] = u'/';
+    two(3, month);
+    text[5] = u'/';
+    two(6, int(year / 100));
+    two(8, int(year % 100));
+    text[10] = u' ';
+    two(11, seconds / 3600);
+    text[13] = u':';
+    two(14, seconds / 60 % 60);
+    text[16] = u':';
+    two(17, seconds % 60);
+    out.append(QStringView(text, seconds != 0 ? 19 : 10));
 }
 
 bool parseDateTime(QStringView text, QDateTime *value)

@@ -27,6 +27,7 @@ QString formatDateTime(const QDateTime &value, QStringView format = {});
 // The same default text from milliseconds of the wall clock, without building
 // a QDateTime: the filter index renders a million of them.
 QString formatDateTimeMs(qint64 ms);
+void appendDateTimeMs(QString &out, qint64 ms);
 
 // dd/MM/yyyy (day and month may have one digit), optionally followed by HH:mm
 // or HH:mm:ss. The result is a wall-clock value.

@@ -35,26 +35,28 @@ private slots:
         ds->onCalcFields = [](ClientDataSet &d) {
             d.fieldByName(u"DESCRICAO").setAsString(d.fieldByName(u"NMPRODUTO").asString());
         };
-        const DataPacket packet =
-            makePacket({{"CDPRODUTO", FieldType::String, 10},
-                        {"NMPRODUTO", FieldType::String, 30},
-                        {"VRPRECO", FieldType::Float, 0}},
-                       {{"A", "Água", 1.0}, {"B", "Bolo", 2.0}, {"C", "Café", 3.0},
-                        {"D", "Doce", 4.0}, {"E", "Empada", 5.0}});
+        const DataPacket packet = makePacket({{"CDPRODUTO", FieldType::String, 10},
+                                              {"NMPRODUTO", FieldType::String, 30},
+                                              {"VRPRECO", FieldType::Float, 0}},
+                                             {{"A", "Água", 1.0},
+                                              {"B", "Bolo", 2.0},
+                                              {"C", "Café", 3.0},
+                                              {"D", "Doce", 4.0},
+                                              {"E", "Empada", 5.0}});
         ds->loadPacket(DataPacket(packet));
 
-        setName(*ds, 1, QStringLiteral("Bolo de milho"));  // B updated ...
+        setName(*ds, 1, QStringLiteral("Bolo de milho")); // B updated ...
         ds->moveTo(0);
         ds->insert(); // a new first row, so every later row moves down one
         ds->fieldByName(u"CDPRODUTO").setAsString(QStringLiteral("N"));
         ds->post();
-        setName(*ds, 2, QStringLiteral("Bolo de fubá"));   // ... and again
-        setName(*ds, 0, QStringLiteral("Novo"));           // the insert, edited
-        ds->moveTo(4);                                       // D
+        setName(*ds, 2, QStringLiteral("Bolo de fubá")); // ... and again
+        setName(*ds, 0, QStringLiteral("Novo"));         // the insert, edited
+        ds->moveTo(4);                                   // D
         ds->deleteRecord();
-        setName(*ds, 4, QStringLiteral("Empadinha"));      // E updated, then deleted
+        setName(*ds, 4, QStringLiteral("Empadinha")); // E updated, then deleted
         ds->deleteRecord();
-        ds->append();                                        // inserted, then deleted
+        ds->append(); // inserted, then deleted
         ds->fieldByName(u"CDPRODUTO").setAsString(QStringLiteral("X"));
         ds->post();
         ds->deleteRecord();

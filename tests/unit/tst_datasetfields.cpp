@@ -37,17 +37,17 @@ std::unique_ptr<ClientDataSet> makeItems()
             text = v.left(2) + u':' + v.mid(2, 2);
     };
     ds->addField(QStringLiteral("DTINIVGPREC"), FieldType::DateTime);
-    ds->loadPacket(makePacket({{"CDPRODUTO", FieldType::String, 10},
-                               {"VRPRECITEM", FieldType::Float, 0},
-                               {"VRCUSTITEM", FieldType::Float, 0},
-                               {"VRPRECITEMDLV", FieldType::Float, 0},
-                               {"IDPRECVARIA", FieldType::String, 1},
-                               {"HRINIVENPROD", FieldType::String, 4},
-                               {"DTINIVGPREC", FieldType::DateTime, 0}},
-                              {{"A", 1234.56, 0.0, 12.5, "S", "1730", wallClock(QDate(2026, 2, 1))},
-                               {"B", -3.456, 2.0, QVariant(), "N", "", QVariant()},
-                               {"C", 0.0, 1.23456, 7.0, "X", "0800",
-                                wallClock(QDate(2026, 3, 9), QTime(8, 30))}}));
+    ds->loadPacket(makePacket(
+        {{"CDPRODUTO", FieldType::String, 10},
+         {"VRPRECITEM", FieldType::Float, 0},
+         {"VRCUSTITEM", FieldType::Float, 0},
+         {"VRPRECITEMDLV", FieldType::Float, 0},
+         {"IDPRECVARIA", FieldType::String, 1},
+         {"HRINIVENPROD", FieldType::String, 4},
+         {"DTINIVGPREC", FieldType::DateTime, 0}},
+        {{"A", 1234.56, 0.0, 12.5, "S", "1730", wallClock(QDate(2026, 2, 1))},
+         {"B", -3.456, 2.0, QVariant(), "N", "", QVariant()},
+         {"C", 0.0, 1.23456, 7.0, "X", "0800", wallClock(QDate(2026, 3, 9), QTime(8, 30))}}));
     return ds;
 }
 
@@ -134,15 +134,15 @@ private slots:
         ds->addField(QStringLiteral("DTINIVGPREC"), FieldType::DateTime);
         ds->addField(QStringLiteral("DTFINVGPREC"), FieldType::DateTime);
         ds->addCalculatedField(QStringLiteral("Situacao"), FieldType::String, 10);
-        const QDateTime today = wallClock(QDate(2026, 6, 15));
+        QDateTime today = wallClock(QDate(2026, 6, 15));
         int runs = 0;
         ds->onCalcFields = [&](ClientDataSet &d) {
             ++runs;
             const QDateTime start = d.fieldByName(u"DTINIVGPREC").asDateTime();
             const QDateTime end = d.fieldByName(u"DTFINVGPREC").asDateTime();
             const bool active = end.isValid() && start <= today && today <= end;
-            d.fieldByName(u"Situacao").setAsString(active ? QStringLiteral("Ativa")
-                                                          : QStringLiteral("Inativa"));
+            d.fieldByName(u"Situacao")
+                .setAsString(active ? QStringLiteral("Ativa") : QStringLiteral("Inativa"));
         };
         ds->loadPacket(makePacket(
             {{"DTINIVGPREC", FieldType::DateTime, 0}, {"DTFINVGPREC", FieldType::DateTime, 0}},
@@ -170,6 +170,21 @@ private slots:
                  QVariantList({"Ativa", "Ativa", "Inativa"}));
         QCOMPARE(ds->delta().fields.size(), 2);
         QCOMPARE(ds->delta().changes.first().current.size(), 2);
+
+        // A filter on a calculated field follows every recalculation.
+        ds->setFilter(QStringLiteral("Situacao = 'Ativa'"));
+        ds->setFiltered(true);
+        QCOMPARE(ds->recordCount(), 2);
+        ds->setFiltered(false);
+        today = wallClock(QDate(2026, 3, 1));
+        QVERIFY(ds->locate(u"DTINIVGPREC", wallClock(QDate(2026, 1, 1))));
+        ds->edit();
+        ds->cancel(); // recalculated: now in force
+        ds->setFiltered(true);
+        QCOMPARE(ds->recordCount(), 3);
+        ds->cancelUpdates(); // the July period is back without an end
+        QCOMPARE(ds->recordCount(), 2);
+        QVERIFY(!ds->locate(u"DTINIVGPREC", wallClock(QDate(2026, 7, 1))));
     }
 
     // Loading maps columns by name, takes the packet's storage without a
@@ -212,8 +227,8 @@ private slots:
         ds.loadPacket(makePacket({{"CDTABEPREC", FieldType::String, 3}}, {{"001"}, {"002"}}));
         QCOMPARE(ds.fieldCount(), 1);
         QCOMPARE(ds.fieldByName(u"cdtabeprec").asString(), QStringLiteral("001"));
-        ds.loadPacket(makePacket({{"CDPRODUTO", FieldType::String, 10}, {"QT", FieldType::Float, 0}},
-                                 {{"P", 1.5}}));
+        ds.loadPacket(makePacket(
+            {{"CDPRODUTO", FieldType::String, 10}, {"QT", FieldType::Float, 0}}, {{"P", 1.5}}));
         QCOMPARE(ds.fieldCount(), 2);
         QVERIFY(!ds.findField(u"CDTABEPREC"));
         QCOMPARE(ds.fieldByName(u"QT").asFloat(), 1.5);

@@ -150,8 +150,7 @@ private slots:
         ds->edit();
         ds->fieldByName(u"NMPRODUTO").setAsString(QStringLiteral("novo nome"));
         QCOMPARE(ds->valueAt(1, name).toString(), QStringLiteral("novo nome"));
-        QCOMPARE(ds->data().string(1, ds->data().indexOf(u"NMPRODUTO")),
-                 QStringLiteral("Item 1"));
+        QCOMPARE(ds->data().string(1, ds->data().indexOf(u"NMPRODUTO")), QStringLiteral("Item 1"));
         ds->cancel();
         QCOMPARE(ds->fieldByName(u"NMPRODUTO").asString(), QStringLiteral("Item 1"));
         QCOMPARE(ds->changeCount(), 0);
@@ -175,7 +174,8 @@ private slots:
             QCOMPARE(e.message(), QStringLiteral("Campo 'NAOEXISTE' não encontrado."));
         }
         QCOMPARE(&ds->fieldByName(u"vrpreco"), &ds->fieldByName(u"VRPRECO"));
-        QVERIFY_THROWS_EXCEPTION(DataSetError, ds->addField(QStringLiteral("X"), FieldType::String));
+        QVERIFY_THROWS_EXCEPTION(DataSetError,
+                                 ds->addField(QStringLiteral("X"), FieldType::String));
         ds->close();
         QVERIFY_THROWS_EXCEPTION(DataSetError, ds->edit());
         QVERIFY_THROWS_EXCEPTION(DataSetError, ds->append());
@@ -218,11 +218,13 @@ private slots:
         ds->moveTo(1);
         ds->insert();
         ds->post();
-        const QStringList expected = {
-            "beforeClose:1:0", "beforeOpen:1:0", "afterClose:0:-1", "afterOpen:1:0",
-            "afterScroll:1:0", "beforeScroll:1:0", "afterScroll:1:1", "beforeInsert:1:1",
-            "beforeScroll:1:1", "new", "afterInsert:3:1", "afterScroll:3:1",
-            "beforePost:3:1", "afterPost:0002"};
+        const QStringList expected = {"beforeClose:1:0",  "beforeOpen:1:0",
+                                      "afterClose:0:-1",  "afterOpen:1:0",
+                                      "afterScroll:1:0",  "beforeScroll:1:0",
+                                      "afterScroll:1:1",  "beforeInsert:1:1",
+                                      "beforeScroll:1:1", "new",
+                                      "afterInsert:3:1",  "afterScroll:3:1",
+                                      "beforePost:3:1",   "afterPost:0002"};
         QCOMPARE(log, expected);
     }
 
@@ -352,10 +354,20 @@ private slots:
         QCOMPARE(stateA.size(), 2);
         QCOMPARE(stateB.size(), 2);
         QCOMPARE(hookCalls, 2);
-        ds->sortBy(u"NMPRODUTO", false);
-        QCOMPARE(layout.size(), 2); // post, sort
+        QCOMPARE(layout.size(), 0); // a post that moves no row repaints that row only
+        QCOMPARE(data.last().at(0).toInt(), 2);
+        ds->sortBy(u"VRPRECO", false);
+        QCOMPARE(layout.size(), 1);
+        QCOMPARE(current.last().at(0).toInt(), ds->currentRow());
+        ds->edit();
+        ds->fieldByName(u"VRPRECO").setAsFloat(100);
+        ds->post(); // moves to the top of the sort order
+        QCOMPARE(layout.size(), 2);
+        QCOMPARE(current.last().at(0).toInt(), 0);
 
-        const auto counts = [&] { return stateA.size() + data.size() + current.size() + layout.size(); };
+        const auto counts = [&] {
+            return stateA.size() + data.size() + current.size() + layout.size();
+        };
         const int quiet = counts();
         ds->disableControls();
         ds->disableControls();

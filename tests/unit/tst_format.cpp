@@ -17,27 +17,46 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("text");
-        QTest::newRow("grouped") << 1234.56 << "#,##0.00" << "1.234,56";
-        QTest::newRow("millions") << 1234567.5 << "#,##0.00" << "1.234.567,50";
-        QTest::newRow("below thousand") << 999.0 << "#,##0.00" << "999,00";
-        QTest::newRow("zero three decimals") << 0.0 << "0.000" << "0,000";
-        QTest::newRow("three decimals") << 12.3456 << "0.000" << "12,346";
-        QTest::newRow("no grouping") << 1234.5 << "##0.00" << "1234,50";
-        QTest::newRow("no grouping 2") << 1234.5 << "###0.00" << "1234,50";
-        QTest::newRow("negative") << -1234.56 << "#,##0.00" << "-1.234,56";
-        QTest::newRow("negative small") << -0.5 << "0.00" << "-0,50";
-        QTest::newRow("negative rounds to zero") << -0.001 << "0.00" << "0,00";
-        QTest::newRow("half up from decimal") << 2.675 << "0.00" << "2,68";
-        QTest::newRow("half up negative") << -1.005 << "0.00" << "-1,01";
-        QTest::newRow("carry into thousands") << 999.999 << "#,##0.00" << "1.000,00";
-        QTest::newRow("optional decimals") << 1.5 << "0.##" << "1,5";
-        QTest::newRow("literal prefix") << 3.0 << "R$ #,##0.00" << "R$ 3,00";
+        QTest::newRow("grouped") << 1234.56 << "#,##0.00"
+                                 << "1.234,56";
+        QTest::newRow("millions") << 1234567.5 << "#,##0.00"
+                                  << "1.234.567,50";
+        QTest::newRow("below thousand") << 999.0 << "#,##0.00"
+                                        << "999,00";
+        QTest::newRow("zero three decimals") << 0.0 << "0.000"
+                                             << "0,000";
+        QTest::newRow("three decimals") << 12.3456 << "0.000"
+                                        << "12,346";
+        QTest::newRow("no grouping") << 1234.5 << "##0.00"
+                                     << "1234,50";
+        QTest::newRow("no grouping 2") << 1234.5 << "###0.00"
+                                       << "1234,50";
+        QTest::newRow("negative") << -1234.56 << "#,##0.00"
+                                  << "-1.234,56";
+        QTest::newRow("negative small") << -0.5 << "0.00"
+                                        << "-0,50";
+        QTest::newRow("negative rounds to zero") << -0.001 << "0.00"
+                                                 << "0,00";
+        QTest::newRow("half up from decimal") << 2.675 << "0.00"
+                                              << "2,68";
+        QTest::newRow("half up negative") << -1.005 << "0.00"
+                                          << "-1,01";
+        QTest::newRow("carry into thousands") << 999.999 << "#,##0.00"
+                                              << "1.000,00";
+        QTest::newRow("optional decimals") << 1.5 << "0.##"
+                                           << "1,5";
+        QTest::newRow("literal prefix") << 3.0 << "R$ #,##0.00"
+                                        << "R$ 3,00";
         QTest::newRow("largest price") << 999999999999998.0 << "#,##0.00"
                                        << "999.999.999.999.998,00";
-        QTest::newRow("shortest") << 12.5 << "" << "12,5";
-        QTest::newRow("shortest tenth") << 0.1 << "" << "0,1";
-        QTest::newRow("shortest integer") << 7.0 << "" << "7";
-        QTest::newRow("shortest negative") << -3.25 << "" << "-3,25";
+        QTest::newRow("shortest") << 12.5 << ""
+                                  << "12,5";
+        QTest::newRow("shortest tenth") << 0.1 << ""
+                                        << "0,1";
+        QTest::newRow("shortest integer") << 7.0 << ""
+                                          << "7";
+        QTest::newRow("shortest negative") << -3.25 << ""
+                                           << "-3,25";
     }
     void numbers()
     {
@@ -102,11 +121,11 @@ private slots:
         QTest::addColumn<QDateTime>("value");
         QTest::addColumn<QString>("text");
         QTest::newRow("midnight") << wallClock(QDate(2026, 2, 1)) << "01/02/2026";
-        QTest::newRow("with time") << wallClock(QDate(2026, 12, 31), QTime(17, 5, 9))
-                                   << "31/12/2026 17:05:09";
+        QTest::newRow("with time")
+            << wallClock(QDate(2026, 12, 31), QTime(17, 5, 9)) << "31/12/2026 17:05:09";
         QTest::newRow("leap day") << wallClock(QDate(2024, 2, 29)) << "29/02/2024";
-        QTest::newRow("before epoch") << wallClock(QDate(1969, 12, 31), QTime(23, 59, 59))
-                                      << "31/12/1969 23:59:59";
+        QTest::newRow("before epoch")
+            << wallClock(QDate(1969, 12, 31), QTime(23, 59, 59)) << "31/12/1969 23:59:59";
         QTest::newRow("far") << wallClock(QDate(2400, 3, 1)) << "01/03/2400";
     }
     void dates()

@@ -35,16 +35,16 @@ int usage(const QString &problem = {})
     if (!problem.isEmpty())
         printErr(QStringLiteral("prx-cli: %1").arg(problem));
     printErr(QStringLiteral(
-        "Uso:\n"
-        "  prx-cli call [--server HOST:PORTA] [--object NOME] [--count] MÉTODO [ARG...]\n"
-        "      chama MÉTODO no servidor de aplicação e mostra a resposta em JSON\n"
-        "      ARG é texto como digitado, ou com prefixo de tipo: d:2026-12-07 (data),\n"
-        "      t:2026-12-07T10:30 (data-hora), n:1.5 (número), i:3 (inteiro),\n"
-        "      b:true (lógico), null (nulo)\n"
-        "      --server  padrão %1; --object  padrão %2\n"
-        "      --count   mostra só o número de linhas de cada pacote\n"
-        "  prx-cli demo --db ARQUIVO|URL [--products N] [--branches N] [--seed N]\n"
-        "      cria as tabelas e gera uma rede de demonstração")
+                 "Uso:\n"
+                 "  prx-cli call [--server HOST:PORTA] [--object NOME] [--count] MÉTODO [ARG...]\n"
+                 "      chama MÉTODO no servidor de aplicação e mostra a resposta em JSON\n"
+                 "      ARG é texto como digitado, ou com prefixo de tipo: d:2026-12-07 (data),\n"
+                 "      t:2026-12-07T10:30 (data-hora), n:1.5 (número), i:3 (inteiro),\n"
+                 "      b:true (lógico), null (nulo)\n"
+                 "      --server  padrão %1; --object  padrão %2\n"
+                 "      --count   mostra só o número de linhas de cada pacote\n"
+                 "  prx-cli demo --db ARQUIVO|URL [--products N] [--branches N] [--seed N]\n"
+                 "      cria as tabelas e gera uma rede de demonstração")
                  .arg(QLatin1StringView(DefaultServer), QLatin1StringView(DefaultObject)));
     return 2;
 }
@@ -64,8 +64,7 @@ bool splitServer(const QString &text, QString *host, int *port)
 
 // Reads "--name value" or "--name=value" at args[*i]; false when args[*i] is
 // not that option. A missing value leaves *missing set.
-bool takeOption(const QStringList &args, int *i, const QString &name, QString *value,
-                bool *missing)
+bool takeOption(const QStringList &args, int *i, const QString &name, QString *value, bool *missing)
 {
     const QString &a = args[*i];
     if (a == name) {

@@ -166,7 +166,8 @@ int main(int argc, char *argv[])
     Context context{*storage};
     TransportServer server(registry, context);
     if (!server.listen(address, port)) {
-        printErr(QStringLiteral("Não foi possível escutar em %1: %2.").arg(listen, server.errorString()));
+        printErr(QStringLiteral("Não foi possível escutar em %1: %2.")
+                     .arg(listen, server.errorString()));
         return 1;
     }
     if (!quitOnSignals(app))
@@ -175,7 +176,8 @@ int main(int argc, char *argv[])
     const QString host = server.serverAddress().protocol() == QAbstractSocket::IPv6Protocol
                              ? QStringLiteral("[%1]").arg(server.serverAddress().toString())
                              : server.serverAddress().toString();
-    std::printf("listening on %s:%u\n", host.toLocal8Bit().constData(), unsigned(server.serverPort()));
+    std::printf("listening on %s:%u\n", host.toLocal8Bit().constData(),
+                unsigned(server.serverPort()));
     std::fflush(stdout);
 
     const int status = app.exec();

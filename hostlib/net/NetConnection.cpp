@@ -10,9 +10,7 @@
 
 namespace prx {
 
-NetConnection::NetConnection(QObject *parent) : QObject(parent), m_socket(new QTcpSocket(this))
-{
-}
+NetConnection::NetConnection(QObject *parent) : QObject(parent), m_socket(new QTcpSocket(this)) {}
 
 NetConnection::~NetConnection()
 {
@@ -64,8 +62,9 @@ bool NetConnection::open(QString *error)
         try {
             beforeConnect(*this);
         } catch (const std::exception &e) {
-            *error = QStringLiteral("Não foi possível preparar a conexão ao servidor de aplicação: %1")
-                         .arg(QString::fromUtf8(e.what()));
+            *error =
+                QStringLiteral("Não foi possível preparar a conexão ao servidor de aplicação: %1")
+                    .arg(QString::fromUtf8(e.what()));
             return false;
         }
     }
@@ -154,7 +153,14 @@ ServerResult NetConnection::call(const QString &method, const QVariantList &args
             return failure(NetErrorConnect, error);
     }
 
-    enum class Outcome { Waiting, Answered, Lost, Invalid, TimedOut };
+    enum class Outcome
+    {
+        Waiting,
+        Answered,
+        Lost,
+        Invalid,
+        TimedOut
+    };
     Outcome outcome = Outcome::Waiting;
     wire::Answer answer;
     QString detail;
@@ -241,11 +247,11 @@ ServerResult NetConnection::call(const QString &method, const QVariantList &args
         break;
     }
     drop();
-    return failure(NetErrorLost,
-                   QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida durante "
-                                  "a chamada de %2%3.")
-                       .arg(address(), method,
-                            detail.isEmpty() ? QString() : QStringLiteral(": ") + detail));
+    return failure(
+        NetErrorLost,
+        QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida durante "
+                       "a chamada de %2%3.")
+            .arg(address(), method, detail.isEmpty() ? QString() : QStringLiteral(": ") + detail));
 }
 
 } // namespace prx

@@ -7,7 +7,8 @@ namespace prx {
 
 // Failures found by the client itself. The server's own codes are positive, so
 // a caller can tell "the server refused" from "the server was not reached".
-enum NetErrorCode {
+enum NetErrorCode
+{
     NetErrorConnect = -1,   // could not connect
     NetErrorTimeout = -2,   // no answer in time
     NetErrorLost = -3,      // the connection dropped during the call

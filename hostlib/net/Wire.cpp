@@ -12,8 +12,7 @@ namespace {
 
 // Builds one frame: the body is written after a 4-byte placeholder that then
 // receives its length, so a large packet is never copied to prepend it.
-template<typename Body>
-QByteArray buildFrame(Body writeBody)
+template <typename Body> QByteArray buildFrame(Body writeBody)
 {
     QByteArray out(4, '\0');
     {
@@ -144,8 +143,9 @@ bool readDataPacket(QCborStreamReader &reader, DataPacket *packet, QString *erro
     if (wire.packet(packet, &delta, &isDelta) && !isDelta)
         return true;
     if (error)
-        *error = isDelta ? QStringLiteral("esperado um pacote de dados, veio um pacote de alterações")
-                         : wire.error();
+        *error = isDelta
+                     ? QStringLiteral("esperado um pacote de dados, veio um pacote de alterações")
+                     : wire.error();
     return false;
 }
 
@@ -268,12 +268,13 @@ bool decodeRequest(const QByteArray &body, Request *request, QString *error, boo
                     return false;
                 hasArgs = true;
             } else {
-                return wire.fail(QStringLiteral("chave inesperada ou repetida no pedido: %1")
-                                     .arg(key.left(40)));
+                return wire.fail(
+                    QStringLiteral("chave inesperada ou repetida no pedido: %1").arg(key.left(40)));
             }
         }
         if (!hasId || !hasObject || !hasMethod || !hasArgs)
-            return wire.fail(QStringLiteral("o pedido precisa de 'id', 'object', 'method' e 'args'"));
+            return wire.fail(
+                QStringLiteral("o pedido precisa de 'id', 'object', 'method' e 'args'"));
         return wire.leave() && checkEnd(reader, body, wire);
     };
     if (run())
@@ -301,7 +302,8 @@ bool decodeAnswer(const QByteArray &body, Answer *answer, QString *error)
                 qint64 code;
                 if (!wire.integer(&code, "'code'"))
                     return false;
-                if (code < std::numeric_limits<int>::min() || code > std::numeric_limits<int>::max())
+                if (code < std::numeric_limits<int>::min() ||
+                    code > std::numeric_limits<int>::max())
                     return wire.fail(QStringLiteral("código de erro fora do intervalo"));
                 answer->errorCode = int(code);
                 hasCode = true;
@@ -310,8 +312,8 @@ bool decodeAnswer(const QByteArray &body, Answer *answer, QString *error)
                     return false;
                 hasMessage = true;
             } else {
-                return wire.fail(QStringLiteral("chave inesperada ou repetida no erro: %1")
-                                     .arg(key.left(40)));
+                return wire.fail(
+                    QStringLiteral("chave inesperada ou repetida no erro: %1").arg(key.left(40)));
             }
         }
         if (!hasCode || !hasMessage)
@@ -350,7 +352,8 @@ bool decodeAnswer(const QByteArray &body, Answer *answer, QString *error)
         if (!hasId || !hasOk)
             return wire.fail(QStringLiteral("a resposta precisa de 'id' e 'ok'"));
         if (answer->ok ? (!hasPayload || hasError) : (!hasError || hasPayload))
-            return wire.fail(QStringLiteral("uma resposta traz 'payload' quando ok, 'error' quando não"));
+            return wire.fail(
+                QStringLiteral("uma resposta traz 'payload' quando ok, 'error' quando não"));
         return wire.leave() && checkEnd(reader, body, wire);
     };
     if (run())

@@ -66,7 +66,12 @@ bool readDeltaPacket(QCborStreamReader &reader, DeltaPacket *delta, QString *err
 QByteArray encodeRequest(const Request &request);
 QByteArray encodeAnswer(const Answer &answer);
 
-enum class FrameStatus { Incomplete, Ready, TooLarge };
+enum class FrameStatus
+{
+    Incomplete,
+    Ready,
+    TooLarge
+};
 // Takes the first complete frame's body (without its prefix) off the front of
 // buffer.
 FrameStatus takeFrame(QByteArray &buffer, QByteArray *body, quint32 limit = MaxFrameBytes);

@@ -16,7 +16,19 @@ class WireWriter
 {
 public:
     // What a QVariant travels as.
-    enum class Kind { Null, Text, Integer, Real, Bool, DateTime, List, Packet, Delta, Unsupported };
+    enum class Kind
+    {
+        Null,
+        Text,
+        Integer,
+        Real,
+        Bool,
+        DateTime,
+        List,
+        Packet,
+        Delta,
+        Unsupported
+    };
     static Kind kindOf(const QVariant &value);
 
     // Whether a delta cell already has its field's type; the writer sends any

@@ -40,12 +40,12 @@ void TransportServer::log(const QTcpSocket *socket, const QString &text) const
 {
     if (m_quiet)
         return;
-    const QString line = QStringLiteral("%1 %2:%3 %4\n")
-                             .arg(QDateTime::currentDateTime().toString(
-                                      QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
-                                  socket->peerAddress().toString())
-                             .arg(socket->peerPort())
-                             .arg(text);
+    const QString line =
+        QStringLiteral("%1 %2:%3 %4\n")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
+                 socket->peerAddress().toString())
+            .arg(socket->peerPort())
+            .arg(text);
     std::fputs(line.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
 }
@@ -90,7 +90,8 @@ void TransportServer::readFrom(QTcpSocket *socket)
         case wire::FrameStatus::Incomplete:
             return;
         case wire::FrameStatus::TooLarge:
-            drop(socket, QStringLiteral("mensagem maior que o limite de %1 bytes").arg(m_frameLimit));
+            drop(socket,
+                 QStringLiteral("mensagem maior que o limite de %1 bytes").arg(m_frameLimit));
             return;
         case wire::FrameStatus::Ready:
             serve(socket, body);
@@ -120,8 +121,7 @@ void TransportServer::serve(QTcpSocket *socket, const QByteArray &body)
 
     QElapsedTimer timer;
     timer.start();
-    Outcome outcome =
-        dispatch(m_registry, m_context, request.object, request.method, request.args);
+    Outcome outcome = dispatch(m_registry, m_context, request.object, request.method, request.args);
     wire::Answer answer;
     answer.id = request.id;
     answer.ok = outcome.ok;
@@ -136,7 +136,8 @@ void TransportServer::serve(QTcpSocket *socket, const QByteArray &body)
             answer.ok = false;
             answer.errorCode = ErrorInternal;
             answer.errorMessage =
-                QStringLiteral("Erro interno do servidor: a resposta de %1 não pode ser enviada (%2).")
+                QStringLiteral(
+                    "Erro interno do servidor: a resposta de %1 não pode ser enviada (%2).")
                     .arg(request.method, why);
         }
     }

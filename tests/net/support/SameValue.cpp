@@ -35,8 +35,8 @@ bool sameValue(const QVariant &a, const QVariant &b, QString *why)
     case QMetaType::QDateTime: {
         const QDateTime x = a.toDateTime(), y = b.toDateTime();
         return (x.date() == y.date() && x.time() == y.time() && x.timeSpec() == y.timeSpec()) ||
-               differ(why, QStringLiteral("%1 vs %2").arg(x.toString(Qt::ISODateWithMs),
-                                                           y.toString(Qt::ISODateWithMs)));
+               differ(why, QStringLiteral("%1 vs %2")
+                               .arg(x.toString(Qt::ISODateWithMs), y.toString(Qt::ISODateWithMs)));
     }
     case QMetaType::QVariantList: {
         const QVariantList x = a.toList(), y = b.toList();

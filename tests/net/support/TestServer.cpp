@@ -1,5 +1,6 @@
 #include "TestServer.h"
 
+#include "storage/Storage.h"
 #include "transport/TransportServer.h"
 
 #include <QEventLoop>
@@ -12,13 +13,18 @@ using namespace prx::server;
 
 namespace {
 
-// The net tests link neither the storage nor the real methods. The test
-// methods never touch the storage, so their context refers to an opaque
-// stand-in that is never used.
+// The test methods never touch the database, but a context needs one: an
+// empty SQLite database in memory.
 Context &unusedContext()
 {
-    alignas(64) static unsigned char standIn[512] = {};
-    static Context context{*reinterpret_cast<Storage *>(standIn)};
+    static std::unique_ptr<Storage> storage = [] {
+        QString error;
+        auto opened = Storage::open(QStringLiteral(":memory:"), &error);
+        if (!opened)
+            throw std::runtime_error(error.toStdString());
+        return opened;
+    }();
+    static Context context{*storage};
     return context;
 }
 
@@ -33,10 +39,10 @@ TestServer::~TestServer()
 
 DataPacketPtr TestServer::rows(int count)
 {
-    auto packet = std::make_shared<DataPacket>(QList<FieldDef>{
-        {QStringLiteral("CDPRODUTO"), FieldType::String, 10},
-        {QStringLiteral("VRPRECO"), FieldType::Float, 0},
-        {QStringLiteral("DTINIVGPREC"), FieldType::DateTime, 0}});
+    auto packet = std::make_shared<DataPacket>(
+        QList<FieldDef>{{QStringLiteral("CDPRODUTO"), FieldType::String, 10},
+                        {QStringLiteral("VRPRECO"), FieldType::Float, 0},
+                        {QStringLiteral("DTINIVGPREC"), FieldType::DateTime, 0}});
     packet->reserve(count);
     for (int r = 0; r < count; ++r) {
         packet->appendRow();
@@ -51,31 +57,33 @@ DataPacketPtr TestServer::rows(int count)
 void TestServer::addTestMethods(MethodRegistry &registry)
 {
     const QString object = QLatin1StringView(Object);
-    registry.add(object, {QStringLiteral("Echo"), {ArgType::Any},
+    registry.add(object, {QStringLiteral("Echo"),
+                          {ArgType::Any},
                           [](Context &, const QVariantList &a) { return a[0]; }});
-    registry.add(object, {QStringLiteral("Concat"), {ArgType::String, ArgType::Integer},
+    registry.add(object, {QStringLiteral("Concat"),
+                          {ArgType::String, ArgType::Integer},
                           [](Context &, const QVariantList &a) {
                               return QVariant(a[0].toString() + QString::number(a[1].toLongLong()));
                           }});
-    registry.add(object, {QStringLiteral("Fail"), {ArgType::String},
+    registry.add(object, {QStringLiteral("Fail"),
+                          {ArgType::String},
                           [](Context &, const QVariantList &a) -> QVariant {
                               throw ServerError(a[0].toString(), ErrorMethod);
                           }});
-    registry.add(object, {QStringLiteral("Crash"), {},
-                          [](Context &, const QVariantList &) -> QVariant {
-                              throw std::runtime_error("falha inesperada");
-                          }});
-    registry.add(object, {QStringLiteral("Sleep"), {ArgType::Integer},
-                          [](Context &, const QVariantList &a) {
-                              QThread::msleep(ulong(a[0].toLongLong()));
-                              return QVariant(true);
-                          }});
-    registry.add(object, {QStringLiteral("Rows"), {ArgType::Integer},
-                          [](Context &, const QVariantList &a) {
-                              return QVariant::fromValue(rows(int(a[0].toLongLong())));
-                          }});
-    registry.add(object, {QStringLiteral("Unsendable"), {},
-                          [](Context &, const QVariantList &) {
+    registry.add(object,
+                 {QStringLiteral("Crash"), {}, [](Context &, const QVariantList &) -> QVariant {
+                      throw std::runtime_error("falha inesperada");
+                  }});
+    registry.add(
+        object, {QStringLiteral("Sleep"), {ArgType::Integer}, [](Context &, const QVariantList &a) {
+                     QThread::msleep(ulong(a[0].toLongLong()));
+                     return QVariant(true);
+                 }});
+    registry.add(object,
+                 {QStringLiteral("Rows"), {ArgType::Integer}, [](Context &, const QVariantList &a) {
+                      return QVariant::fromValue(rows(int(a[0].toLongLong())));
+                  }});
+    registry.add(object, {QStringLiteral("Unsendable"), {}, [](Context &, const QVariantList &) {
                               return QVariant(QVariantMap{{QStringLiteral("a"), 1}});
                           }});
 }

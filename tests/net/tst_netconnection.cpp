@@ -1,0 +1,336 @@
+#include "SameValue.h"
+#include "TestServer.h"
+
+#include "dataset/Abort.h"
+#include "net/CheckResultServ.h"
+#include "net/NetConnection.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtEndian>
+#include <QtTest>
+
+using namespace prx;
+
+namespace {
+
+const QString Obj = QLatin1StringView(TestServer::Object);
+
+// A server on the test's own thread that answers each request frame as the
+// test says, to produce what the real server never sends. It runs while the
+// connection waits in its local event loop.
+class ScriptedServer : public QObject
+{
+public:
+    using Reply = std::function<void(QTcpSocket *, const wire::Request &)>;
+
+    explicit ScriptedServer(Reply reply) : m_reply(std::move(reply))
+    {
+        connect(&m_listener, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = m_listener.nextPendingConnection()) {
+                connect(s, &QTcpSocket::readyRead, this, [this, s] {
+                    m_buffer.append(s->readAll());
+                    QByteArray body;
+                    while (wire::takeFrame(m_buffer, &body) == wire::FrameStatus::Ready) {
+                        wire::Request r;
+                        QString error;
+                        if (wire::decodeRequest(body, &r, &error))
+                            m_reply(s, r);
+                    }
+                });
+            }
+        });
+        m_listener.listen(QHostAddress::LocalHost, 0);
+    }
+    quint16 port() const { return m_listener.serverPort(); }
+
+private:
+    QTcpServer m_listener;
+    QByteArray m_buffer;
+    Reply m_reply;
+};
+
+quint16 unusedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort(); // closed again when probe goes
+}
+
+void pointAt(NetConnection &c, quint16 port, int *connects = nullptr)
+{
+    c.setServerObject(Obj);
+    c.beforeConnect = [port, connects](NetConnection &self) {
+        self.setHost(QStringLiteral("127.0.0.1"));
+        self.setPort(port);
+        if (connects)
+            ++*connects;
+    };
+}
+
+} // namespace
+
+class TestNetConnection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Guards against host and port being taken from anywhere but the hook,
+    // and the hook not running before each connect.
+    void beforeConnectSetsAddress();
+    // Guards against a refused connect throwing or passing for success.
+    void refusedConnectFailsTheFirstCall();
+    // Guards against a connection staying dead after the server came back.
+    void callAfterServerRestartReconnects();
+    // Guards against a call waiting forever, and a late answer being taken
+    // for the next call's.
+    void timeoutFailsAndNextCallIsClean();
+    // Guards against a dropped connection or a bad answer passing for success.
+    void connectionLostMidCall();
+    void invalidAnswerIsReported();
+    void answerForAnotherIdIsSkipped();
+    // Guards against values that cannot travel being sent as nulls.
+    void unsendableArgumentIsRefusedLocally();
+    // Guards against the wait blocking timers (and so painting), and against
+    // a call started from inside that wait mixing up two answers.
+    void waitKeepsTimersRunning();
+    void nestedCallIsRefused();
+    // Guards against packets and errors being altered on the way back.
+    void payloadAndErrorArriveIntact();
+    // Guards against a failed call going unreported or not stopping the command.
+    void checkResultServ();
+};
+
+void TestNetConnection::beforeConnectSetsAddress()
+{
+    TestServer server;
+    QVERIFY(server.start());
+    NetConnection c;
+    c.setHost(QStringLiteral("192.0.2.1")); // replaced by the hook
+    c.setPort(1);
+    int connects = 0;
+    pointAt(c, server.port(), &connects);
+    c.setConnected(true);
+    QVERIFY(c.connected());
+    QCOMPARE(connects, 1);
+    QCOMPARE(c.port(), int(server.port()));
+    const ServerResult r = c.call(QStringLiteral("Echo"), {QStringLiteral("olá")});
+    QVERIFY2(r.ok, qPrintable(r.message));
+    QCOMPARE(r.payload.toString(), QStringLiteral("olá"));
+    QCOMPARE(connects, 1); // the open connection is reused
+    c.setConnected(false);
+    QVERIFY(!c.connected());
+    QVERIFY(c.call(QStringLiteral("Echo"), {1}).ok);
+    QCOMPARE(connects, 2);
+}
+
+void TestNetConnection::refusedConnectFailsTheFirstCall()
+{
+    const quint16 port = unusedPort();
+    NetConnection c;
+    pointAt(c, port);
+    c.setConnected(true); // must not throw
+    QVERIFY(!c.connected());
+    ServerResult r;
+    try {
+        r = c.call(QStringLiteral("Echo"), {1});
+    } catch (...) {
+        QFAIL("a failed connect must not throw");
+    }
+    QVERIFY(!r.ok);
+    QCOMPARE(r.code, int(NetErrorConnect));
+    QVERIFY2(
+        r.message.startsWith(QStringLiteral("Não foi possível conectar ao servidor de aplicação "
+                                            "em 127.0.0.1:%1: ")
+                                 .arg(port)),
+        qPrintable(r.message));
+    QVERIFY2(r.message.contains(QStringLiteral("refused")), qPrintable(r.message));
+}
+
+void TestNetConnection::callAfterServerRestartReconnects()
+{
+    TestServer server;
+    QVERIFY(server.start());
+    const quint16 port = server.port();
+    NetConnection c;
+    int connects = 0;
+    pointAt(c, port, &connects);
+    QVERIFY(c.call(QStringLiteral("Echo"), {1}).ok);
+
+    server.stop();
+    QTest::qWait(50);
+    const ServerResult down = c.call(QStringLiteral("Echo"), {2});
+    QVERIFY(!down.ok);
+    QCOMPARE(down.code, int(NetErrorConnect));
+
+    QVERIFY(server.start(port));
+    const ServerResult up = c.call(QStringLiteral("Echo"), {3});
+    QVERIFY2(up.ok, qPrintable(up.message));
+    QCOMPARE(up.payload.toLongLong(), 3);
+
+    // The server goes away and comes back between two calls, unseen: the
+    // call after must still go through.
+    server.stop();
+    QVERIFY(server.start(port));
+    const ServerResult again = c.call(QStringLiteral("Echo"), {4});
+    QVERIFY2(again.ok, qPrintable(again.message));
+    QCOMPARE(again.payload.toLongLong(), 4);
+    QCOMPARE(connects, 4);
+}
+
+void TestNetConnection::timeoutFailsAndNextCallIsClean()
+{
+    TestServer server;
+    QVERIFY(server.start());
+    NetConnection c;
+    pointAt(c, server.port());
+    c.setTimeout(200);
+    QElapsedTimer timer;
+    timer.start();
+    const ServerResult r = c.call(QStringLiteral("Sleep"), {qint64(600)});
+    QVERIFY(timer.elapsed() < 550);
+    QVERIFY(!r.ok);
+    QCOMPARE(r.code, int(NetErrorTimeout));
+    QVERIFY2(r.message.contains(QStringLiteral("não respondeu à chamada de Sleep")),
+             qPrintable(r.message));
+
+    c.setTimeout(5000);
+    const ServerResult next = c.call(QStringLiteral("Echo"), {QStringLiteral("depois")});
+    QVERIFY2(next.ok, qPrintable(next.message));
+    QCOMPARE(next.payload.toString(), QStringLiteral("depois"));
+}
+
+void TestNetConnection::connectionLostMidCall()
+{
+    ScriptedServer server([](QTcpSocket *s, const wire::Request &) { s->abort(); });
+    NetConnection c;
+    pointAt(c, server.port());
+    const ServerResult r = c.call(QStringLiteral("SetItemPreco"), {1});
+    QVERIFY(!r.ok);
+    QCOMPARE(r.code, int(NetErrorLost));
+    QVERIFY2(r.message.contains(QStringLiteral("perdida durante a chamada de SetItemPreco")),
+             qPrintable(r.message));
+}
+
+void TestNetConnection::invalidAnswerIsReported()
+{
+    ScriptedServer server([](QTcpSocket *s, const wire::Request &) {
+        s->write(QByteArray("\x00\x00\x00\x03\x83\x01\x02", 7)); // a frame, but not an answer
+    });
+    NetConnection c;
+    pointAt(c, server.port());
+    const ServerResult r = c.call(QStringLiteral("GetFilial"), {});
+    QVERIFY(!r.ok);
+    QCOMPARE(r.code, int(NetErrorProtocol));
+    QVERIFY2(r.message.contains(QStringLiteral("resposta inválida")), qPrintable(r.message));
+}
+
+void TestNetConnection::answerForAnotherIdIsSkipped()
+{
+    ScriptedServer server([](QTcpSocket *s, const wire::Request &r) {
+        s->write(wire::encodeAnswer({r.id - 1, true, QStringLiteral("velha"), 0, {}}));
+        s->write(wire::encodeAnswer({r.id, true, QStringLiteral("certa"), 0, {}}));
+    });
+    NetConnection c;
+    pointAt(c, server.port());
+    const ServerResult r = c.call(QStringLiteral("Echo"), {1});
+    QVERIFY(r.ok);
+    QCOMPARE(r.payload.toString(), QStringLiteral("certa"));
+}
+
+void TestNetConnection::unsendableArgumentIsRefusedLocally()
+{
+    int requests = 0;
+    ScriptedServer server([&](QTcpSocket *s, const wire::Request &r) {
+        ++requests;
+        s->write(wire::encodeAnswer({r.id, true, {}, 0, {}}));
+    });
+    NetConnection c;
+    pointAt(c, server.port());
+    const ServerResult r =
+        c.call(QStringLiteral("Echo"), {1, QVariantMap{{QStringLiteral("a"), 1}}});
+    QVERIFY(!r.ok);
+    QCOMPARE(r.code, int(NetErrorArguments));
+    QVERIFY2(r.message.contains(QStringLiteral("argumento 2")), qPrintable(r.message));
+    QCOMPARE(requests, 0);
+}
+
+void TestNetConnection::waitKeepsTimersRunning()
+{
+    TestServer server;
+    QVERIFY(server.start());
+    NetConnection c;
+    pointAt(c, server.port());
+    int ticks = 0;
+    QTimer animation;
+    connect(&animation, &QTimer::timeout, this, [&] { ++ticks; });
+    animation.start(20);
+    QVERIFY(c.call(QStringLiteral("Sleep"), {qint64(300)}).ok);
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+}
+
+void TestNetConnection::nestedCallIsRefused()
+{
+    TestServer server;
+    QVERIFY(server.start());
+    NetConnection c;
+    pointAt(c, server.port());
+    ServerResult inner;
+    QTimer::singleShot(50, this,
+                       [&] { inner = c.call(QStringLiteral("Echo"), {QStringLiteral("dentro")}); });
+    const ServerResult outer = c.call(QStringLiteral("Sleep"), {qint64(200)});
+    QVERIFY(outer.ok);
+    QCOMPARE(outer.payload, QVariant(true));
+    QVERIFY(!inner.ok);
+    QCOMPARE(inner.code, int(NetErrorBusy));
+}
+
+void TestNetConnection::payloadAndErrorArriveIntact()
+{
+    TestServer server;
+    QVERIFY(server.start());
+    NetConnection c;
+    pointAt(c, server.port());
+    const ServerResult rows = c.call(QStringLiteral("Rows"), {qint64(5000)});
+    QVERIFY2(rows.ok, qPrintable(rows.message));
+    QString why;
+    QVERIFY2(sameValue(rows.payload, QVariant::fromValue(TestServer::rows(5000)), &why),
+             qPrintable(why));
+    const ServerResult error =
+        c.call(QStringLiteral("Fail"), {QStringLiteral("Tabela sem períodos: ação recusada.")});
+    QVERIFY(!error.ok);
+    QCOMPARE(error.code, 1);
+    QCOMPARE(error.message, QStringLiteral("Tabela sem períodos: ação recusada."));
+}
+
+void TestNetConnection::checkResultServ()
+{
+    QStringList shown;
+    setServerErrorReporter([&](const QString &m) { shown.append(m); });
+
+    ServerResult ok{true, QVariant(qint64(5)), 0, {}};
+    QCOMPARE(CheckResultServ(ok).toLongLong(), 5);
+    QVERIFY(shown.isEmpty());
+
+    ServerResult failed{false, {}, 6, QStringLiteral("Registro alterado por outro usuário.")};
+    QVERIFY_THROWS_EXCEPTION(Abort, CheckResultServ(failed));
+    QCOMPARE(shown, QStringList{failed.message});
+
+    QVariant v;
+    try {
+        v = CheckResultServ(failed, false);
+    } catch (...) {
+        QFAIL("raise=false must not throw");
+    }
+    QVERIFY(!v.isValid());
+    QCOMPARE(shown.size(), 2);
+
+    // A failure without words still says something.
+    ServerResult silent{false, {}, 9, {}};
+    QVERIFY_THROWS_EXCEPTION(Abort, CheckResultServ(silent));
+    QVERIFY(shown.last().contains(QStringLiteral("código 9")));
+    setServerErrorReporter({});
+}
+
+QTEST_GUILESS_MAIN(TestNetConnection)
+#include "tst_netconnection.moc"

@@ -1,0 +1,271 @@
+#include "RawClient.h"
+#include "SameValue.h"
+#include "TestServer.h"
+
+#include "core/MethodRegistry.h"
+
+#include <QtEndian>
+#include <QtTest>
+
+using namespace prx;
+using namespace prx::server;
+
+namespace {
+
+const QString Obj = QLatin1StringView(TestServer::Object);
+
+QByteArray frameOf(const QByteArray &body)
+{
+    QByteArray frame(4, '\0');
+    qToBigEndian(quint32(body.size()), frame.data());
+    return frame + body;
+}
+
+} // namespace
+
+class TestTransport : public QObject
+{
+    Q_OBJECT
+
+private:
+    TestServer m_server;
+
+    // After any mishap on one connection, a fresh client must still be served.
+    void expectStillServing(quint16 port)
+    {
+        RawClient other;
+        QVERIFY(other.connectTo(port));
+        const wire::Answer a =
+            other.call(Obj, QStringLiteral("Echo"), {QStringLiteral("ainda aqui")});
+        QVERIFY2(a.ok, qPrintable(a.errorMessage));
+        QCOMPARE(a.payload.toString(), QStringLiteral("ainda aqui"));
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_server.start()); }
+
+    // Guards against a call's outcome (value, error code, message) being lost
+    // or mislabelled between the method and the caller.
+    void callsAndErrors_data();
+    void callsAndErrors();
+    // Guards against a readable but invalid request hanging the caller or
+    // ending its connection.
+    void invalidRequestGetsErrorAnswer();
+    // Guards against an unreadable frame crashing or stalling the server.
+    void unreadableFrameClosesConnection_data();
+    void unreadableFrameClosesConnection();
+    void oversizeFrameClosesConnection();
+    // Guards against a client that leaves early costing the others anything.
+    void clientLeavingMidCall();
+    void truncatedFrameThenDisconnect();
+    // Guards against answers being lost, merged or reordered.
+    void pipelinedRequests();
+    void manyClientsAtOnce();
+    void largePacketAnswer();
+};
+
+void TestTransport::callsAndErrors_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QVariantList>("args");
+    QTest::addColumn<int>("code");          // 0: ok
+    QTest::addColumn<QVariant>("expected"); // payload, or a fragment of the message
+
+    QTest::newRow("echo") << Obj << "Echo" << QVariantList{1.25} << 0 << QVariant(1.25);
+    QTest::newRow("names ignore case")
+        << Obj.toLower() << "cOnCaT" << QVariantList{QStringLiteral("Filial "), qint64(7)} << 0
+        << QVariant(QStringLiteral("Filial 7"));
+    QTest::newRow("unknown object") << "Nada.rdmNada"
+                                    << "Echo" << QVariantList{1} << int(ErrorUnknownObject)
+                                    << QVariant(QStringLiteral("Nada.rdmNada"));
+    QTest::newRow("unknown method") << Obj << "Sumir" << QVariantList{} << int(ErrorUnknownMethod)
+                                    << QVariant(QStringLiteral("Sumir"));
+    QTest::newRow("too few args") << Obj << "Concat" << QVariantList{QStringLiteral("a")}
+                                  << int(ErrorArguments) << QVariant(QStringLiteral("espera 2"));
+    QTest::newRow("too many args") << Obj << "Echo" << QVariantList{1, 2} << int(ErrorArguments)
+                                   << QVariant(QStringLiteral("espera 1"));
+    QTest::newRow("wrong type") << Obj << "Concat" << QVariantList{qint64(1), qint64(2)}
+                                << int(ErrorArguments) << QVariant(QStringLiteral("argumento 1"));
+    QTest::newRow("method error") << Obj << "Fail"
+                                  << QVariantList{QStringLiteral("Período já aprovado.")}
+                                  << int(ErrorMethod)
+                                  << QVariant(QStringLiteral("Período já aprovado."));
+    QTest::newRow("method crash") << Obj << "Crash" << QVariantList{} << int(ErrorInternal)
+                                  << QVariant(QStringLiteral("falha inesperada"));
+    QTest::newRow("unsendable payload")
+        << Obj << "Unsendable" << QVariantList{} << int(ErrorInternal)
+        << QVariant(QStringLiteral("não pode ser enviada"));
+}
+
+void TestTransport::callsAndErrors()
+{
+    QFETCH(QString, object);
+    QFETCH(QString, method);
+    QFETCH(QVariantList, args);
+    QFETCH(int, code);
+    QFETCH(QVariant, expected);
+
+    RawClient client;
+    QVERIFY(client.connectTo(m_server.port()));
+    const wire::Answer a = client.call(object, method, args);
+    if (code == 0) {
+        QVERIFY2(a.ok, qPrintable(a.errorMessage));
+        QString why;
+        QVERIFY2(sameValue(a.payload, expected, &why), qPrintable(why));
+    } else {
+        QVERIFY(!a.ok);
+        QCOMPARE(a.errorCode, code);
+        QVERIFY2(a.errorMessage.contains(expected.toString()), qPrintable(a.errorMessage));
+    }
+    // The connection itself stays usable after an error answer.
+    QVERIFY(client.call(Obj, QStringLiteral("Echo"), {true}).ok);
+    expectStillServing(m_server.port());
+}
+
+void TestTransport::invalidRequestGetsErrorAnswer()
+{
+    QByteArray body;
+    {
+        QCborStreamWriter w(&body);
+        w.startMap(2);
+        w.append(QLatin1StringView("id"));
+        w.append(qint64(77));
+        w.append(QLatin1StringView("args"));
+        w.append(QLatin1StringView("não é lista"));
+        w.endMap();
+    }
+    RawClient client;
+    QVERIFY(client.connectTo(m_server.port()));
+    client.send(frameOf(body));
+    wire::Answer a;
+    QVERIFY(client.answer(&a));
+    QCOMPARE(a.id, 77);
+    QVERIFY(!a.ok);
+    QCOMPARE(a.errorCode, int(ErrorBadFrame));
+    QVERIFY2(a.errorMessage.contains(QStringLiteral("'args'")), qPrintable(a.errorMessage));
+    QVERIFY(client.call(Obj, QStringLiteral("Echo"), {1}).ok);
+}
+
+void TestTransport::unreadableFrameClosesConnection_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty body") << frameOf(QByteArray());
+    QTest::newRow("not cbor") << frameOf(QByteArray("\xff\xff\xff\xff garbage", 12));
+    QTest::newRow("array, not a map") << frameOf(QByteArray("\x83\x01\x02\x03", 4));
+    QTest::newRow("map without id") << frameOf(QByteArray("\xa1\x61x\x01", 4));
+    QTest::newRow("truncated map") << frameOf(QByteArray("\xa4\x62id", 4));
+}
+
+void TestTransport::unreadableFrameClosesConnection()
+{
+    QFETCH(QByteArray, bytes);
+    RawClient client;
+    QVERIFY(client.connectTo(m_server.port()));
+    client.send(bytes);
+    QVERIFY(client.closedByServer());
+    expectStillServing(m_server.port());
+}
+
+void TestTransport::oversizeFrameClosesConnection()
+{
+    TestServer small(64 * 1024);
+    QVERIFY(small.start());
+    RawClient client;
+    QVERIFY(client.connectTo(small.port()));
+    // Refused from the header alone: the body is never waited for.
+    QByteArray header(4, '\0');
+    qToBigEndian(quint32(64 * 1024 + 1), header.data());
+    client.send(header);
+    QVERIFY(client.closedByServer());
+    expectStillServing(small.port());
+    // Just under the limit is served.
+    RawClient fits;
+    QVERIFY(fits.connectTo(small.port()));
+    const wire::Answer a =
+        fits.call(Obj, QStringLiteral("Echo"), {QString(30000, QLatin1Char('x'))});
+    QVERIFY2(a.ok, qPrintable(a.errorMessage));
+    QCOMPARE(a.payload.toString().size(), 30000);
+}
+
+void TestTransport::clientLeavingMidCall()
+{
+    RawClient leaver;
+    QVERIFY(leaver.connectTo(m_server.port()));
+    leaver.send(wire::encodeRequest({1, Obj, QStringLiteral("Sleep"), {qint64(300)}}));
+    QTest::qWait(50); // the server is inside the method now
+    leaver.abort();
+    expectStillServing(m_server.port());
+}
+
+void TestTransport::truncatedFrameThenDisconnect()
+{
+    const QByteArray frame =
+        wire::encodeRequest({1, Obj, QStringLiteral("Echo"), {QStringLiteral("x")}});
+    {
+        RawClient leaver;
+        QVERIFY(leaver.connectTo(m_server.port()));
+        leaver.send(frame.left(frame.size() / 2));
+        leaver.abort();
+    }
+    {
+        RawClient leaver;
+        QVERIFY(leaver.connectTo(m_server.port()));
+        leaver.send(frame.left(2)); // not even a whole length
+        leaver.abort();
+    }
+    expectStillServing(m_server.port());
+}
+
+void TestTransport::pipelinedRequests()
+{
+    RawClient client;
+    QVERIFY(client.connectTo(m_server.port()));
+    QByteArray both = wire::encodeRequest({11, Obj, QStringLiteral("Sleep"), {qint64(20)}});
+    both += wire::encodeRequest({12, Obj, QStringLiteral("Echo"), {QStringLiteral("segundo")}});
+    both += wire::encodeRequest({13, Obj, QStringLiteral("Fail"), {QStringLiteral("terceiro")}});
+    client.send(both);
+    wire::Answer a;
+    QVERIFY(client.answer(&a));
+    QCOMPARE(a.id, 11);
+    QVERIFY(a.ok);
+    QVERIFY(client.answer(&a));
+    QCOMPARE(a.id, 12);
+    QCOMPARE(a.payload.toString(), QStringLiteral("segundo"));
+    QVERIFY(client.answer(&a));
+    QCOMPARE(a.id, 13);
+    QCOMPARE(a.errorMessage, QStringLiteral("terceiro"));
+}
+
+void TestTransport::manyClientsAtOnce()
+{
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < 20; ++i) {
+        clients.push_back(std::make_unique<RawClient>());
+        QVERIFY(clients.back()->connectTo(m_server.port()));
+    }
+    // Every request goes out before any answer is read.
+    for (int i = 0; i < 20; ++i)
+        clients[i]->send(wire::encodeRequest({i, Obj, QStringLiteral("Echo"), {qint64(i * i)}}));
+    for (int i = 0; i < 20; ++i) {
+        wire::Answer a;
+        QVERIFY(clients[i]->answer(&a));
+        QCOMPARE(a.id, i);
+        QCOMPARE(a.payload.toLongLong(), qint64(i * i));
+    }
+}
+
+void TestTransport::largePacketAnswer()
+{
+    RawClient client;
+    QVERIFY(client.connectTo(m_server.port()));
+    const wire::Answer a = client.call(Obj, QStringLiteral("Rows"), {qint64(100000)});
+    QVERIFY2(a.ok, qPrintable(a.errorMessage));
+    const DataPacketPtr got = a.payload.value<DataPacketPtr>();
+    QVERIFY(got);
+    QCOMPARE(got->rowCount(), 100000);
+    QVERIFY(*got == *TestServer::rows(100000));
+}
+
+QTEST_GUILESS_MAIN(TestTransport)
+#include "tst_transport.moc"

@@ -2,6 +2,8 @@
 // million differentiated prices loaded (one filter change and a move to the
 // first row), the first build of the filter index, sorting 100,000 items, and
 // the memory of 100,000 price items.
+#include "BenchFigures.h"
+
 #include "dataset/ClientDataSet.h"
 #include "dataset/FilterExpression.h"
 #include "dataset/Format.h"
@@ -16,20 +18,12 @@
 #include <unistd.h>
 
 using namespace prx;
+using namespace prx::bench;
 
 namespace {
 
 constexpr int Products = 100000;
 constexpr int PricesPerProduct = 10;
-
-qint64 residentBytes()
-{
-    QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> parts = f.readAll().split(' ');
-    return parts.size() > 1 ? parts[1].toLongLong() * sysconf(_SC_PAGESIZE) : -1;
-}
 
 QString productCode(int p)
 {
@@ -169,18 +163,6 @@ DataPacket itemPacket(int rows)
         }
     }
     return t;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double percentile(std::vector<double> v, double q)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[std::min(v.size() - 1, size_t(q * double(v.size())))];
 }
 
 QString filterFor(int product)

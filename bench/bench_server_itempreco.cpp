@@ -3,6 +3,8 @@
 // tool selecting the same rows to /dev/null. Also times the demo generation.
 //
 //   bench_server_itempreco [--products N] [--runs N] [--db FILE]
+#include "ItemListBaseline.h"
+
 #include "core/MethodRegistry.h"
 #include "demo/DemoGenerator.h"
 #include "methods/MethodSupport.h"
@@ -11,24 +13,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 
 using namespace prx;
+using namespace prx::bench;
 using namespace prx::server;
-
-namespace {
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v[v.size() / 2];
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -80,21 +71,8 @@ int main(int argc, char *argv[])
         rows = out.payload.value<DataPacketPtr>()->rowCount();
     }
 
-    QString sql = itemListSql();
-    sql.replace(":branch", "'0001'").replace(":table", "'001'").replace(":segment", "'00001'");
-    sql.replace(":start", "'" + start.toString("yyyy-MM-dd") + " 00:00:00'");
-    sql.replace(":length", "8").replace(":all", "'T'").replace(":product", "''");
-    QList<double> tool;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        QProcess p;
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.start("sqlite3", {file, sql});
-        p.waitForFinished(-1);
-        tool << t.nsecsElapsed() / 1e6;
-    }
-    const double a = median(ours), b = median(tool);
+    const double a = median(ours);
+    const double b = sqliteToolMs(file, itemListSqlFor("0001", "001", "00001", start), runs);
     std::printf("GetItemPreco: %d rows, %.1f ms (median of %d)\n", rows, a, runs);
     std::printf("sqlite3 tool: %.1f ms\n", b);
     std::printf("ratio: %.2f (target <= 2.0)\n", a / b);

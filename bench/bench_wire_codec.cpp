@@ -3,6 +3,8 @@
 // parse, read every value back into columns). Prints the median of several
 // runs of each and the ratio.
 
+#include "BenchFigures.h"
+
 #include "net/Wire.h"
 
 #include <QElapsedTimer>
@@ -15,6 +17,7 @@
 #include <cstdio>
 
 using namespace prx;
+using namespace prx::bench;
 
 namespace {
 
@@ -72,12 +75,6 @@ DataPacket makePacket()
         }
     }
     return p;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 double runWire(const DataPacket &packet, qint64 *bytes, double *encodeMs)

@@ -18,16 +18,21 @@ namespace {
 const char *const DefaultServer = "127.0.0.1:7451";
 const char *const DefaultObject = "Prx51700.rdmTabePreco";
 
-void printOut(const QString &text)
+// UTF-8 whatever the locale: the answers hold accented names.
+void printLine(std::FILE *to, const QString &text)
 {
     const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
+}
+
+void printOut(const QString &text)
+{
+    printLine(stdout, text);
 }
 
 void printErr(const QString &text)
 {
-    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    printLine(stderr, text);
 }
 
 int usage(const QString &problem = {})

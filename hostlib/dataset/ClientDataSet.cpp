@@ -111,15 +111,8 @@ void ClientDataSet::loadPacket(DataPacket &&packet)
         beforeClose(*this);
     if (beforeOpen)
         beforeOpen(*this);
-    if (wasActive) {
-        resetContent();
-        m_state = DataSetState::Inactive;
-        discardDynamicFields();
-        notifyState();
-        notifyLayout();
-        if (afterClose)
-            afterClose(*this);
-    }
+    if (wasActive)
+        closeContent();
     try {
         if (m_fields.empty()) {
             for (const FieldDef &def : packet.fields()) {
@@ -228,6 +221,12 @@ void ClientDataSet::close()
         return;
     if (beforeClose)
         beforeClose(*this);
+    closeContent();
+}
+
+// The close itself, once beforeClose has let it happen.
+void ClientDataSet::closeContent()
+{
     resetContent();
     m_state = DataSetState::Inactive;
     discardDynamicFields();
@@ -420,8 +419,7 @@ QVariantList ClientDataSet::rowBuffer(int row) const
 
 QVariant ClientDataSet::fieldValue(const Field &field) const
 {
-    const bool editing = m_state == DataSetState::Edit || m_state == DataSetState::Insert;
-    if (m_scopeBuffer || (m_scopeRow < 0 && editing))
+    if (m_scopeBuffer || (m_scopeRow < 0 && editing()))
         return m_buffer.value(field.index());
     const int row = m_scopeRow >= 0 ? m_scopeRow : currentStorageRow();
     if (row < 0)
@@ -435,40 +433,44 @@ void ClientDataSet::setFieldValue(Field &field, const QVariant &converted)
         m_calc.setValue(m_scopeRow, field.m_column, converted);
         return;
     }
-    const bool editing = m_state == DataSetState::Edit || m_state == DataSetState::Insert;
-    if (!editing || (m_scopeRow >= 0 && !m_scopeBuffer))
+    if (!editing() || (m_scopeRow >= 0 && !m_scopeBuffer))
         throw DataSetError(QStringLiteral("Conjunto de dados não está em modo de edição."));
     m_buffer[field.index()] = converted;
     notifyData(m_current);
 }
 
+bool ClientDataSet::validCell(int viewRow, int fieldIndex) const
+{
+    return viewRow >= 0 && viewRow < recordCount() && fieldIndex >= 0 && fieldIndex < fieldCount();
+}
+
 QVariant ClientDataSet::valueAt(int viewRow, int fieldIndex) const
 {
-    if (viewRow < 0 || viewRow >= recordCount() || fieldIndex < 0 || fieldIndex >= fieldCount())
+    if (!validCell(viewRow, fieldIndex))
         return {};
-    if (viewRow == m_current && (m_state == DataSetState::Edit || m_state == DataSetState::Insert))
+    if (bufferShows(viewRow))
         return m_buffer.value(fieldIndex);
     return storedValue(viewToStorage(viewRow), *m_fields[fieldIndex]);
 }
 
+QString ClientDataSet::textAt(int viewRow, int fieldIndex, bool display) const
+{
+    if (!validCell(viewRow, fieldIndex))
+        return {};
+    const bool buffer = bufferShows(viewRow);
+    RowScope scope(this, buffer ? -1 : viewToStorage(viewRow), buffer);
+    const Field &f = *m_fields[fieldIndex];
+    return display ? f.displayText() : f.editText();
+}
+
 QString ClientDataSet::displayTextAt(int viewRow, int fieldIndex) const
 {
-    if (viewRow < 0 || viewRow >= recordCount() || fieldIndex < 0 || fieldIndex >= fieldCount())
-        return {};
-    const bool buffer =
-        viewRow == m_current && (m_state == DataSetState::Edit || m_state == DataSetState::Insert);
-    RowScope scope(this, buffer ? -1 : viewToStorage(viewRow), buffer);
-    return m_fields[fieldIndex]->displayText();
+    return textAt(viewRow, fieldIndex, true);
 }
 
 QString ClientDataSet::editTextAt(int viewRow, int fieldIndex) const
 {
-    if (viewRow < 0 || viewRow >= recordCount() || fieldIndex < 0 || fieldIndex >= fieldCount())
-        return {};
-    const bool buffer =
-        viewRow == m_current && (m_state == DataSetState::Edit || m_state == DataSetState::Insert);
-    RowScope scope(this, buffer ? -1 : viewToStorage(viewRow), buffer);
-    return m_fields[fieldIndex]->editText();
+    return textAt(viewRow, fieldIndex, false);
 }
 
 // ---------------------------------------------------------------- calculated fields
@@ -548,7 +550,9 @@ void ClientDataSet::enableControls()
         notifyState();
 }
 
-void ClientDataSet::notifyState()
+// Every data source hears it, unless controls are disabled: then it is only
+// remembered, and enableControls() brings the sources up to date at once.
+template <typename Emit> void ClientDataSet::notifySources(Emit emitTo)
 {
     if (m_disableCount > 0) {
         m_suppressed = true;
@@ -556,40 +560,27 @@ void ClientDataSet::notifyState()
     }
     const QList<DataSource *> sources = m_sources; // a handler may detach one
     for (DataSource *s : sources)
-        s->emitState();
+        emitTo(s);
+}
+
+void ClientDataSet::notifyState()
+{
+    notifySources([](DataSource *s) { s->emitState(); });
 }
 
 void ClientDataSet::notifyData(int viewRow)
 {
-    if (m_disableCount > 0) {
-        m_suppressed = true;
-        return;
-    }
-    const QList<DataSource *> sources = m_sources;
-    for (DataSource *s : sources)
-        emit s->dataChanged(viewRow);
+    notifySources([viewRow](DataSource *s) { emit s->dataChanged(viewRow); });
 }
 
 void ClientDataSet::notifyCurrent()
 {
-    if (m_disableCount > 0) {
-        m_suppressed = true;
-        return;
-    }
-    const QList<DataSource *> sources = m_sources;
-    for (DataSource *s : sources)
-        emit s->currentChanged(m_current);
+    notifySources([this](DataSource *s) { emit s->currentChanged(m_current); });
 }
 
 void ClientDataSet::notifyLayout()
 {
-    if (m_disableCount > 0) {
-        m_suppressed = true;
-        return;
-    }
-    const QList<DataSource *> sources = m_sources;
-    for (DataSource *s : sources)
-        emit s->layoutChanged();
+    notifySources([](DataSource *s) { emit s->layoutChanged(); });
 }
 
 } // namespace prx

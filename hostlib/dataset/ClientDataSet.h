@@ -168,12 +168,21 @@ private:
     QVariantList dataValues(int row) const;
     QVariantList rowBuffer(int row) const;
 
+    bool editing() const
+    {
+        return m_state == DataSetState::Edit || m_state == DataSetState::Insert;
+    }
+    bool validCell(int viewRow, int fieldIndex) const;
+    bool bufferShows(int viewRow) const { return viewRow == m_current && editing(); }
+    QString textAt(int viewRow, int fieldIndex, bool display) const;
+
     Field &newField(const QString &name, FieldType type, int size, Field::Kind kind);
     void requireActive() const;
     void requireRows(const QString &message) const;
     void discardDynamicFields();
     void openWith(ColumnTable &&table);
     void resetContent();
+    void closeContent();
 
     int viewToStorage(int viewRow) const { return m_hasView ? m_view[viewRow] : viewRow; }
     int currentStorageRow() const { return m_current < 0 ? -1 : viewToStorage(m_current); }
@@ -185,6 +194,8 @@ private:
     void insertStorageRow(int position);
     void removeStorageRow(int position);
     void beginInsert(bool atEnd);
+    void dropRow(int viewRow, int row);
+    void notifyRowDone(bool moved);
     void writeBuffer(int row);
     void recalcRow(int row);
     void recalcAll();
@@ -211,6 +222,7 @@ private:
     void applyFilter(const QString &text, bool filtered);
     void indexRowChanged(int row, const QString &oldKey);
 
+    template <typename Emit> void notifySources(Emit emitTo);
     void notifyState();
     void notifyData(int viewRow);
     void notifyCurrent();

@@ -3,6 +3,7 @@
 #include "ClientDataSet.h"
 
 #include "DataSetError.h"
+#include "DataSource.h"
 
 #include <exception>
 
@@ -10,7 +11,7 @@ namespace prx {
 
 void ClientDataSet::checkBrowseMode()
 {
-    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+    if (editing())
         post();
 }
 
@@ -74,7 +75,7 @@ void ClientDataSet::beginInsert(bool atEnd)
 void ClientDataSet::edit()
 {
     requireActive();
-    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+    if (editing())
         return;
     requireRows(QStringLiteral("Não há registro para alterar."));
     if (beforeEdit)
@@ -92,10 +93,39 @@ void ClientDataSet::writeBuffer(int row)
         m_table.setValue(row, m_fields[fi]->m_column, m_buffer.at(fi));
 }
 
+// Takes a row out of the view and the storage; the row that followed it, or
+// the new last one, becomes current.
+void ClientDataSet::dropRow(int viewRow, int row)
+{
+    if (m_hasView)
+        m_view.erase(m_view.begin() + viewRow);
+    removeStorageRow(row);
+    const int count = recordCount();
+    m_current = count == 0 ? -1 : qMin(viewRow, count - 1);
+    setEdges(count == 0, count == 0);
+}
+
+// After a post or cancel: the state is back to browse, and either the rows
+// moved (the row left or changed place) or only the current row changed.
+void ClientDataSet::notifyRowDone(bool moved)
+{
+    notifyState();
+    if (moved) {
+        notifyLayout();
+        notifyCurrent();
+    } else {
+        notifyData(m_current);
+    }
+}
+
 void ClientDataSet::post()
 {
-    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+    if (!editing())
         return;
+    // Text still in a grid's cell editor belongs to this row.
+    const QList<DataSource *> sources = m_sources;
+    for (DataSource *s : sources)
+        emit s->updateRecord();
     if (beforePost)
         beforePost(*this);
 
@@ -130,14 +160,7 @@ void ClientDataSet::post()
     }
     if (m_index.isBuilt())
         indexRowChanged(row, inserting ? QString() : oldKey);
-    const bool moved = placeInView(row, m_current);
-    notifyState();
-    if (moved) {
-        notifyLayout();
-        notifyCurrent();
-    } else {
-        notifyData(m_current);
-    }
+    notifyRowDone(placeInView(row, m_current));
     if (calcError)
         std::rethrow_exception(calcError);
     if (afterPost)
@@ -146,7 +169,7 @@ void ClientDataSet::post()
 
 void ClientDataSet::cancel()
 {
-    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+    if (!editing())
         return;
     if (beforeCancel)
         beforeCancel(*this);
@@ -158,12 +181,7 @@ void ClientDataSet::cancel()
     m_state = DataSetState::Browse;
     std::exception_ptr calcError;
     if (inserting) {
-        if (m_hasView)
-            m_view.erase(m_view.begin() + viewRow);
-        removeStorageRow(row);
-        const int count = recordCount();
-        m_current = count == 0 ? -1 : qMin(viewRow, count - 1);
-        setEdges(count == 0, count == 0);
+        dropRow(viewRow, row);
     } else {
         try {
             recalcKeepingIndex(row);
@@ -171,13 +189,7 @@ void ClientDataSet::cancel()
             calcError = std::current_exception();
         }
     }
-    notifyState();
-    if (inserting) {
-        notifyLayout();
-        notifyCurrent();
-    } else {
-        notifyData(viewRow);
-    }
+    notifyRowDone(inserting);
     if (calcError)
         std::rethrow_exception(calcError);
     if (afterCancel)
@@ -206,12 +218,7 @@ void ClientDataSet::deleteRecord()
         m_log.recordDelete(m_rowIds[row], row, dataValues(row));
     if (m_index.isBuilt())
         m_index.remove(rowKey(row, m_index.fields()), row);
-    if (m_hasView)
-        m_view.erase(m_view.begin() + viewRow);
-    removeStorageRow(row);
-    const int count = recordCount();
-    m_current = count == 0 ? -1 : qMin(viewRow, count - 1);
-    setEdges(count == 0, count == 0);
+    dropRow(viewRow, row);
     if (wasEditing)
         notifyState();
     notifyLayout();
@@ -274,7 +281,7 @@ void ClientDataSet::mergeChangeLog()
 void ClientDataSet::cancelUpdates()
 {
     requireActive();
-    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+    if (editing())
         cancel();
     if (m_log.isEmpty() && m_log.moves().empty())
         return;

@@ -169,7 +169,10 @@ bool ClientDataSet::placeInView(int row, int fallbackPosition)
 {
     if (!m_hasView)
         return false;
-    const int at = viewPositionOf(row);
+    // The row being posted is the current one: no need to search the view.
+    const bool atCurrent =
+        m_current >= 0 && m_current < int(m_view.size()) && m_view[size_t(m_current)] == row;
+    const int at = atCurrent ? m_current : viewPositionOf(row);
     if (at >= 0)
         m_view.erase(m_view.begin() + at);
     if (!filterActive() || rowMatchesFilter(row)) {
@@ -383,11 +386,14 @@ bool ClientDataSet::locate(QStringView fieldNames, const QVariant &values, Locat
 
     const Qt::CaseSensitivity cs =
         options.caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    // Converted once, not once per row.
     QVariantList wanted;
+    QStringList wantedText;
     for (int i = 0; i < fields.size(); ++i) {
         const Field *f = fields[i];
-        wanted.append(f->type() == FieldType::String ? QVariant(given[i].toString())
-                                                     : f->convert(given[i]));
+        const bool text = f->type() == FieldType::String;
+        wanted.append(text ? QVariant() : f->convert(given[i]));
+        wantedText.append(text ? given[i].toString() : QString());
     }
     const int count = recordCount();
     for (int v = 0; v < count; ++v) {
@@ -398,7 +404,7 @@ bool ClientDataSet::locate(QStringView fieldNames, const QVariant &values, Locat
             const ColumnTable &t = f->isCalculated() ? m_calc : m_table;
             if (f->type() == FieldType::String) {
                 const QStringView cell = t.stringView(row, f->m_column);
-                const QString want = wanted[i].toString();
+                const QString &want = wantedText[i];
                 match =
                     options.partialKey ? cell.startsWith(want, cs) : cell.compare(want, cs) == 0;
             } else {

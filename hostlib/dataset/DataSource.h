@@ -32,6 +32,10 @@ signals:
     void dataChanged(int viewRow); // -1: every row
     void currentChanged(int viewRow);
     void layoutChanged(); // rows came, went or moved: open, close, load, filter, sort
+    // A post is about to run its checks: controls still holding typed text
+    // write it into the fields now. A control that cannot (a text the field
+    // refuses) throws, and the post is refused.
+    void updateRecord();
 
 private:
     friend class ClientDataSet;

@@ -277,24 +277,25 @@ QString Field::formattedText(bool display) const
     }
 }
 
-QString Field::displayText() const
+// The get-text handler decides when there is one, else the formats.
+QString Field::shownText(bool display) const
 {
     if (onGetText) {
         QString text;
-        onGetText(const_cast<Field &>(*this), text, true);
+        onGetText(const_cast<Field &>(*this), text, display);
         return text;
     }
-    return formattedText(true);
+    return formattedText(display);
+}
+
+QString Field::displayText() const
+{
+    return shownText(true);
 }
 
 QString Field::editText() const
 {
-    if (onGetText) {
-        QString text;
-        onGetText(const_cast<Field &>(*this), text, false);
-        return text;
-    }
-    return formattedText(false);
+    return shownText(false);
 }
 
 void Field::setText(const QString &text)

@@ -92,6 +92,7 @@ private:
     Field(ClientDataSet *dataSet, const QString &name, FieldType type, int size, Kind kind,
           int index);
 
+    QString shownText(bool display) const;
     QString formattedText(bool display) const;
 
     ClientDataSet *m_dataSet; // not owned: the dataset owns its fields

@@ -67,11 +67,7 @@ bool writableAt(const QVariant &value, int depth, QString *error)
                 *error = QStringLiteral("a alteração %1 tem um tipo inválido").arg(i + 1);
                 return false;
             }
-            const qsizetype o = c.original.size(), v = c.current.size();
-            const bool sizesOk = c.kind == ChangeKind::Insert   ? o == 0 && v == n
-                                 : c.kind == ChangeKind::Delete ? o == n && v == 0
-                                                                : o == n && v == n;
-            if (!sizesOk) {
+            if (!c.hasValuesFor(n)) {
                 *error = QStringLiteral("a alteração %1 não tem um valor por campo").arg(i + 1);
                 return false;
             }
@@ -92,6 +88,25 @@ bool writableAt(const QVariant &value, int depth, QString *error)
     default:
         return true;
     }
+}
+
+// Reads a packet that must be of the kind the caller asked for.
+bool readPacketOf(QCborStreamReader &reader, bool wantDelta, DataPacket *data, DeltaPacket *delta,
+                  QString *error)
+{
+    WireReader wire(reader);
+    bool isDelta = false;
+    if (wire.packet(data, delta, &isDelta) && isDelta == wantDelta)
+        return true;
+    if (error) {
+        if (!wire.error().isEmpty())
+            *error = wire.error();
+        else if (wantDelta)
+            *error = QStringLiteral("esperado um pacote de alterações, veio um pacote de dados");
+        else
+            *error = QStringLiteral("esperado um pacote de dados, veio um pacote de alterações");
+    }
+    return false;
 }
 
 // The whole body must be the one map: bytes after it mean the frame was
@@ -137,16 +152,8 @@ void writeDataPacket(QCborStreamWriter &writer, const DataPacket &packet)
 
 bool readDataPacket(QCborStreamReader &reader, DataPacket *packet, QString *error)
 {
-    WireReader wire(reader);
-    DeltaPacket delta;
-    bool isDelta = false;
-    if (wire.packet(packet, &delta, &isDelta) && !isDelta)
-        return true;
-    if (error)
-        *error = isDelta
-                     ? QStringLiteral("esperado um pacote de dados, veio um pacote de alterações")
-                     : wire.error();
-    return false;
+    DeltaPacket unused;
+    return readPacketOf(reader, false, packet, &unused, error);
 }
 
 void writeDeltaPacket(QCborStreamWriter &writer, const DeltaPacket &delta)
@@ -156,16 +163,8 @@ void writeDeltaPacket(QCborStreamWriter &writer, const DeltaPacket &delta)
 
 bool readDeltaPacket(QCborStreamReader &reader, DeltaPacket *delta, QString *error)
 {
-    WireReader wire(reader);
-    DataPacket data;
-    bool isDelta = false;
-    if (wire.packet(&data, delta, &isDelta) && isDelta)
-        return true;
-    if (error)
-        *error = wire.error().isEmpty()
-                     ? QStringLiteral("esperado um pacote de alterações, veio um pacote de dados")
-                     : wire.error();
-    return false;
+    DataPacket unused;
+    return readPacketOf(reader, true, &unused, delta, error);
 }
 
 QByteArray encodeRequest(const Request &request)
@@ -220,6 +219,15 @@ FrameStatus takeFrame(QByteArray &buffer, QByteArray *body, quint32 limit)
         return FrameStatus::TooLarge;
     if (quint64(buffer.size()) < 4 + quint64(length))
         return FrameStatus::Incomplete;
+    if (buffer.size() == 4 + qsizetype(length)) {
+        // The usual case, one whole frame: the buffer becomes the body, so a
+        // large packet is not copied once more. Dropping bytes at the front
+        // of a QByteArray moves no data.
+        *body = std::move(buffer);
+        buffer = QByteArray();
+        body->remove(0, 4);
+        return FrameStatus::Ready;
+    }
     *body = buffer.mid(4, length);
     buffer.remove(0, 4 + qsizetype(length));
     return FrameStatus::Ready;
@@ -229,50 +237,53 @@ bool decodeRequest(const QByteArray &body, Request *request, QString *error, boo
 {
     QCborStreamReader reader(body);
     WireReader wire(reader, body.size());
-    bool hasId = false, hasObject = false, hasMethod = false, hasArgs = false;
     if (idRead)
         *idRead = false;
     request->args.clear();
 
-    auto run = [&]() -> bool {
-        if (!wire.enterMap("o quadro"))
+    auto readArgs = [&]() -> bool {
+        if (!wire.enterArray("'args'"))
             return false;
         while (wire.hasNext()) {
-            QString key;
-            if (!wire.key(&key))
+            QVariant arg;
+            if (!wire.value(&arg))
                 return false;
-            if (key == QLatin1StringView("id") && !hasId) {
-                if (!wire.integer(&request->id, "'id'"))
-                    return false;
-                hasId = true;
-                if (idRead)
-                    *idRead = true;
-            } else if (key == QLatin1StringView("object") && !hasObject) {
-                if (!wire.text(&request->object, "'object'"))
-                    return false;
-                hasObject = true;
-            } else if (key == QLatin1StringView("method") && !hasMethod) {
-                if (!wire.text(&request->method, "'method'"))
-                    return false;
-                hasMethod = true;
-            } else if (key == QLatin1StringView("args") && !hasArgs) {
-                if (!wire.enterArray("'args'"))
-                    return false;
-                while (wire.hasNext()) {
-                    QVariant arg;
-                    if (!wire.value(&arg))
-                        return false;
-                    request->args.append(std::move(arg));
-                }
-                if (!wire.leave())
-                    return false;
-                hasArgs = true;
-            } else {
-                return wire.fail(
-                    QStringLiteral("chave inesperada ou repetida no pedido: %1").arg(key.left(40)));
-            }
+            request->args.append(std::move(arg));
         }
-        if (!hasId || !hasObject || !hasMethod || !hasArgs)
+        return wire.leave();
+    };
+    auto run = [&]() -> bool {
+        enum
+        {
+            Id,
+            Object,
+            Method,
+            Args
+        };
+        bool seen[4];
+        const bool read =
+            wire.keyedMap("o quadro",
+                          {QLatin1StringView("id"), QLatin1StringView("object"),
+                           QLatin1StringView("method"), QLatin1StringView("args")},
+                          "chave inesperada ou repetida no pedido", seen, [&](size_t key) {
+                              switch (key) {
+                              case Id:
+                                  if (!wire.integer(&request->id, "'id'"))
+                                      return false;
+                                  if (idRead)
+                                      *idRead = true;
+                                  return true;
+                              case Object:
+                                  return wire.text(&request->object, "'object'");
+                              case Method:
+                                  return wire.text(&request->method, "'method'");
+                              default:
+                                  return readArgs();
+                              }
+                          });
+        if (!read)
+            return false;
+        if (!seen[Id] || !seen[Object] || !seen[Method] || !seen[Args])
             return wire.fail(
                 QStringLiteral("o pedido precisa de 'id', 'object', 'method' e 'args'"));
         return wire.leave() && checkEnd(reader, body, wire);
@@ -288,69 +299,60 @@ bool decodeAnswer(const QByteArray &body, Answer *answer, QString *error)
 {
     QCborStreamReader reader(body);
     WireReader wire(reader, body.size());
-    bool hasId = false, hasOk = false, hasPayload = false, hasError = false;
 
-    auto readError = [&]() -> bool {
-        if (!wire.enterMap("'error'"))
+    auto readCode = [&]() -> bool {
+        qint64 code;
+        if (!wire.integer(&code, "'code'"))
             return false;
-        bool hasCode = false, hasMessage = false;
-        while (wire.hasNext()) {
-            QString key;
-            if (!wire.key(&key))
-                return false;
-            if (key == QLatin1StringView("code") && !hasCode) {
-                qint64 code;
-                if (!wire.integer(&code, "'code'"))
-                    return false;
-                if (code < std::numeric_limits<int>::min() ||
-                    code > std::numeric_limits<int>::max())
-                    return wire.fail(QStringLiteral("código de erro fora do intervalo"));
-                answer->errorCode = int(code);
-                hasCode = true;
-            } else if (key == QLatin1StringView("message") && !hasMessage) {
-                if (!wire.text(&answer->errorMessage, "'message'"))
-                    return false;
-                hasMessage = true;
-            } else {
-                return wire.fail(
-                    QStringLiteral("chave inesperada ou repetida no erro: %1").arg(key.left(40)));
-            }
-        }
-        if (!hasCode || !hasMessage)
+        if (code < std::numeric_limits<int>::min() || code > std::numeric_limits<int>::max())
+            return wire.fail(QStringLiteral("código de erro fora do intervalo"));
+        answer->errorCode = int(code);
+        return true;
+    };
+    auto readError = [&]() -> bool {
+        bool seen[2];
+        const bool read = wire.keyedMap(
+            "'error'", {QLatin1StringView("code"), QLatin1StringView("message")},
+            "chave inesperada ou repetida no erro", seen, [&](size_t key) {
+                return key == 0 ? readCode() : wire.text(&answer->errorMessage, "'message'");
+            });
+        if (!read)
+            return false;
+        if (!seen[0] || !seen[1])
             return wire.fail(QStringLiteral("o erro precisa de 'code' e 'message'"));
         return wire.leave();
     };
 
     auto run = [&]() -> bool {
-        if (!wire.enterMap("a resposta"))
+        enum
+        {
+            Id,
+            Ok,
+            Payload,
+            Error
+        };
+        bool seen[4];
+        const bool read =
+            wire.keyedMap("a resposta",
+                          {QLatin1StringView("id"), QLatin1StringView("ok"),
+                           QLatin1StringView("payload"), QLatin1StringView("error")},
+                          "chave inesperada ou repetida na resposta", seen, [&](size_t key) {
+                              switch (key) {
+                              case Id:
+                                  return wire.integer(&answer->id, "'id'");
+                              case Ok:
+                                  return wire.boolean(&answer->ok, "'ok'");
+                              case Payload:
+                                  return wire.value(&answer->payload);
+                              default:
+                                  return readError();
+                              }
+                          });
+        if (!read)
             return false;
-        while (wire.hasNext()) {
-            QString key;
-            if (!wire.key(&key))
-                return false;
-            if (key == QLatin1StringView("id") && !hasId) {
-                if (!wire.integer(&answer->id, "'id'"))
-                    return false;
-                hasId = true;
-            } else if (key == QLatin1StringView("ok") && !hasOk) {
-                if (!wire.boolean(&answer->ok, "'ok'"))
-                    return false;
-                hasOk = true;
-            } else if (key == QLatin1StringView("payload") && !hasPayload) {
-                if (!wire.value(&answer->payload))
-                    return false;
-                hasPayload = true;
-            } else if (key == QLatin1StringView("error") && !hasError) {
-                if (!readError())
-                    return false;
-                hasError = true;
-            } else {
-                return wire.fail(QStringLiteral("chave inesperada ou repetida na resposta: %1")
-                                     .arg(key.left(40)));
-            }
-        }
-        if (!hasId || !hasOk)
+        if (!seen[Id] || !seen[Ok])
             return wire.fail(QStringLiteral("a resposta precisa de 'id' e 'ok'"));
+        const bool hasPayload = seen[Payload], hasError = seen[Error];
         if (answer->ok ? (!hasPayload || hasError) : (!hasError || hasPayload))
             return wire.fail(
                 QStringLiteral("uma resposta traz 'payload' quando ok, 'error' quando não"));

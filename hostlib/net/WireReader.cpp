@@ -76,18 +76,14 @@ bool WireReader::next()
 
 bool WireReader::enterMap(const char *what)
 {
-    if (!m_reader.isMap())
-        return failType("um mapa", what);
-    if (!m_reader.enterContainer())
+    if (!m_reader.isMap() || !m_reader.enterContainer())
         return failType("um mapa", what);
     return true;
 }
 
 bool WireReader::enterArray(const char *what)
 {
-    if (!m_reader.isArray())
-        return failType("uma lista", what);
-    if (!m_reader.enterContainer())
+    if (!m_reader.isArray() || !m_reader.enterContainer())
         return failType("uma lista", what);
     return true;
 }
@@ -132,12 +128,7 @@ bool WireReader::utf8Text()
 
 bool WireReader::key(QString *key)
 {
-    if (!m_reader.isString())
-        return failType("um texto", "a chave de um mapa");
-    if (!utf8Text())
-        return false;
-    *key = lastText().toString();
-    return true;
+    return text(key, "a chave de um mapa");
 }
 
 bool WireReader::text(QString *out, const char *what)

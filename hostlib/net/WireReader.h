@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <QVariant>
 
+#include <algorithm>
 #include <vector>
 
 namespace prx::wire {
@@ -35,6 +36,35 @@ public:
     bool integer(qint64 *out, const char *what);
     bool boolean(bool *out, const char *what);
 
+    // Enters the map the reader is at and reads its entries, each of `keys`
+    // at most once: read(i) reads the value of keys[i] and seen[i] records
+    // that it came. Another or a repeated key is refused as
+    // "<unexpected>: <key>". The map stays open for the caller to check what
+    // came and leave it.
+    template <size_t N, typename Read>
+    bool keyedMap(const char *what, const QLatin1StringView (&keys)[N], const char *unexpected,
+                  bool (&seen)[N], Read read)
+    {
+        if (!enterMap(what))
+            return false;
+        std::fill(seen, seen + N, false);
+        while (hasNext()) {
+            QString k;
+            if (!key(&k))
+                return false;
+            size_t i = 0;
+            while (i < N && (seen[i] || k != keys[i]))
+                ++i;
+            if (i == N)
+                return fail(
+                    QStringLiteral("%1: %2").arg(QString::fromUtf8(unexpected), k.left(40)));
+            if (!read(i))
+                return false;
+            seen[i] = true;
+        }
+        return true;
+    }
+
     bool fail(const QString &reason);
     const QString &error() const { return m_error; }
 
@@ -46,6 +76,14 @@ private:
     bool cells(const QList<FieldDef> &fields, QVariantList *out);
     bool cellInto(DataPacket *table, int row, int column, FieldType type);
     bool cellValue(FieldType type, QVariant *out);
+    // A date-time cell as it is read: wall-clock milliseconds.
+    struct DateTimeMs
+    {
+        qint64 ms;
+    };
+    // Reads one non-null cell of the field's type and hands it to `store` as
+    // a QStringView, double, DateTimeMs, qint64 or bool.
+    template <typename Store> bool typedCell(FieldType type, Store &&store);
 
     bool next();
     bool real(double *out);

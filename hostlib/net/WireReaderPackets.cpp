@@ -1,6 +1,7 @@
 #include "net/WireReader.h"
 
 #include "net/Wire.h"
+#include "net/WireWriter.h"
 
 #include <limits>
 
@@ -27,6 +28,12 @@ const char *typeText(FieldType type)
     }
     return "?";
 }
+
+// One callable made of several lambdas, each taking one type.
+template <typename... F> struct Overloaded : F...
+{
+    using F::operator()...;
+};
 
 } // namespace
 
@@ -70,39 +77,43 @@ bool WireReader::fields(QList<FieldDef> *out)
     while (hasNext()) {
         if (out->size() >= MaxFields)
             return fail(QStringLiteral("um pacote não pode ter mais de %1 campos").arg(MaxFields));
-        if (!enterMap("um campo"))
-            return false;
         FieldDef f;
-        bool hasName = false, hasType = false, hasSize = false;
-        while (hasNext()) {
-            QString k;
-            if (!key(&k))
+        auto readType = [&]() -> bool {
+            QString typeName;
+            if (!text(&typeName, "o tipo de um campo"))
                 return false;
-            if (k == QLatin1StringView("name") && !hasName) {
-                if (!text(&f.name, "o nome de um campo"))
-                    return false;
-                hasName = true;
-            } else if (k == QLatin1StringView("type") && !hasType) {
-                QString typeName;
-                if (!text(&typeName, "o tipo de um campo"))
-                    return false;
-                if (!fieldTypeFromName(typeName, &f.type))
-                    return fail(
-                        QStringLiteral("tipo de campo desconhecido: %1").arg(typeName.left(40)));
-                hasType = true;
-            } else if (k == QLatin1StringView("size") && !hasSize) {
-                qint64 size;
-                if (!integer(&size, "o tamanho de um campo"))
-                    return false;
-                if (size < 0 || size > std::numeric_limits<int>::max())
-                    return fail(QStringLiteral("tamanho de campo inválido: %1").arg(size));
-                f.size = int(size);
-                hasSize = true;
-            } else {
-                return fail(QStringLiteral("chave inesperada em um campo: %1").arg(k.left(40)));
-            }
-        }
-        if (!hasName || !hasType)
+            if (!fieldTypeFromName(typeName, &f.type))
+                return fail(
+                    QStringLiteral("tipo de campo desconhecido: %1").arg(typeName.left(40)));
+            return true;
+        };
+        auto readSize = [&]() -> bool {
+            qint64 size;
+            if (!integer(&size, "o tamanho de um campo"))
+                return false;
+            if (size < 0 || size > std::numeric_limits<int>::max())
+                return fail(QStringLiteral("tamanho de campo inválido: %1").arg(size));
+            f.size = int(size);
+            return true;
+        };
+        enum
+        {
+            Name,
+            Type,
+            Size
+        };
+        bool seen[3];
+        const bool read = keyedMap(
+            "um campo",
+            {QLatin1StringView("name"), QLatin1StringView("type"), QLatin1StringView("size")},
+            "chave inesperada em um campo", seen, [&](size_t key) {
+                return key == Name   ? text(&f.name, "o nome de um campo")
+                       : key == Type ? readType()
+                                     : readSize();
+            });
+        if (!read)
+            return false;
+        if (!seen[Name] || !seen[Type])
             return fail(QStringLiteral("um campo precisa de nome e tipo"));
         if (!leave())
             return false;
@@ -157,46 +168,57 @@ bool WireReader::rows(DataPacket *table)
     return leave();
 }
 
-bool WireReader::cellInto(DataPacket *table, int row, int column, FieldType type)
+template <typename Store> bool WireReader::typedCell(FieldType type, Store &&store)
 {
-    if (m_reader.isNull() || m_reader.isUndefined())
-        return next(); // a new row is all nulls already
     switch (type) {
     case FieldType::String:
         if (!m_reader.isString() || !utf8Text())
             return false;
-        table->setString(row, column, lastText());
+        store(lastText());
         return true;
     case FieldType::Float: {
         double d;
         if (!real(&d))
             return false;
-        table->setReal(row, column, d);
+        store(d);
         return true;
     }
     case FieldType::DateTime: {
         qint64 ms;
         if (!m_reader.isTag() || !dateTime(&ms))
             return false;
-        table->setDateTimeMs(row, column, ms);
+        store(DateTimeMs{ms});
         return true;
     }
     case FieldType::Integer: {
         qint64 i;
         if (!integer(&i, "um inteiro"))
             return false;
-        table->setInteger(row, column, i);
+        store(i);
         return true;
     }
     case FieldType::Boolean: {
         bool b;
         if (!boolean(&b, "um valor lógico"))
             return false;
-        table->setBoolean(row, column, b);
+        store(b);
         return true;
     }
     }
     return false;
+}
+
+bool WireReader::cellInto(DataPacket *table, int row, int column, FieldType type)
+{
+    if (m_reader.isNull() || m_reader.isUndefined())
+        return next(); // a new row is all nulls already
+    return typedCell(type, Overloaded{
+                               [&](QStringView s) { table->setString(row, column, s); },
+                               [&](double d) { table->setReal(row, column, d); },
+                               [&](DateTimeMs t) { table->setDateTimeMs(row, column, t.ms); },
+                               [&](qint64 i) { table->setInteger(row, column, i); },
+                               [&](bool b) { table->setBoolean(row, column, b); },
+                           });
 }
 
 bool WireReader::cellValue(FieldType type, QVariant *out)
@@ -205,42 +227,12 @@ bool WireReader::cellValue(FieldType type, QVariant *out)
         *out = QVariant();
         return next();
     }
-    switch (type) {
-    case FieldType::String:
-        if (!m_reader.isString() || !utf8Text())
-            return false;
-        *out = lastText().toString();
-        return true;
-    case FieldType::Float: {
-        double d;
-        if (!real(&d))
-            return false;
-        *out = d;
-        return true;
-    }
-    case FieldType::DateTime: {
-        qint64 ms;
-        if (!m_reader.isTag() || !dateTime(&ms))
-            return false;
-        *out = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
-        return true;
-    }
-    case FieldType::Integer: {
-        qint64 i;
-        if (!integer(&i, "um inteiro"))
-            return false;
-        *out = i;
-        return true;
-    }
-    case FieldType::Boolean: {
-        bool b;
-        if (!boolean(&b, "um valor lógico"))
-            return false;
-        *out = b;
-        return true;
-    }
-    }
-    return false;
+    return typedCell(
+        type, Overloaded{
+                  [&](QStringView s) { *out = s.toString(); },
+                  [&](DateTimeMs t) { *out = QDateTime::fromMSecsSinceEpoch(t.ms, Qt::UTC); },
+                  [&](auto v) { *out = v; },
+              });
 }
 
 bool WireReader::cells(const QList<FieldDef> &fields, QVariantList *out)
@@ -277,50 +269,39 @@ bool WireReader::changes(const QList<FieldDef> &fields, QList<DeltaChange> *out)
         return false;
     const qsizetype n = fields.size();
     while (hasNext()) {
-        if (!enterMap("uma alteração"))
-            return false;
         DeltaChange change;
-        bool hasKind = false, hasOld = false, hasNew = false;
-        while (hasNext()) {
-            QString k;
-            if (!key(&k))
+        auto readKind = [&]() -> bool {
+            QString kind;
+            if (!text(&kind, "o tipo de uma alteração"))
                 return false;
-            if (k == QLatin1StringView("kind") && !hasKind) {
-                QString kind;
-                if (!text(&kind, "o tipo de uma alteração"))
-                    return false;
-                if (kind == QLatin1StringView("insert"))
-                    change.kind = ChangeKind::Insert;
-                else if (kind == QLatin1StringView("update"))
-                    change.kind = ChangeKind::Update;
-                else if (kind == QLatin1StringView("delete"))
-                    change.kind = ChangeKind::Delete;
-                else
-                    return fail(
-                        QStringLiteral("tipo de alteração desconhecido: %1").arg(kind.left(40)));
-                hasKind = true;
-            } else if (k == QLatin1StringView("old") && !hasOld) {
-                if (!cells(fields, &change.original))
-                    return false;
-                hasOld = true;
-            } else if (k == QLatin1StringView("new") && !hasNew) {
-                if (!cells(fields, &change.current))
-                    return false;
-                hasNew = true;
-            } else {
-                return fail(
-                    QStringLiteral("chave inesperada em uma alteração: %1").arg(k.left(40)));
+            for (ChangeKind k : {ChangeKind::Insert, ChangeKind::Update, ChangeKind::Delete}) {
+                if (kind == QLatin1StringView(WireWriter::changeKindName(k))) {
+                    change.kind = k;
+                    return true;
+                }
             }
-        }
-        if (!hasKind || !hasOld || !hasNew)
+            return fail(QStringLiteral("tipo de alteração desconhecido: %1").arg(kind.left(40)));
+        };
+        enum
+        {
+            Kind,
+            Old,
+            New
+        };
+        bool seen[3];
+        const bool read = keyedMap(
+            "uma alteração",
+            {QLatin1StringView("kind"), QLatin1StringView("old"), QLatin1StringView("new")},
+            "chave inesperada em uma alteração", seen, [&](size_t key) {
+                return key == Kind  ? readKind()
+                       : key == Old ? cells(fields, &change.original)
+                                    : cells(fields, &change.current);
+            });
+        if (!read)
+            return false;
+        if (!seen[Kind] || !seen[Old] || !seen[New])
             return fail(QStringLiteral("uma alteração precisa de 'kind', 'old' e 'new'"));
-        // A saving method indexes these lists by field: their sizes must be
-        // what the kind promises.
-        const qsizetype oldSize = change.original.size(), newSize = change.current.size();
-        const bool sizesOk = change.kind == ChangeKind::Insert   ? oldSize == 0 && newSize == n
-                             : change.kind == ChangeKind::Delete ? oldSize == n && newSize == 0
-                                                                 : oldSize == n && newSize == n;
-        if (!sizesOk)
+        if (!change.hasValuesFor(n))
             return fail(
                 QStringLiteral("a alteração %1 não tem um valor por campo").arg(out->size() + 1));
         if (!leave())

@@ -21,18 +21,19 @@ QVariant getFilial(Context &ctx, const QVariantList &args)
                          {"CDGRPRODPDV", FieldType::String, 10},
                          {"GRUPOPROD", FieldType::String, 53},
                          {"IDUTMODPRODFIL", FieldType::String, 1}});
-    QSqlQuery q = ctx.storage.prepare(QStringLiteral(
-        "SELECT F.CDFILIAL, F.NMFILIAL, F.CDSEGMER, S.CDSEGMER || ' - ' || S.NMSEGMER, "
-        "F.IDPRECDIFCOM, F.CDGRPRODPDV, G.CDGRPRODPDV || ' - ' || G.NMGRPRODPDV, "
-        "F.IDUTMODPRODFIL "
-        "FROM FILIAL F "
-        "LEFT JOIN SEGMER S ON S.CDSEGMER = F.CDSEGMER "
-        "LEFT JOIN GRUPOPROD G ON G.CDGRPRODPDV = F.CDGRPRODPDV "
-        "WHERE F.CDFILIAL = :code OR :all = 'T' "
-        "ORDER BY F.CDFILIAL"));
-    q.bindValue(QStringLiteral(":code"), args[0].toString());
-    q.bindValue(QStringLiteral(":all"), args[1].toString());
-    ctx.storage.exec(q, QStringLiteral("ler filiais"));
+    QSqlQuery q = runQuery(
+        ctx.storage,
+        QStringLiteral(
+            "SELECT F.CDFILIAL, F.NMFILIAL, F.CDSEGMER, S.CDSEGMER || ' - ' || S.NMSEGMER, "
+            "F.IDPRECDIFCOM, F.CDGRPRODPDV, G.CDGRPRODPDV || ' - ' || G.NMGRPRODPDV, "
+            "F.IDUTMODPRODFIL "
+            "FROM FILIAL F "
+            "LEFT JOIN SEGMER S ON S.CDSEGMER = F.CDSEGMER "
+            "LEFT JOIN GRUPOPROD G ON G.CDGRPRODPDV = F.CDGRPRODPDV "
+            "WHERE F.CDFILIAL = :code OR :all = 'T' "
+            "ORDER BY F.CDFILIAL"),
+        {{QStringLiteral(":code"), args[0]}, {QStringLiteral(":all"), args[1]}},
+        QStringLiteral("ler filiais"));
     return packetResult(reader.read(q));
 }
 
@@ -43,10 +44,10 @@ QVariant getTabePrec(Context &ctx, const QVariantList &args)
                          {"CDTABEPREC", FieldType::String, 3},
                          {"NMTABEPREC", FieldType::String, 20}});
     QSqlQuery q =
-        ctx.storage.prepare(QStringLiteral("SELECT CDFILIAL, CDTABEPREC, NMTABEPREC FROM TABEPREC "
-                                           "WHERE CDFILIAL = :branch ORDER BY CDTABEPREC"));
-    q.bindValue(QStringLiteral(":branch"), args[0].toString());
-    ctx.storage.exec(q, QStringLiteral("ler tabelas de preço"));
+        runQuery(ctx.storage,
+                 QStringLiteral("SELECT CDFILIAL, CDTABEPREC, NMTABEPREC FROM TABEPREC "
+                                "WHERE CDFILIAL = :branch ORDER BY CDTABEPREC"),
+                 {{QStringLiteral(":branch"), args[0]}}, QStringLiteral("ler tabelas de preço"));
     return packetResult(reader.read(q));
 }
 
@@ -54,11 +55,12 @@ QVariant getTabePrec(Context &ctx, const QVariantList &args)
 QVariant getVerifTabePrec(Context &ctx, const QVariantList &args)
 {
     PacketReader reader({{"CDTABEPREC", FieldType::String, 3}});
-    QSqlQuery q = ctx.storage.prepare(QStringLiteral(
-        "SELECT CDTABEPREC FROM TABEPREC WHERE CDFILIAL = :branch AND CDTABEPREC = :table"));
-    q.bindValue(QStringLiteral(":branch"), args[0].toString());
-    q.bindValue(QStringLiteral(":table"), args[1].toString());
-    ctx.storage.exec(q, QStringLiteral("verificar tabela de preço"));
+    QSqlQuery q = runQuery(
+        ctx.storage,
+        QStringLiteral(
+            "SELECT CDTABEPREC FROM TABEPREC WHERE CDFILIAL = :branch AND CDTABEPREC = :table"),
+        {{QStringLiteral(":branch"), args[0]}, {QStringLiteral(":table"), args[1]}},
+        QStringLiteral("verificar tabela de preço"));
     return packetResult(reader.read(q));
 }
 
@@ -111,8 +113,7 @@ QVariant setTabePrec(Context &ctx, const QVariantList &args)
         case ChangeKind::Update: {
             const DeltaRow current = writer.currentRow(change);
             requireName(current);
-            if (!writer.update(writer.originalRow(change), current))
-                writer.conflict(writer.originalRow(change));
+            writer.updateOrConflict(writer.originalRow(change), current);
             break;
         }
         case ChangeKind::Delete: {
@@ -134,8 +135,7 @@ QVariant setTabePrec(Context &ctx, const QVariantList &args)
                             .arg(table));
                 }
             }
-            if (!writer.remove(row))
-                writer.conflict(row);
+            writer.removeOrConflict(row);
             break;
         }
         }

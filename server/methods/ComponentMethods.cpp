@@ -3,7 +3,6 @@
 #include "methods/MethodSupport.h"
 #include "storage/PacketReader.h"
 #include "storage/Storage.h"
-#include "storage/Transaction.h"
 
 namespace prx::server {
 
@@ -29,19 +28,21 @@ QVariant getItemPrecoComp(Context &ctx, const QVariantList &args)
     reader.setConstant(QStringLiteral("DTINIVGPREC"), start);
     reader.setConstant(QStringLiteral("CDFILIAL"), args[0]);
     reader.setConstant(QStringLiteral("CDTABEPREC"), args[1]);
-    QSqlQuery q = ctx.storage.prepare(QStringLiteral(
-        "SELECT P.NMPRODUTO, P.CDARVPROD, P.CDPRODUTO, I.VRPRECITEM, I.VRPRECITEMCL, "
-        "I.IDIMPPRODROT, C.QTPRODCOMP "
-        "FROM PRODCOMP C JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODCOMP "
-        "LEFT JOIN ITEMPRECO I ON I.CDFILIAL = :branch AND I.CDTABEPREC = :table "
-        "AND I.DTINIVGPREC = :start AND I.CDPRODUTO = C.CDPRODCOMP "
-        "AND I.CDPRPAITABPR = C.CDPRODUTO "
-        "WHERE C.CDPRODUTO = :product ORDER BY P.CDARVPROD"));
-    q.bindValue(QStringLiteral(":branch"), args[0].toString());
-    q.bindValue(QStringLiteral(":table"), args[1].toString());
-    q.bindValue(QStringLiteral(":start"), SqlDialect::bindDateTime(start));
-    q.bindValue(QStringLiteral(":product"), args[2].toString());
-    ctx.storage.exec(q, QStringLiteral("ler os componentes do produto"));
+    QSqlQuery q =
+        runQuery(ctx.storage,
+                 QStringLiteral(
+                     "SELECT P.NMPRODUTO, P.CDARVPROD, P.CDPRODUTO, I.VRPRECITEM, I.VRPRECITEMCL, "
+                     "I.IDIMPPRODROT, C.QTPRODCOMP "
+                     "FROM PRODCOMP C JOIN PRODUTO P ON P.CDPRODUTO = C.CDPRODCOMP "
+                     "LEFT JOIN ITEMPRECO I ON I.CDFILIAL = :branch AND I.CDTABEPREC = :table "
+                     "AND I.DTINIVGPREC = :start AND I.CDPRODUTO = C.CDPRODCOMP "
+                     "AND I.CDPRPAITABPR = C.CDPRODUTO "
+                     "WHERE C.CDPRODUTO = :product ORDER BY P.CDARVPROD"),
+                 {{QStringLiteral(":branch"), args[0]},
+                  {QStringLiteral(":table"), args[1]},
+                  {QStringLiteral(":start"), SqlDialect::bindDateTime(start)},
+                  {QStringLiteral(":product"), args[2]}},
+                 QStringLiteral("ler os componentes do produto"));
     return packetResult(reader.read(q));
 }
 
@@ -67,11 +68,7 @@ QVariant setItemPrecoComp(Context &ctx, const QVariantList &args)
         writer.checkValues(row);
     };
 
-    Transaction tx(db);
-    for (const DeltaChange &change : delta.changes)
-        writer.apply(change, prepare);
-    tx.commit();
-    return int(delta.changes.size());
+    return writer.applyAll(prepare);
 }
 
 } // namespace

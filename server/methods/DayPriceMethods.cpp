@@ -31,7 +31,8 @@ QVariant getPrecoHora(Context &ctx, const QVariantList &args)
     reader.setConstant(QStringLiteral("CDFILIAL"), args[0]);
     reader.setConstant(QStringLiteral("CDTABEPREC"), args[1]);
     reader.setConstant(QStringLiteral("DTINIVGPREC"), start);
-    QSqlQuery q = ctx.storage.prepare(
+    QSqlQuery q = runQuery(
+        ctx.storage,
         QStringLiteral(
             "SELECT D.CDPRPAITABPR, D.CDPRODUTO, D.NRDIASEMANPR, D.IDPERVALORPR, "
             "D.IDDESCACREPR, D.HRINIPRECDIA, D.HRFINPRECDIA, D.VRPRECODIA, %1, %2, "
@@ -43,11 +44,11 @@ QVariant getPrecoHora(Context &ctx, const QVariantList &args)
             "ORDER BY D.CDPRODUTO, D.CDPRPAITABPR, D.CDTIPOCONSPD, D.NRDIASEMANPR, "
             "D.HRINIPRECDIA, D.HRFINPRECDIA, D.DTINIVALPREC")
             .arg(d.selectDateTime(QStringLiteral("D.DTINIVALPREC")),
-                 d.selectDateTime(QStringLiteral("D.DTFINVALPREC"))));
-    q.bindValue(QStringLiteral(":branch"), args[0].toString());
-    q.bindValue(QStringLiteral(":table"), args[1].toString());
-    q.bindValue(QStringLiteral(":start"), SqlDialect::bindDateTime(start));
-    ctx.storage.exec(q, QStringLiteral("ler os preços diferenciados"));
+                 d.selectDateTime(QStringLiteral("D.DTFINVALPREC"))),
+        {{QStringLiteral(":branch"), args[0]},
+         {QStringLiteral(":table"), args[1]},
+         {QStringLiteral(":start"), SqlDialect::bindDateTime(start)}},
+        QStringLiteral("ler os preços diferenciados"));
     return packetResult(reader.read(q));
 }
 
@@ -123,7 +124,7 @@ QVariant setPrecoHora(Context &ctx, const QVariantList &args)
             const DeltaRow row = writer.currentRow(change);
             check(row);
             QStringList terms;
-            QList<std::pair<QString, QVariant>> binds;
+            SqlBinds binds;
             for (const char16_t *k :
                  {u"CDFILIAL", u"CDTABEPREC", u"DTINIVGPREC", u"CDPRODUTO", u"CDPRPAITABPR"}) {
                 const QString name = QString::fromUtf16(k);
@@ -145,14 +146,12 @@ QVariant setPrecoHora(Context &ctx, const QVariantList &args)
             check(current);
             if (!sameKey(original, current) && writer.exists(current))
                 throw ServerError(alreadyThere);
-            if (!writer.update(original, current))
-                writer.conflict(original);
+            writer.updateOrConflict(original, current);
             break;
         }
         case ChangeKind::Delete: {
             const DeltaRow original = writer.originalRow(change);
-            if (!writer.remove(original))
-                writer.conflict(original);
+            writer.removeOrConflict(original);
             break;
         }
         }

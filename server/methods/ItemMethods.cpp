@@ -23,10 +23,12 @@ int leafCodeLength(const Storage &db, const QString &levelsText)
                               .arg(levelsText),
                           ErrorArguments);
     }
-    QSqlQuery q = db.prepare(QStringLiteral(
-        "SELECT COUNT(*), SUM(NRDIGITOS) FROM PARAMARVPROD WHERE NRNIVEL <= :levels"));
-    q.bindValue(QStringLiteral(":levels"), levels);
-    db.exec(q, QStringLiteral("ler os níveis da árvore de produtos"));
+    QSqlQuery q =
+        runQuery(db,
+                 QStringLiteral(
+                     "SELECT COUNT(*), SUM(NRDIGITOS) FROM PARAMARVPROD WHERE NRNIVEL <= :levels"),
+                 {{QStringLiteral(":levels"), levels}},
+                 QStringLiteral("ler os níveis da árvore de produtos"));
     if (!q.next() || q.value(0).toInt() != levels) {
         throw ServerError(QStringLiteral("A árvore de produtos não tem %1 níveis.").arg(levels),
                           ErrorArguments);
@@ -73,22 +75,21 @@ QVariant getItemPreco(Context &ctx, const QVariantList &args)
     reader.setConstant(QStringLiteral("CDSEGMER"), args[2]);
     reader.setConstant(QStringLiteral("DTINIVGPREC"), start);
 
-    QSqlQuery count =
-        db.prepare(QStringLiteral("SELECT COUNT(*) FROM PRODSEGMER WHERE CDSEGMER = :segment"));
-    count.bindValue(QStringLiteral(":segment"), args[2].toString());
-    db.exec(count, QStringLiteral("contar os produtos do segmento"));
+    QSqlQuery count = runQuery(
+        db, QStringLiteral("SELECT COUNT(*) FROM PRODSEGMER WHERE CDSEGMER = :segment"),
+        {{QStringLiteral(":segment"), args[2]}}, QStringLiteral("contar os produtos do segmento"));
     if (count.next())
         reader.reserve(count.value(0).toInt());
 
-    QSqlQuery q = db.prepare(itemListSql());
-    q.bindValue(QStringLiteral(":branch"), args[0].toString());
-    q.bindValue(QStringLiteral(":table"), args[1].toString());
-    q.bindValue(QStringLiteral(":start"), SqlDialect::bindDateTime(start));
-    q.bindValue(QStringLiteral(":segment"), args[2].toString());
-    q.bindValue(QStringLiteral(":length"), leafLength);
-    q.bindValue(QStringLiteral(":all"), args[6].toString());
-    q.bindValue(QStringLiteral(":product"), args[5].toString());
-    db.exec(q, QStringLiteral("ler os itens da tabela de preço"));
+    QSqlQuery q = runQuery(db, itemListSql(),
+                           {{QStringLiteral(":branch"), args[0]},
+                            {QStringLiteral(":table"), args[1]},
+                            {QStringLiteral(":start"), SqlDialect::bindDateTime(start)},
+                            {QStringLiteral(":segment"), args[2]},
+                            {QStringLiteral(":length"), leafLength},
+                            {QStringLiteral(":all"), args[6]},
+                            {QStringLiteral(":product"), args[5]}},
+                           QStringLiteral("ler os itens da tabela de preço"));
     return packetResult(reader.read(q));
 }
 
@@ -134,11 +135,7 @@ QVariant setItemPreco(Context &ctx, const QVariantList &args)
         writer.checkValues(row);
     };
 
-    Transaction tx(db);
-    for (const DeltaChange &change : delta.changes)
-        writer.apply(change, prepare);
-    tx.commit();
-    return int(delta.changes.size());
+    return writer.applyAll(prepare);
 }
 
 // Clears the prices of one product in the period: its row and its
@@ -150,17 +147,18 @@ QVariant setApagaPreco(Context &ctx, const QVariantList &args)
     Transaction tx(db);
     int removed = 0;
     for (const char *table : {"ITEMPRECODIA", "ITEMPRECO"}) {
-        QSqlQuery q = db.prepare(
+        const QSqlQuery q = runQuery(
+            db,
             QStringLiteral("DELETE FROM %1 WHERE CDFILIAL = :branch AND CDTABEPREC = :table AND "
                            "DTINIVGPREC = :start AND CDPRODUTO = :product AND "
                            "CDPRPAITABPR = :parent")
-                .arg(QLatin1String(table)));
-        q.bindValue(QStringLiteral(":branch"), args[0].toString());
-        q.bindValue(QStringLiteral(":table"), args[1].toString());
-        q.bindValue(QStringLiteral(":start"), SqlDialect::bindDateTime(start));
-        q.bindValue(QStringLiteral(":product"), args[3].toString());
-        q.bindValue(QStringLiteral(":parent"), args[4].toString());
-        db.exec(q, QStringLiteral("limpar o preço do produto"));
+                .arg(QLatin1String(table)),
+            {{QStringLiteral(":branch"), args[0]},
+             {QStringLiteral(":table"), args[1]},
+             {QStringLiteral(":start"), SqlDialect::bindDateTime(start)},
+             {QStringLiteral(":product"), args[3]},
+             {QStringLiteral(":parent"), args[4]}},
+            QStringLiteral("limpar o preço do produto"));
         removed = q.numRowsAffected();
     }
     tx.commit();

@@ -3,6 +3,7 @@
 #include "core/MethodRegistry.h"
 #include "methods/MethodSupport.h"
 #include "storage/Storage.h"
+#include "storage/Transaction.h"
 
 namespace prx::server {
 
@@ -19,7 +20,8 @@ QString describeItem(const DeltaRow &row)
 } // namespace
 
 ItemWriter::ItemWriter(const Storage &storage, const DeltaPacket &delta)
-    : DeltaWriter(storage, Schema::table(u"ITEMPRECO"), delta, describeItem), m_db(storage)
+    : DeltaWriter(storage, Schema::table(u"ITEMPRECO"), delta, describeItem), m_db(storage),
+      m_delta(delta)
 {
 }
 
@@ -68,13 +70,13 @@ bool ItemWriter::allPricesNull(const DeltaRow &original) const
 void ItemWriter::removeDayPrices(const DeltaRow &original)
 {
     QStringList terms;
-    for (const QString &k : table().primaryKey)
+    SqlBinds binds;
+    for (const QString &k : table().primaryKey) {
         terms << QStringLiteral("%1 = :%1").arg(k);
-    QSqlQuery q = m_db.prepare(QStringLiteral("DELETE FROM ITEMPRECODIA WHERE ") +
-                               terms.join(QStringLiteral(" AND ")));
-    for (const QString &k : table().primaryKey)
-        q.bindValue(u':' + k, original.values[column(k)]);
-    m_db.exec(q, QStringLiteral("excluir preços diferenciados"));
+        binds.append({u':' + k, original.values[column(k)]});
+    }
+    runQuery(m_db, QStringLiteral("DELETE FROM ITEMPRECODIA WHERE ") + terms.join(u" AND "), binds,
+             QStringLiteral("excluir preços diferenciados"));
 }
 
 void ItemWriter::apply(const DeltaChange &change, const std::function<void(DeltaRow &)> &prepare)
@@ -103,11 +105,19 @@ void ItemWriter::apply(const DeltaChange &change, const std::function<void(Delta
     case ChangeKind::Delete: {
         const DeltaRow original = originalRow(change);
         removeDayPrices(original);
-        if (!remove(original))
-            conflict(original);
+        removeOrConflict(original);
         break;
     }
     }
+}
+
+int ItemWriter::applyAll(const std::function<void(DeltaRow &)> &prepare)
+{
+    Transaction tx(m_db);
+    for (const DeltaChange &change : m_delta.changes)
+        apply(change, prepare);
+    tx.commit();
+    return int(m_delta.changes.size());
 }
 
 } // namespace prx::server

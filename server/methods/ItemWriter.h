@@ -24,12 +24,15 @@ public:
     // the row's differentiated prices with it. `prepare` adjusts and checks
     // the values to be stored.
     void apply(const DeltaChange &change, const std::function<void(DeltaRow &)> &prepare);
+    // Every change of the delta in one transaction; the number of changes.
+    int applyAll(const std::function<void(DeltaRow &)> &prepare);
 
 private:
     bool allPricesNull(const DeltaRow &original) const;
     void removeDayPrices(const DeltaRow &original);
 
     const Storage &m_db;
+    const DeltaPacket &m_delta;
 };
 
 } // namespace prx::server

@@ -41,14 +41,19 @@ QString dateText(const QDateTime &value)
     return value.isValid() ? value.date().toString(u"dd/MM/yyyy") : QString();
 }
 
-bool queryHasRows(const Storage &storage, const QString &sql,
-                  const QList<std::pair<QString, QVariant>> &binds)
+QSqlQuery runQuery(const Storage &storage, const QString &sql, const SqlBinds &binds,
+                   const QString &doing)
 {
     QSqlQuery q = storage.prepare(sql);
     for (const auto &[name, value] : binds)
         q.bindValue(name, value);
-    storage.exec(q, QStringLiteral("verificar registros"));
-    return q.next();
+    storage.exec(q, doing);
+    return q;
+}
+
+bool queryHasRows(const Storage &storage, const QString &sql, const SqlBinds &binds)
+{
+    return runQuery(storage, sql, binds, QStringLiteral("verificar registros")).next();
 }
 
 void registerAllMethods(MethodRegistry &registry)

@@ -5,6 +5,7 @@
 #include "dataset/DeltaPacket.h"
 
 #include <QDateTime>
+#include <QSqlQuery>
 
 namespace prx::server {
 
@@ -38,9 +39,16 @@ inline QDateTime dateTimeArg(const QVariant &value)
     return wallClock(value.toDateTime());
 }
 
+// Values bound by name (":branch") into a query.
+using SqlBinds = QList<std::pair<QString, QVariant>>;
+
+// Prepares the query, binds the values and runs it; `doing` names the work in
+// the message of a database error. The rows are then read with next().
+QSqlQuery runQuery(const Storage &storage, const QString &sql, const SqlBinds &binds,
+                   const QString &doing);
+
 // Whether the query, with these values bound by name, yields a row.
-bool queryHasRows(const Storage &storage, const QString &sql,
-                  const QList<std::pair<QString, QVariant>> &binds);
+bool queryHasRows(const Storage &storage, const QString &sql, const SqlBinds &binds);
 
 // The query behind GetItemPreco, for the checks of its plan.
 QString itemListSql();

@@ -15,13 +15,10 @@ const FieldDef kEnd{"DTFINVGPREC", FieldType::DateTime, 0};
 
 QSqlQuery periodQuery(const Storage &db, const QString &sql, const QVariantList &args)
 {
-    QSqlQuery q = db.prepare(sql);
-    q.bindValue(QStringLiteral(":branch"), args[0].toString());
-    q.bindValue(QStringLiteral(":table"), args[1].toString());
+    SqlBinds binds{{QStringLiteral(":branch"), args[0]}, {QStringLiteral(":table"), args[1]}};
     if (args.size() > 2)
-        q.bindValue(QStringLiteral(":start"), SqlDialect::bindDateTime(dateTimeArg(args[2])));
-    db.exec(q, QStringLiteral("ler períodos de vigência"));
-    return q;
+        binds.append({QStringLiteral(":start"), SqlDialect::bindDateTime(dateTimeArg(args[2]))});
+    return runQuery(db, sql, binds, QStringLiteral("ler períodos de vigência"));
 }
 
 // The periods of a table, oldest first, with the table's name.
@@ -123,13 +120,14 @@ void deletePeriodContents(const Storage &db, const DeltaRow &row, int cBranch, i
                           int cStart)
 {
     for (const char *table : {"ITEMPRECODIA", "ITEMPRECO"}) {
-        QSqlQuery q = db.prepare(QStringLiteral("DELETE FROM %1 WHERE CDFILIAL = :branch AND "
-                                                "CDTABEPREC = :table AND DTINIVGPREC = :start")
-                                     .arg(QLatin1String(table)));
-        q.bindValue(QStringLiteral(":branch"), row.values[cBranch]);
-        q.bindValue(QStringLiteral(":table"), row.values[cTable]);
-        q.bindValue(QStringLiteral(":start"), row.values[cStart]);
-        db.exec(q, QStringLiteral("excluir os preços do período"));
+        runQuery(db,
+                 QStringLiteral("DELETE FROM %1 WHERE CDFILIAL = :branch AND "
+                                "CDTABEPREC = :table AND DTINIVGPREC = :start")
+                     .arg(QLatin1String(table)),
+                 {{QStringLiteral(":branch"), row.values[cBranch]},
+                  {QStringLiteral(":table"), row.values[cTable]},
+                  {QStringLiteral(":start"), row.values[cStart]}},
+                 QStringLiteral("excluir os preços do período"));
     }
 }
 
@@ -195,15 +193,13 @@ QVariant setTabeVend(Context &ctx, const QVariantList &args)
             const DeltaRow original = writer.originalRow(change);
             DeltaRow current = writer.currentRow(change);
             check(current, &original);
-            if (!writer.update(original, current))
-                writer.conflict(original);
+            writer.updateOrConflict(original, current);
             break;
         }
         case ChangeKind::Delete: {
             const DeltaRow original = writer.originalRow(change);
             deletePeriodContents(db, original, cBranch, cTable, cStart);
-            if (!writer.remove(original))
-                writer.conflict(original);
+            writer.removeOrConflict(original);
             break;
         }
         }

@@ -26,13 +26,13 @@ QVariant getVeriVing(Context &ctx, const QVariantList &args)
     };
     QVariantList packets;
     for (const Assignment &a : assignments) {
-        QSqlQuery q = ctx.storage.prepare(
-            QStringLiteral("SELECT DISTINCT %1 FROM %2 WHERE CDFILTABPR = :branch AND "
-                           "CDTABEPREC = :table ORDER BY %1")
-                .arg(a.field.name, QLatin1String(a.table)));
-        q.bindValue(QStringLiteral(":branch"), args[0].toString());
-        q.bindValue(QStringLiteral(":table"), args[1].toString());
-        ctx.storage.exec(q, QStringLiteral("ler parametrizações da tabela de preço"));
+        QSqlQuery q =
+            runQuery(ctx.storage,
+                     QStringLiteral("SELECT DISTINCT %1 FROM %2 WHERE CDFILTABPR = :branch AND "
+                                    "CDTABEPREC = :table ORDER BY %1")
+                         .arg(a.field.name, QLatin1String(a.table)),
+                     {{QStringLiteral(":branch"), args[0]}, {QStringLiteral(":table"), args[1]}},
+                     QStringLiteral("ler parametrizações da tabela de preço"));
         packets << packetResult(PacketReader({a.field}).read(q));
     }
     return packets;
@@ -49,16 +49,17 @@ QVariant setAlteraStatus(Context &ctx, const QVariantList &args)
     const QDateTime start = parseDateText(args[3], QStringLiteral("Data inicial de vigência"));
     Storage &db = ctx.storage;
     Transaction tx(db);
-    QSqlQuery q =
-        db.prepare(QStringLiteral("UPDATE TABEVEND SET IDSITVGPREC = :state, DTULTALT = %1 "
-                                  "WHERE CDFILIAL = :branch AND CDTABEPREC = :table AND "
-                                  "DTINIVGPREC = :start")
-                       .arg(db.dialect().now()));
-    q.bindValue(QStringLiteral(":state"), state);
-    q.bindValue(QStringLiteral(":branch"), args[2].toString());
-    q.bindValue(QStringLiteral(":table"), args[1].toString());
-    q.bindValue(QStringLiteral(":start"), SqlDialect::bindDateTime(start));
-    db.exec(q, QStringLiteral("alterar a situação do período"));
+    const QSqlQuery q =
+        runQuery(db,
+                 QStringLiteral("UPDATE TABEVEND SET IDSITVGPREC = :state, DTULTALT = %1 "
+                                "WHERE CDFILIAL = :branch AND CDTABEPREC = :table AND "
+                                "DTINIVGPREC = :start")
+                     .arg(db.dialect().now()),
+                 {{QStringLiteral(":state"), state},
+                  {QStringLiteral(":branch"), args[2]},
+                  {QStringLiteral(":table"), args[1]},
+                  {QStringLiteral(":start"), SqlDialect::bindDateTime(start)}},
+                 QStringLiteral("alterar a situação do período"));
     if (q.numRowsAffected() != 1) {
         throw ServerError(QStringLiteral("Período de vigência de %1 da tabela de preço %2 não "
                                          "cadastrado.")
@@ -77,18 +78,20 @@ QVariant getProdSemImpos(Context &ctx, const QVariantList &args)
                          {"CDTABEPREC", FieldType::String, 3},
                          {"CDARVPROD", FieldType::String, 20},
                          {"NMPRODUTO", FieldType::String, 50}});
-    QSqlQuery q = ctx.storage.prepare(QStringLiteral(
-        "SELECT I.CDFILIAL, I.CDTABEPREC, P.CDARVPROD, P.NMPRODUTO "
-        "FROM ITEMPRECO I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO "
-        "WHERE I.CDFILIAL = :branch AND I.CDTABEPREC = :table AND I.DTINIVGPREC = :start "
-        "AND I.CDPRPAITABPR = I.CDPRODUTO "
-        "AND NOT EXISTS (SELECT 1 FROM ALIQPROD A "
-        "WHERE A.CDFILIAL = I.CDFILIAL AND A.CDPRODUTO = I.CDPRODUTO) "
-        "ORDER BY P.CDARVPROD"));
-    q.bindValue(QStringLiteral(":branch"), args[0].toString());
-    q.bindValue(QStringLiteral(":table"), args[1].toString());
-    q.bindValue(QStringLiteral(":start"), SqlDialect::bindDateTime(start));
-    ctx.storage.exec(q, QStringLiteral("ler produtos sem alíquota"));
+    QSqlQuery q = runQuery(
+        ctx.storage,
+        QStringLiteral(
+            "SELECT I.CDFILIAL, I.CDTABEPREC, P.CDARVPROD, P.NMPRODUTO "
+            "FROM ITEMPRECO I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO "
+            "WHERE I.CDFILIAL = :branch AND I.CDTABEPREC = :table AND I.DTINIVGPREC = :start "
+            "AND I.CDPRPAITABPR = I.CDPRODUTO "
+            "AND NOT EXISTS (SELECT 1 FROM ALIQPROD A "
+            "WHERE A.CDFILIAL = I.CDFILIAL AND A.CDPRODUTO = I.CDPRODUTO) "
+            "ORDER BY P.CDARVPROD"),
+        {{QStringLiteral(":branch"), args[0]},
+         {QStringLiteral(":table"), args[1]},
+         {QStringLiteral(":start"), SqlDialect::bindDateTime(start)}},
+        QStringLiteral("ler produtos sem alíquota"));
     return packetResult(reader.read(q));
 }
 

@@ -122,7 +122,9 @@ QSqlQuery &DeltaWriter::cached(const QString &sql)
     return it->second;
 }
 
-QString DeltaWriter::whereOriginal(const DeltaRow &row, QStringList *params) const
+// Every column the delta carried must still hold the value read; the values
+// go in through bindOriginal.
+QString DeltaWriter::whereOriginal(const DeltaRow &row) const
 {
     QStringList terms;
     for (int c = 0; c < m_table.columns.size(); ++c) {
@@ -130,13 +132,20 @@ QString DeltaWriter::whereOriginal(const DeltaRow &row, QStringList *params) con
             continue;
         const QString &name = m_table.columns[c].name;
         const QString param = QStringLiteral(":w%1").arg(c);
-        params->append(param);
         if (m_table.isKey(name))
             terms << QStringLiteral("%1 = %2").arg(name, param);
         else
             terms << m_storage.dialect().nullSafeEqual(name, param);
     }
     return terms.join(QStringLiteral(" AND "));
+}
+
+void DeltaWriter::bindOriginal(QSqlQuery &query, const DeltaRow &row) const
+{
+    for (int c = 0; c < m_table.columns.size(); ++c) {
+        if (row.has(c))
+            query.bindValue(QStringLiteral(":w%1").arg(c), row.values[c]);
+    }
 }
 
 bool DeltaWriter::insert(const DeltaRow &current)
@@ -177,17 +186,13 @@ bool DeltaWriter::update(const DeltaRow &original, const DeltaRow &current)
         sets << QStringLiteral("%1 = %2").arg(m_table.columns[m_stampColumn].name,
                                               m_storage.dialect().now());
     }
-    QStringList params;
-    const QString where = whereOriginal(original, &params);
-    const QString sql =
-        QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(m_table.name, sets.join(u", "), where);
-    QSqlQuery &q = cached(sql);
+    QSqlQuery &q = cached(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                              .arg(m_table.name, sets.join(u", "), whereOriginal(original)));
     for (int c = 0; c < m_table.columns.size(); ++c) {
         if (current.has(c))
             q.bindValue(QStringLiteral(":s%1").arg(c), current.values[c]);
-        if (original.has(c))
-            q.bindValue(QStringLiteral(":w%1").arg(c), original.values[c]);
     }
+    bindOriginal(q, original);
     m_storage.exec(q, QStringLiteral("alterar %1").arg(m_table.name));
     return q.numRowsAffected() == 1;
 }
@@ -195,15 +200,23 @@ bool DeltaWriter::update(const DeltaRow &original, const DeltaRow &current)
 bool DeltaWriter::remove(const DeltaRow &original)
 {
     requireKey(original);
-    QStringList params;
-    const QString where = whereOriginal(original, &params);
-    QSqlQuery &q = cached(QStringLiteral("DELETE FROM %1 WHERE %2").arg(m_table.name, where));
-    for (int c = 0; c < m_table.columns.size(); ++c) {
-        if (original.has(c))
-            q.bindValue(QStringLiteral(":w%1").arg(c), original.values[c]);
-    }
+    QSqlQuery &q = cached(
+        QStringLiteral("DELETE FROM %1 WHERE %2").arg(m_table.name, whereOriginal(original)));
+    bindOriginal(q, original);
     m_storage.exec(q, QStringLiteral("excluir de %1").arg(m_table.name));
     return q.numRowsAffected() == 1;
+}
+
+void DeltaWriter::updateOrConflict(const DeltaRow &original, const DeltaRow &current)
+{
+    if (!update(original, current))
+        conflict(original);
+}
+
+void DeltaWriter::removeOrConflict(const DeltaRow &original)
+{
+    if (!remove(original))
+        conflict(original);
 }
 
 bool DeltaWriter::exists(const DeltaRow &row)

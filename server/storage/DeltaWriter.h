@@ -57,6 +57,11 @@ public:
     bool update(const DeltaRow &original, const DeltaRow &current);
     bool remove(const DeltaRow &original);
 
+    // update() and remove() for the saves that allow nothing else: a row that
+    // no longer holds the values read refuses the whole save (conflict()).
+    void updateOrConflict(const DeltaRow &original, const DeltaRow &current);
+    void removeOrConflict(const DeltaRow &original);
+
     // Whether a row with the key of `row` exists.
     bool exists(const DeltaRow &row);
 
@@ -66,7 +71,8 @@ private:
     DeltaRow rowFrom(const QVariantList &values) const;
     QVariant convert(const ColumnDef &column, const QVariant &value) const;
     void requireKey(const DeltaRow &row) const;
-    QString whereOriginal(const DeltaRow &row, QStringList *params) const;
+    QString whereOriginal(const DeltaRow &row) const;
+    void bindOriginal(QSqlQuery &query, const DeltaRow &row) const;
     QSqlQuery &cached(const QString &sql);
 
     const Storage &m_storage;

@@ -15,19 +15,6 @@ public:
     using ServerTestBase::ServerTestBase;
 
 private slots:
-    void initTestCase()
-    {
-        QString error;
-        QVERIFY2(setUpDatabase(&error), qPrintable(error));
-        m_other = openSecond();
-        QVERIFY(m_other);
-    }
-    void cleanupTestCase()
-    {
-        m_other.reset();
-        tearDownDatabase();
-    }
-
     // A stale item update is refused and the valid change before it in the
     // same delta is rolled back with it.
     void staleItemUpdate();
@@ -64,8 +51,6 @@ private:
         QCOMPARE(out.code, int(ErrorConflict));
         QVERIFY2(out.message.contains(u"outro usuário"), qPrintable(out.message));
     }
-
-    std::unique_ptr<Storage> m_other;
 };
 
 void TestConcurrency::staleItemUpdate()
@@ -74,10 +59,10 @@ void TestConcurrency::staleItemUpdate()
     const QList<int> rows = pricedRows(*mine, 2);
     QCOMPARE(rows.size(), 2);
 
-    const DataPacketPtr theirs = itemsOn(*m_other, "0001");
+    const DataPacketPtr theirs = itemsOn(otherUser(), "0001");
     DeltaPacket other = deltaOf(*theirs);
     other.changes << updateOf(*theirs, rows[1], {{"VRPRECITEM", 99.99}});
-    QVERIFY(callOn(*m_other, "SetItemPreco", {deltaArg(other), ""}).ok);
+    QVERIFY(callOn(otherUser(), "SetItemPreco", {deltaArg(other), ""}).ok);
 
     DeltaPacket d = deltaOf(*mine);
     d.changes << updateOf(*mine, rows[0], {{"VRPRECITEM", 1.11}});
@@ -98,10 +83,10 @@ void TestConcurrency::unpricedRowPricedMeanwhile()
             row = r;
     }
     QVERIFY(row >= 0);
-    const DataPacketPtr theirs = itemsOn(*m_other, "0002");
+    const DataPacketPtr theirs = itemsOn(otherUser(), "0002");
     DeltaPacket other = deltaOf(*theirs);
     other.changes << updateOf(*theirs, row, {{"VRPRECITEM", 5.0}});
-    QVERIFY(callOn(*m_other, "SetItemPreco", {deltaArg(other), ""}).ok);
+    QVERIFY(callOn(otherUser(), "SetItemPreco", {deltaArg(other), ""}).ok);
 
     DeltaPacket d = deltaOf(*mine);
     d.changes << updateOf(*mine, row, {{"VRPRECITEM", 6.0}});
@@ -112,11 +97,11 @@ void TestConcurrency::unpricedRowPricedMeanwhile()
 void TestConcurrency::stalePeriodDelete()
 {
     const DataPacketPtr mine = readOn(storage(), "GetTabeVend", {"0003", "001"});
-    const DataPacketPtr theirs = readOn(*m_other, "GetTabeVend", {"0003", "001"});
+    const DataPacketPtr theirs = readOn(otherUser(), "GetTabeVend", {"0003", "001"});
     const int row = 2; // the period still being prepared
     DeltaPacket other = deltaOf(*theirs);
     other.changes << updateOf(*theirs, row, {{"DTFINVGPREC", day(140)}});
-    const Outcome changed = callOn(*m_other, "SetTabeVend", {deltaArg(other)});
+    const Outcome changed = callOn(otherUser(), "SetTabeVend", {deltaArg(other)});
     QVERIFY2(changed.ok, qPrintable(changed.message));
 
     const QDateTime start = value(*mine, row, "DTINIVGPREC").toDateTime();
@@ -142,10 +127,10 @@ void TestConcurrency::deletedDayPriceUpdate()
     const QVariantList args{"0001", "001", day(-30)};
     const DataPacketPtr mine = readOn(storage(), "GetPrecoHora", args);
     QVERIFY(mine->rowCount() > 0);
-    const DataPacketPtr theirs = readOn(*m_other, "GetPrecoHora", args);
+    const DataPacketPtr theirs = readOn(otherUser(), "GetPrecoHora", args);
     DeltaPacket other = deltaOf(*theirs);
     other.changes << deleteOf(*theirs, 0);
-    QVERIFY(callOn(*m_other, "SetPrecoHora", {deltaArg(other)}).ok);
+    QVERIFY(callOn(otherUser(), "SetPrecoHora", {deltaArg(other)}).ok);
 
     DeltaPacket d = deltaOf(*mine);
     d.changes << updateOf(*mine, 0, {{"VRPRECODIA", 3.0}});
@@ -156,10 +141,10 @@ void TestConcurrency::deletedDayPriceUpdate()
 void TestConcurrency::staleTableRename()
 {
     const DataPacketPtr mine = readOn(storage(), "GetTabePrec", {"0002"});
-    const DataPacketPtr theirs = readOn(*m_other, "GetTabePrec", {"0002"});
+    const DataPacketPtr theirs = readOn(otherUser(), "GetTabePrec", {"0002"});
     DeltaPacket other = deltaOf(*theirs);
     other.changes << updateOf(*theirs, 0, {{"NMTABEPREC", "Balcão Novo"}});
-    QVERIFY(callOn(*m_other, "SetTabePrec", {deltaArg(other)}).ok);
+    QVERIFY(callOn(otherUser(), "SetTabePrec", {deltaArg(other)}).ok);
 
     DeltaPacket d = deltaOf(*mine);
     d.changes << updateOf(*mine, 0, {{"NMTABEPREC", "Balcão Antigo"}});
@@ -178,11 +163,11 @@ void TestConcurrency::exactDoublesAreNoConflict()
     set.changes << updateOf(*before, row, {{"VRPRECITEMCL", awkward}, {"VRPRESUGITEM", 1e-300}});
     QVERIFY(call("SetItemPreco", {deltaArg(set), ""}).ok);
 
-    const DataPacketPtr theirs = itemsOn(*m_other, "0003");
+    const DataPacketPtr theirs = itemsOn(otherUser(), "0003");
     QCOMPARE(value(*theirs, row, "VRPRECITEMCL").toDouble(), awkward);
     DeltaPacket d = deltaOf(*theirs);
     d.changes << updateOf(*theirs, row, {{"VRPRECITEM", 10.0}});
-    const Outcome out = callOn(*m_other, "SetItemPreco", {deltaArg(d), ""});
+    const Outcome out = callOn(otherUser(), "SetItemPreco", {deltaArg(d), ""});
     QVERIFY2(out.ok, qPrintable(out.message));
 }
 

@@ -17,13 +17,6 @@ public:
     using ServerTestBase::ServerTestBase;
 
 private slots:
-    void initTestCase()
-    {
-        QString error;
-        QVERIFY2(setUpDatabase(&error), qPrintable(error));
-    }
-    void cleanupTestCase() { tearDownDatabase(); }
-
     // The item list: every leaf product of the segment, priced or not.
     void getItemPreco();
     void getItemPrecoArguments_data();

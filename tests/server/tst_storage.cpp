@@ -24,13 +24,6 @@ public:
     using ServerTestBase::ServerTestBase;
 
 private slots:
-    void initTestCase()
-    {
-        QString error;
-        QVERIFY2(setUpDatabase(&error), qPrintable(error));
-    }
-    void cleanupTestCase() { tearDownDatabase(); }
-
     // A second createSchema on a filled database must neither fail nor lose rows.
     void schemaIsIdempotent();
     // A period starting 01/02 must read back as 01/02 00:00 whatever the

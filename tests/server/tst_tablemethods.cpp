@@ -14,13 +14,6 @@ public:
     using ServerTestBase::ServerTestBase;
 
 private slots:
-    void initTestCase()
-    {
-        QString error;
-        QVERIFY2(setUpDatabase(&error), qPrintable(error));
-    }
-    void cleanupTestCase() { tearDownDatabase(); }
-
     // Packets must carry exactly the screen's fields, or the client loads nulls.
     void packetLayouts_data();
     void packetLayouts();

@@ -2,6 +2,7 @@
 
 #include "net/Wire.h"
 
+#include <QCborMap>
 #include <QDebug>
 
 using namespace prx;
@@ -64,6 +65,18 @@ QByteArray cbor(const std::function<void(QCborStreamWriter &)> &write)
     return out;
 }
 
+QByteArray cborMap(const QList<std::pair<QString, QCborValue>> &entries)
+{
+    return cbor([&](QCborStreamWriter &w) {
+        w.startMap(quint64(entries.size()));
+        for (const auto &[key, value] : entries) {
+            w.append(key);
+            value.toCbor(w);
+        }
+        w.endMap();
+    });
+}
+
 QByteArray requestWith(const std::function<void(QCborStreamWriter &)> &args)
 {
     return cbor([&](QCborStreamWriter &w) {
@@ -101,6 +114,20 @@ QByteArray packetRequest(const std::function<void(QCborStreamWriter &)> &afterFi
         w.endArray();
         afterFields(w);
         w.endMap();
+        w.endArray();
+    });
+}
+
+QByteArray changeRequest(const QString &kind, const QCborArray &oldCells,
+                         const QCborArray &newCells)
+{
+    return packetRequest([&](QCborStreamWriter &w) {
+        w.append(QLatin1StringView("changes"));
+        w.startArray(1);
+        QCborValue(QCborMap{{QStringLiteral("kind"), kind},
+                            {QStringLiteral("old"), oldCells},
+                            {QStringLiteral("new"), newCells}})
+            .toCbor(w);
         w.endArray();
     });
 }

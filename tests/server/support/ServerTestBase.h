@@ -33,17 +33,18 @@ public:
     static DemoOptions fixtureOptions();
     static inline const QString kObject = QStringLiteral("Prx51700.rdmTabePreco");
 
-protected:
-    // Call from initTestCase / cleanupTestCase; false (with the reason in
-    // *error) when the database cannot be set up.
-    bool setUpDatabase(QString *error);
-    void tearDownDatabase();
+protected slots:
+    // Every test class starts from a fresh database of its backend, and the
+    // database goes away after its last test.
+    void initTestCase();
+    void cleanupTestCase();
 
+protected:
     Backend backend() const { return m_backend; }
     Storage &storage() { return *m_storage; }
-    QString location() const { return m_location; }
     // Another connection to the same database: another user.
-    std::unique_ptr<Storage> openSecond();
+    Storage &otherUser() { return *m_other; }
+    QString location() const { return m_location; }
 
     Outcome call(const QString &method, const QVariantList &args);
     Outcome callOn(Storage &storage, const QString &method, const QVariantList &args);
@@ -68,11 +69,16 @@ protected:
     static QVariant deltaArg(const DeltaPacket &delta) { return QVariant::fromValue(delta); }
 
 private:
+    // False, with the reason in *error, when the database cannot be set up.
+    bool setUpDatabase(QString *error);
+    void tearDownDatabase();
+
     Backend m_backend;
     QTemporaryDir m_dir;
     QString m_location;
     QString m_schema;
     std::unique_ptr<Storage> m_storage;
+    std::unique_ptr<Storage> m_other;
     MethodRegistry m_registry;
 };
 

@@ -1,0 +1,120 @@
+#include "TDateEditPlus.h"
+
+#include "TButtonFlat.h"
+#include "ToolIcons.h"
+
+#include "services/UserAction.h"
+
+#include <QCalendarWidget>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace prx {
+
+namespace {
+const QString dateFormat = QStringLiteral("dd/MM/yyyy");
+}
+
+TDateEditPlus::TDateEditPlus(QWidget *parent) : QWidget(parent)
+{
+    m_edit = new QLineEdit(this);
+    m_edit->setObjectName(QStringLiteral("edtData"));
+    m_edit->setInputMask(QStringLiteral("99/99/9999;_"));
+    m_edit->setText(QString());
+    m_button = new TButtonFlat(this);
+    m_button->setObjectName(QStringLiteral("btnCalendario"));
+    m_button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_button->setIcon(toolIcon(ToolIcon::Calendar));
+    m_button->setIconSize(QSize(16, 16));
+    m_button->setToolTip(QStringLiteral("Calendário"));
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    layout->addWidget(m_edit, 1);
+    layout->addWidget(m_button);
+    setFocusProxy(m_edit);
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 40);
+
+    connect(m_button, &QToolButton::clicked, this, &TDateEditPlus::showCalendar);
+    connect(m_edit, &QLineEdit::textChanged, this, [this] {
+        const QDate now = date();
+        if (now != m_lastDate) {
+            m_lastDate = now;
+            emit dateChanged(now);
+        }
+    });
+    connect(m_edit, &QLineEdit::editingFinished, this, &TDateEditPlus::editingFinished);
+}
+
+QString TDateEditPlus::text() const
+{
+    return isEmpty() ? QString() : m_edit->displayText();
+}
+
+bool TDateEditPlus::isEmpty() const
+{
+    QString digits = m_edit->displayText();
+    digits.remove(QLatin1Char('/')).remove(QLatin1Char('_')).remove(QLatin1Char(' '));
+    return digits.isEmpty();
+}
+
+QDate TDateEditPlus::date() const
+{
+    if (isEmpty())
+        return {};
+    return QDate::fromString(m_edit->displayText(), dateFormat);
+}
+
+void TDateEditPlus::setDate(const QDate &date)
+{
+    m_edit->setText(date.isValid() ? date.toString(dateFormat) : QString());
+}
+
+void TDateEditPlus::CheckValidDate()
+{
+    if (isEmpty() || date().isValid())
+        return;
+    m_edit->setFocus();
+    MensErro(QStringLiteral("'%1' não é uma data válida.").arg(m_edit->displayText()), true);
+}
+
+void TDateEditPlus::setReadOnly(bool readOnly)
+{
+    m_edit->setReadOnly(readOnly);
+    m_button->setEnabled(!readOnly);
+}
+
+bool TDateEditPlus::isReadOnly() const
+{
+    return m_edit->isReadOnly();
+}
+
+void TDateEditPlus::showCalendar()
+{
+    if (m_edit->isReadOnly())
+        return;
+    if (!m_calendar) {
+        m_calendar = new QCalendarWidget(this);
+        m_calendar->setWindowFlags(Qt::Popup);
+        m_calendar->setLocale(QLocale(QLocale::Portuguese, QLocale::Brazil));
+        m_calendar->setGridVisible(true);
+        m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+        connect(m_calendar, &QCalendarWidget::activated, this, [this](const QDate &chosen) {
+            setDate(chosen);
+            m_calendar->hide();
+            m_edit->setFocus();
+            emit editingFinished();
+        });
+        connect(m_calendar, &QCalendarWidget::clicked, m_calendar, &QCalendarWidget::activated);
+    }
+    const QDate current = date();
+    m_calendar->setSelectedDate(current.isValid() ? current : QDate::currentDate());
+    m_calendar->adjustSize();
+    m_calendar->move(mapToGlobal(QPoint(0, height())));
+    m_calendar->show();
+    m_calendar->setFocus();
+}
+
+} // namespace prx

@@ -117,6 +117,18 @@ bool WireReader::utf8Text()
     // UTF-16 never needs more units than UTF-8 has bytes.
     if (m_utf16.size() < m_utf8.size())
         m_utf16.resize(m_utf8.size());
+    // Codes, flags and most names are plain ASCII: widen them directly and
+    // leave the decoder to the texts that need it.
+    const size_t n = m_utf8.size();
+    unsigned char high = 0;
+    for (size_t i = 0; i < n; ++i)
+        high |= static_cast<unsigned char>(m_utf8[i]);
+    if (high < 0x80) {
+        for (size_t i = 0; i < n; ++i)
+            m_utf16[i] = char16_t(static_cast<unsigned char>(m_utf8[i]));
+        m_textLength = qsizetype(n);
+        return true;
+    }
     QChar *begin = reinterpret_cast<QChar *>(m_utf16.data());
     QChar *end =
         m_decoder.appendToBuffer(begin, QByteArrayView(m_utf8.data(), qsizetype(m_utf8.size())));

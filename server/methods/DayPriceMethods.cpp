@@ -31,7 +31,7 @@ QVariant getPrecoHora(Context &ctx, const QVariantList &args)
     reader.setConstant(QStringLiteral("CDFILIAL"), args[0]);
     reader.setConstant(QStringLiteral("CDTABEPREC"), args[1]);
     reader.setConstant(QStringLiteral("DTINIVGPREC"), start);
-    QSqlQuery q = runQuery(
+    return packetResult(reader.read(
         ctx.storage,
         QStringLiteral(
             "SELECT D.CDPRPAITABPR, D.CDPRODUTO, D.NRDIASEMANPR, D.IDPERVALORPR, "
@@ -48,8 +48,7 @@ QVariant getPrecoHora(Context &ctx, const QVariantList &args)
         {{QStringLiteral(":branch"), args[0]},
          {QStringLiteral(":table"), args[1]},
          {QStringLiteral(":start"), SqlDialect::bindDateTime(start)}},
-        QStringLiteral("ler os preços diferenciados"));
-    return packetResult(reader.read(q));
+        QStringLiteral("ler os preços diferenciados")));
 }
 
 void requireCode(const DeltaRow &row, int column, const QString &name, const QStringList &codes)

@@ -81,7 +81,7 @@ QVariant getItemPreco(Context &ctx, const QVariantList &args)
     if (count.next())
         reader.reserve(count.value(0).toInt());
 
-    QSqlQuery q = runQuery(db, itemListSql(),
+    return packetResult(reader.read(db, itemListSql(),
                            {{QStringLiteral(":branch"), args[0]},
                             {QStringLiteral(":table"), args[1]},
                             {QStringLiteral(":start"), SqlDialect::bindDateTime(start)},
@@ -89,8 +89,7 @@ QVariant getItemPreco(Context &ctx, const QVariantList &args)
                             {QStringLiteral(":length"), leafLength},
                             {QStringLiteral(":all"), args[6]},
                             {QStringLiteral(":product"), args[5]}},
-                           QStringLiteral("ler os itens da tabela de preço"));
-    return packetResult(reader.read(q));
+                           QStringLiteral("ler os itens da tabela de preço")));
 }
 
 // Names of the fields the screen found empty, each followed by "|"; those

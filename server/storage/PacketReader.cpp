@@ -2,7 +2,13 @@
 
 #include "storage/SqlDialect.h"
 
+#include "core/MethodRegistry.h"
+#include "storage/Storage.h"
+
+#include <QSqlDriver>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
 
 namespace prx::server {
 
@@ -23,7 +29,149 @@ void PacketReader::setConstant(const QString &field, const QVariant &value)
     Q_ASSERT_X(false, "PacketReader::setConstant", "unknown field");
 }
 
+namespace {
+
+// Rows of a QSqlQuery, cell by cell.
+class QueryCursor
+{
+public:
+    explicit QueryCursor(QSqlQuery &query) : m_query(query) {}
+    bool next() { return m_query.next(); }
+    bool load(int column)
+    {
+        m_value = m_query.value(column);
+        return !m_value.isNull();
+    }
+    QStringView text()
+    {
+        if (m_value.metaType().id() != QMetaType::QString)
+            m_value = m_value.toString();
+        return *static_cast<const QString *>(m_value.constData());
+    }
+    double real() const { return m_value.toDouble(); }
+    qint64 integer() const { return m_value.toLongLong(); }
+
+private:
+    QSqlQuery &m_query;
+    QVariant m_value;
+};
+
+// Rows of a native SQLite statement; the statement is finalized on leaving.
+class SqliteCursor
+{
+public:
+    SqliteCursor(sqlite3 *db, const QString &sql, const QList<std::pair<QString, QVariant>> &binds,
+                 const QString &doing)
+        : m_db(db), m_doing(doing)
+    {
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr) !=
+            SQLITE_OK)
+            fail(QStringLiteral("preparar consulta"));
+        for (const auto &[name, value] : binds) {
+            const int index = sqlite3_bind_parameter_index(m_stmt, name.toUtf8().constData());
+            if (index == 0)
+                continue; // the generic path ignores unused names too
+            int rc = SQLITE_OK;
+            if (value.isNull()) {
+                rc = sqlite3_bind_null(m_stmt, index);
+            } else {
+                switch (value.metaType().id()) {
+                case QMetaType::Int:
+                case QMetaType::LongLong:
+                case QMetaType::Bool:
+                    rc = sqlite3_bind_int64(m_stmt, index, value.toLongLong());
+                    break;
+                case QMetaType::Double:
+                    rc = sqlite3_bind_double(m_stmt, index, value.toDouble());
+                    break;
+                default: {
+                    const QString s = value.toString();
+                    rc = sqlite3_bind_text16(m_stmt, index, s.utf16(), int(s.size() * 2),
+                                             SQLITE_TRANSIENT);
+                }
+                }
+            }
+            if (rc != SQLITE_OK)
+                fail(m_doing);
+        }
+    }
+    ~SqliteCursor() { sqlite3_finalize(m_stmt); }
+    SqliteCursor(const SqliteCursor &) = delete;
+    SqliteCursor &operator=(const SqliteCursor &) = delete;
+
+    bool next()
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            fail(m_doing);
+        return false;
+    }
+    bool load(int column)
+    {
+        m_column = column;
+        return sqlite3_column_type(m_stmt, column) != SQLITE_NULL;
+    }
+    QStringView text()
+    {
+        const void *chars = sqlite3_column_text16(m_stmt, m_column);
+        const int bytes = sqlite3_column_bytes16(m_stmt, m_column);
+        return QStringView(static_cast<const char16_t *>(chars), bytes / 2);
+    }
+    double real() const { return sqlite3_column_double(m_stmt, m_column); }
+    qint64 integer() const { return sqlite3_column_int64(m_stmt, m_column); }
+
+private:
+    [[noreturn]] void fail(const QString &doing)
+    {
+        throw ServerError(QStringLiteral("Erro no banco de dados (%1): %2")
+                              .arg(doing, QString::fromUtf8(sqlite3_errmsg(m_db))),
+                          ErrorInternal);
+    }
+
+    sqlite3 *m_db;
+    sqlite3_stmt *m_stmt = nullptr;
+    QString m_doing;
+    int m_column = 0;
+};
+
+sqlite3 *nativeSqlite(const Storage &storage)
+{
+    if (!storage.dialect().isSqlite())
+        return nullptr;
+    const QVariant handle = storage.database().driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+} // namespace
+
 DataPacketPtr PacketReader::read(QSqlQuery &query) const
+{
+    QueryCursor cursor(query);
+    return fill(cursor);
+}
+
+DataPacketPtr PacketReader::read(const Storage &storage, const QString &sql,
+                                 const QList<std::pair<QString, QVariant>> &binds,
+                                 const QString &doing) const
+{
+    if (sqlite3 *db = nativeSqlite(storage)) {
+        SqliteCursor cursor(db, sql, binds, doing);
+        return fill(cursor);
+    }
+    QSqlQuery query = storage.prepare(sql);
+    for (const auto &[name, value] : binds)
+        query.bindValue(name, value);
+    storage.exec(query, doing);
+    return read(query);
+}
+
+template <class Cursor>
+DataPacketPtr PacketReader::fill(Cursor &cursor) const
 {
     auto packet = std::make_shared<DataPacket>(m_fields);
     packet->reserve(m_reserve);
@@ -48,31 +196,27 @@ DataPacketPtr PacketReader::read(QSqlQuery &query) const
     for (int f : constantFields)
         texts[f] = m_constants[f].toString();
     DataPacket &p = *packet;
-    while (query.next()) {
+    while (cursor.next()) {
         const int row = p.appendRow();
         for (const Source &s : sources) {
-            const QVariant v = query.value(s.column);
-            if (v.isNull())
+            if (!cursor.load(s.column))
                 continue;
             switch (s.type) {
             case FieldType::String:
-                if (v.metaType().id() == QMetaType::QString)
-                    p.setString(row, s.field, *static_cast<const QString *>(v.constData()));
-                else
-                    p.setString(row, s.field, v.toString());
+                p.setString(row, s.field, cursor.text());
                 break;
             case FieldType::Float:
-                p.setReal(row, s.field, v.toDouble());
+                p.setReal(row, s.field, cursor.real());
                 break;
             case FieldType::Integer:
-                p.setInteger(row, s.field, v.toLongLong());
+                p.setInteger(row, s.field, cursor.integer());
                 break;
             case FieldType::Boolean:
-                p.setBoolean(row, s.field, v.toBool());
+                p.setBoolean(row, s.field, cursor.integer() != 0);
                 break;
             case FieldType::DateTime: {
                 qint64 ms = 0;
-                if (SqlDialect::parseDateTimeText(v.toString(), &ms))
+                if (SqlDialect::parseDateTimeText(cursor.text(), &ms))
                     p.setDateTimeMs(row, s.field, ms);
                 break;
             }

@@ -7,7 +7,11 @@
 
 class QSqlQuery;
 
+#include <utility>
+
 namespace prx::server {
+
+class Storage;
 
 // Fills a data packet from a forward-only query, column by column with the
 // typed setters: no row of QVariants is ever kept.
@@ -23,8 +27,18 @@ public:
 
     // The select list holds the other fields, in packet order.
     DataPacketPtr read(QSqlQuery &query) const;
+    // Runs `sql` with the values bound by name and reads its rows. On SQLite
+    // the rows come straight from the connection's own statement, without the
+    // value-per-cell the generic query path builds (a third of the time of a
+    // large read); other databases go through QSqlQuery.
+    DataPacketPtr read(const Storage &storage, const QString &sql,
+                       const QList<std::pair<QString, QVariant>> &binds,
+                       const QString &doing) const;
 
 private:
+    template <class Cursor>
+    DataPacketPtr fill(Cursor &cursor) const;
+
     QList<FieldDef> m_fields;
     QList<QVariant> m_constants; // invalid: read from the query
     int m_reserve = 0;

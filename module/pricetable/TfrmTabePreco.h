@@ -1,0 +1,254 @@
+#pragma once
+
+#include "forms/TfrmPadrao.h"
+
+#include "dataset/ClientDataSet.h"
+#include "dataset/DataSource.h"
+#include "services/EditMask.h"
+#include "widgets/DBGrid.h"
+
+#include <QPixmap>
+#include <QVariantList>
+
+#include <memory>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QSplitter;
+class QTabWidget;
+
+namespace Ui {
+class TfrmTabePreco;
+}
+
+namespace prx {
+
+class FocusWatch;
+class LocalQuery;
+class MaskEdit;
+class NetConnection;
+class TBtnPesquisa;
+class TButtonFlat;
+class TDBSortGrid;
+
+// "Tabela de Preços" (PRX51700): the branch's price tables and their validity
+// periods on the list page; the price items, component prices and
+// differentiated prices of the current period on the detail page.
+//
+// The work is spread over one source file per topic: TfrmTabePreco.cpp (the
+// frame: creation, pages, command enabling), TabePrecoBranch.cpp (branch and
+// tables), TabePrecoPeriods.cpp, TabePrecoItems.cpp, TabePrecoComponents.cpp,
+// TabePrecoPrecoHora.cpp and TabePrecoLayout.cpp (grids and menus).
+//
+// Components are public, as the dialogs of the module read the current
+// branch, table, period and item through the open screen.
+class TfrmTabePreco : public TfrmPadrao
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmTabePreco(QWidget *parent = nullptr);
+    ~TfrmTabePreco() override;
+
+    // --- server and datasets (owned: children of the form)
+    NetConnection *netTabePreco;
+    ClientDataSet *cdsFilial, *cdsTabePrec, *cdsVerifTabePrec, *cdsTabeVend, *cdsVerifTabeVend;
+    ClientDataSet *cdsPesqDataVigente, *cdsMaxDtFinVg;
+    ClientDataSet *cdsVingCliFili, *cdsVingLoja, *cdsVingFili, *cdsVingCli;
+    ClientDataSet *cdsAliqProd, *cdsItemPreco, *cdsItemPrecoComp, *cdsPrecoHora, *cdsVdMod;
+    DataSource *dtsFilial, *dtsTabeVend, *dtsItemPreco, *dtsItemPrecoComp, *dtsPrecoHora;
+    LocalQuery *adqTipoCons, *adqTipoConsFili;
+    DataSource *dtsTipoCons, *dtsTipoConsFili;
+
+    // Fields other screens and dialogs read.
+    Field *cdsTabePrecCDTABEPREC, *cdsTabePrecNMTABEPREC, *cdsFilialCDSEGMER;
+    Field *cdsItemPrecoCDARVPROD, *cdsItemPrecoCompCDARVPROD;
+    Field *cdsTabeVendDTINIVGPREC, *cdsTabeVendDTFINVGPREC;
+
+    // --- controls of the layout (owned by the form's widget tree)
+    QFrame *panFilial;
+    QLabel *lblFilial;
+    MaskEdit *medCdFilial;
+    TBtnPesquisa *btpFilial;
+    QLineEdit *edtNmFilial, *edtModProduto;
+    QSplitter *splTabePreco;
+    DBGrid *dbgTabeVend;
+    QFrame *panSegmento;
+    QLineEdit *edtSegmento, *edtGrupoProd;
+    QSplitter *splItemPreco;
+    QTabWidget *pgcItemPreco, *pgcPrecoCliCon;
+    QWidget *tshProduto, *tshComposicao, *tshPrecoHora;
+    TDBSortGrid *dbsItemPreco;
+    DBGrid *dbgItPrecoComp, *dbgPrecoHora;
+
+    TButtonFlat *sbtImport, *sbtCadaAuto, *btfAtualizaPreco, *sbtProdPro, *btnCadPrecoDif;
+    TButtonFlat *btnLibDig, *btnAprDig;
+    QAction *mnuImpExp, *mnuExportar, *Impo1, *mnuCadaAuto, *mnuAtualizaPreco, *mnuProdPro;
+    QAction *mnuCadPrecoDif, *mnuProduto, *mnuComposicao;
+    QMenu *mnuImpExpMenu; // the submenu of mnuImpExp
+    QMenu *pmnImportar, *pmnCadAuto;
+    QAction *pmnExportar, *pmnImp, *mnuCalcPreco, *mnuCopPrecoDif;
+
+    // Pictures painted into the grids.
+    QPixmap imgCompoe, imgCheck, imgUncheck;
+
+    // Once the bulk price calculation ran, the price checks of the items are
+    // skipped until the screen is closed.
+    bool boCalcPreco() const { return m_boCalcPreco; }
+    void setBoCalcPreco(bool on) { m_boCalcPreco = on; }
+
+    // --- frame
+    void Atualiza_Botoes(DataSource *source);
+    void pgcPadraoChange() override;
+    void mnuFolhaDadosClick() override;
+    void dbnPadraoClick(DBNavigator::Button button) override;
+    void dtsPadraoStateChange() override;
+    void FormCreate() override;
+    void FormActivate() override;
+    void FormClose() override;
+    void FormDestroy() override;
+    void sbtAutomaticoClick() override;
+    void sbtVerificarClick() override;
+
+    // --- branch and tables
+    void medCdFilialChange();
+    void medCdFilialEnter();
+    void Vd_Filial(bool mandatory);
+    void panFilialExit();
+    void btpFilialBeforePesq();
+    void btpFilialAfterPesq();
+    void cdsTabePrecAfterScroll();
+    void cdsTabePrecAfterInsert();
+    void cdsTabePrecAfterPost();
+    void cdsTabePrecAfterCancel();
+    void dbgPadraoEnter();
+    void dbgPadraoExit();
+
+    // --- periods
+    void cdsTabeVendCalcFields();
+    void cdsTabeVendAfterOpen();
+    void cdsTabeVendAfterScroll();
+    void dtsTabeVendStateChange();
+    void dbgTabeVendEnter();
+    void dbgTabeVendExit();
+    void cdsTabeVendAfterInsert();
+    void cdsTabeVendAfterEdit();
+    void cdsTabeVendAfterPost();
+    void cdsTabeVendAfterCancel();
+    void btnLibDigClick();
+    void btnAprDigClick();
+
+    // --- items
+    void loadItemPreco();
+    void cdsItemPrecoAfterScroll();
+    void dtsItemPrecoStateChange();
+    void dbsItemPrecoEnter();
+    void dbsItemPrecoColEnter();
+    void cdsItemPrecoAfterEdit();
+    void cdsItemPrecoBeforePost();
+    void cdsItemPrecoAfterPost();
+
+    // --- components
+    void pgcItemPrecoChange();
+    void loadItemPrecoComp();
+    void dtsItemPrecoCompStateChange();
+    void dbgItPrecoCompEnter();
+    void cdsItemPrecoCompAfterEdit();
+    void mnuProdutoClick();
+    void mnuComposicaoClick();
+
+    // --- differentiated prices
+    void loadPrecoHora();
+    void dtsPrecoHoraStateChange();
+    void dbgPrecoHoraEnter();
+    void dbgPrecoHoraColEnter();
+    void pgcPrecoCliConChange();
+    void alteraCheckModalidade();
+    void dbgPrecoHoraEditButtonClick();
+    void cdsPrecoHoraNewRecord();
+    void cdsPrecoHoraAfterEdit();
+    void cdsPrecoHoraAfterPost();
+    void cdsPrecoHoraAfterCancel();
+
+    // --- pop-up menus and side dialogs
+    void sbtImportClick();
+    void sbtCadaAutoClick();
+    void pmnExportarClick();
+    void pmnImpClick();
+    void mnuExportarClick();
+    void Impo1Click();
+    void mnuAtualizaPrecoClick();
+    void mnuProdProClick();
+    void btnCadPrecoDifClick();
+    void mnuCalcPrecoClick();
+    void mnuCopPrecoDifClick();
+
+private:
+    // Layout and wiring (TabePrecoLayout.cpp).
+    void buildLayout();
+    void buildMenus();
+    void buildGridColumns();
+    void wireBranch();
+    void wirePeriods();
+    void wireItems();
+    void wireComponents();
+    void wirePrecoHora();
+
+    // A call of the screen's server object; a refused call shows the
+    // server's message and abandons the command. The caller shows the busy
+    // animation around it.
+    QVariant serverCall(const QString &method, const QVariantList &args);
+    // Loads the payload of a reading call into the dataset.
+    void loadInto(ClientDataSet *dataSet, const QVariant &payload);
+    void read(ClientDataSet *dataSet, const QString &method, const QVariantList &args);
+    // Sends the dataset's pending changes to a saving method; on success the
+    // change log is merged and the host told which table changed, on failure
+    // the pending changes are dropped and the error goes on.
+    void saveChanges(ClientDataSet *dataSet, const QString &method, int busyKind,
+                     const QString &table, const QVariantList &extraArgs = {});
+
+    void setDetailPageEnabled(bool enabled);
+    void showListPage();
+    bool listPageActive() const;
+    bool detailPageActive() const;
+    void updateImportButton();
+    void updateBulkMenus();
+    void enableBranchEntry();
+    void setBranchPanelEnabled(bool enabled);
+    QWidget *activeControl() const;
+    static bool hasRows(const ClientDataSet *dataSet)
+    {
+        return dataSet && dataSet->isActive() && !dataSet->isEmpty();
+    }
+    bool isEditing(const ClientDataSet *dataSet) const;
+    bool isEditing(const DataSource *source) const;
+
+    // Painting.
+    void drawTabeVendCell(DBGrid &grid, QPainter &painter, const QRect &rect, DBGridColumn &column,
+                          int row, DBGrid::DrawState state);
+    void drawItemPrecoCell(DBGrid &grid, QPainter &painter, const QRect &rect, DBGridColumn &column,
+                           int row, DBGrid::DrawState state);
+    void drawPrecoHoraCell(DBGrid &grid, QPainter &painter, const QRect &rect, DBGridColumn &column,
+                           int row, DBGrid::DrawState state);
+
+    // The start of the current period as its field shows it.
+    QString periodStartText() const;
+
+    std::unique_ptr<Ui::TfrmTabePreco> ui;
+    QWidget *m_parts = nullptr; // owned (child, hidden): the layout's root, holds its actions
+    FocusWatch *m_panFilialWatch = nullptr;   // owned (child)
+    FocusWatch *m_panSegmentoWatch = nullptr; // owned (child)
+    FocusWatch *m_medCdFilialWatch = nullptr; // owned (child)
+    EditMask m_productMask;                   // DBPict(0), for the product codes of the items
+    bool m_ready = false; // the base form runs handlers while this one is still being built
+    bool m_boCalcPreco = false;
+    bool m_loadingPeriods = false; // the periods' state handler waits meanwhile
+    bool m_loadingTables = false;  // the tables' after-scroll waits for the explicit run
+    QString stCamposVazios;
+    QString stChavePrecoDif;
+};
+
+} // namespace prx

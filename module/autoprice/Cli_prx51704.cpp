@@ -27,11 +27,7 @@ const Unit unit;
 void CriaCadAutTabePrec()
 {
     WaitCursor cursor;
-    if (!boStCriado) {
-        frmCadAutTabePrec = package::buildDialog<TfrmCadAutTabePrec>();
-        boStCriado = true;
-    }
-    package::showModalThenNormal(frmCadAutTabePrec);
+    package::showBuiltOnce(frmCadAutTabePrec, boStCriado);
 }
 
 } // namespace Cli_prx51704
@@ -53,10 +49,7 @@ TfrmCadAutTabePrec::TfrmCadAutTabePrec(QWidget *parent)
 
 TfrmCadAutTabePrec::~TfrmCadAutTabePrec()
 {
-    if (Cli_prx51704::frmCadAutTabePrec == this) {
-        Cli_prx51704::frmCadAutTabePrec = nullptr;
-        Cli_prx51704::boStCriado = false;
-    }
+    package::forgetBuiltOnce(this, Cli_prx51704::frmCadAutTabePrec, Cli_prx51704::boStCriado);
 }
 
 void TfrmCadAutTabePrec::FormCreate()

@@ -24,11 +24,7 @@ const Unit unit;
 void CriaCadAutPromocao()
 {
     WaitCursor cursor;
-    if (!boStCriado) {
-        frmCadAutPromocao = package::buildDialog<TfrmCadAutPromocao>();
-        boStCriado = true;
-    }
-    package::showModalThenNormal(frmCadAutPromocao);
+    package::showBuiltOnce(frmCadAutPromocao, boStCriado);
 }
 
 } // namespace Cli_prx51706
@@ -43,10 +39,7 @@ TfrmCadAutPromocao::TfrmCadAutPromocao(QWidget *parent) : TfrmRotiGeral(parent)
 
 TfrmCadAutPromocao::~TfrmCadAutPromocao()
 {
-    if (Cli_prx51706::frmCadAutPromocao == this) {
-        Cli_prx51706::frmCadAutPromocao = nullptr;
-        Cli_prx51706::boStCriado = false;
-    }
+    package::forgetBuiltOnce(this, Cli_prx51706::frmCadAutPromocao, Cli_prx51706::boStCriado);
 }
 
 void TfrmCadAutPromocao::FormClose()

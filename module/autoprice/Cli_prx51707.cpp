@@ -24,11 +24,7 @@ const Unit unit;
 void CriaCadAutPrecoDeferenciado()
 {
     WaitCursor cursor;
-    if (!boStCriado) {
-        frmCadAutPrecoDeferenciado = package::buildDialog<TfrmCadAutPrecoDeferenciado>();
-        boStCriado = true;
-    }
-    package::showModalThenNormal(frmCadAutPrecoDeferenciado);
+    package::showBuiltOnce(frmCadAutPrecoDeferenciado, boStCriado);
 }
 
 } // namespace Cli_prx51707
@@ -43,10 +39,7 @@ TfrmCadAutPrecoDeferenciado::TfrmCadAutPrecoDeferenciado(QWidget *parent) : Tfrm
 
 TfrmCadAutPrecoDeferenciado::~TfrmCadAutPrecoDeferenciado()
 {
-    if (Cli_prx51707::frmCadAutPrecoDeferenciado == this) {
-        Cli_prx51707::frmCadAutPrecoDeferenciado = nullptr;
-        Cli_prx51707::boStCriado = false;
-    }
+    package::forgetBuiltOnce(this, Cli_prx51707::frmCadAutPrecoDeferenciado, Cli_prx51707::boStCriado);
 }
 
 void TfrmCadAutPrecoDeferenciado::FormClose()

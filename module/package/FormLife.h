@@ -28,4 +28,25 @@ void showModalThenNormal(FormDialog *form);
 // Window state normal first, then the modal show.
 void normalThenShowModal(FormDialog *form);
 
+// The dialogs built once: built while their unit's flag is false (which is
+// then set), and shown modal again on every call.
+template <class Form> void showBuiltOnce(Form *&instance, bool &built)
+{
+    if (!built) {
+        instance = buildDialog<Form>();
+        built = true;
+    }
+    showModalThenNormal(instance);
+}
+
+// A dialog built once that is being freed clears its unit's instance and flag,
+// so the next call builds a fresh one.
+template <class Form> void forgetBuiltOnce(const Form *self, Form *&instance, bool &built)
+{
+    if (instance == self) {
+        instance = nullptr;
+        built = false;
+    }
+}
+
 } // namespace prx::package

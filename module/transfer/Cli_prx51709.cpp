@@ -44,11 +44,7 @@ void criaCopiaPreco(const QString &branch, const QString &table, const QString &
     dtVigIni = start;
     dtVigFin = end;
     stProdDest.clear();
-    if (!boCriado) {
-        frmCopiaPreco = package::buildDialog<TfrmCopiaPreco>();
-        boCriado = true;
-    }
-    package::showModalThenNormal(frmCopiaPreco);
+    package::showBuiltOnce(frmCopiaPreco, boCriado);
 }
 
 } // namespace Cli_prx51709
@@ -63,10 +59,7 @@ TfrmCopiaPreco::TfrmCopiaPreco(QWidget *parent) : TfrmRotiGeral(parent)
 
 TfrmCopiaPreco::~TfrmCopiaPreco()
 {
-    if (Cli_prx51709::frmCopiaPreco == this) {
-        Cli_prx51709::frmCopiaPreco = nullptr;
-        Cli_prx51709::boCriado = false;
-    }
+    package::forgetBuiltOnce(this, Cli_prx51709::frmCopiaPreco, Cli_prx51709::boCriado);
 }
 
 void TfrmCopiaPreco::FormClose()

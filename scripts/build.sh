@@ -7,4 +7,5 @@ export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 if [ ! -f "$dir/build.ninja" ]; then
     cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@"
 fi
-cmake --build "$dir" -j"$(nproc)"
+# PRX_TARGETS limits the build to those targets (the demo needs only the programs).
+cmake --build "$dir" -j"$(nproc)" ${PRX_TARGETS:+--target $PRX_TARGETS}

@@ -5,7 +5,8 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 build="$root/build/release"
-"$root/scripts/build.sh" "$build" RelWithDebInfo -DPRX_BENCH=OFF
+PRX_TARGETS="prx-server prx-cli prx-host Pkg_prx51700" \
+    "$root/scripts/build.sh" "$build" RelWithDebInfo -DPRX_BENCH=OFF
 bin="$build/bin"
 data="$root/build/demo"
 mkdir -p "$data"

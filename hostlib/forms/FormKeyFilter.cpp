@@ -26,6 +26,10 @@ bool FormKeyFilter::eventFilter(QObject *watched, QEvent *event)
         !m_form->isEnabled())
         return false;
     auto *keyEvent = static_cast<QKeyEvent *>(event);
+    // Text handed on without a key code (a grid opening its cell with the
+    // character just typed) is not a command key: it goes to the control.
+    if (keyEvent->key() == 0)
+        return false;
     int key = keyEvent->key();
     if (!runUserAction([&] { m_handler(key, keyEvent->modifiers()); }) || key == 0)
         return true;

@@ -98,6 +98,7 @@ private slots:
     void buttonsTakeTheStateOfTheirMenuTwins();
     void buttonAndMenuRunTheSameGuardedHandler();
     void formSeesEveryKeyFirst();
+    void typingIntoAClosedCellKeepsTheFirstCharacter();
     void lifeOfTheFormInTheWorkArea();
     void refusedCloseKeepsTheForm();
     void pagesFollowTheirMenuEntries();
@@ -199,6 +200,23 @@ void TestBaseForms::formSeesEveryKeyFirst()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_A);
     QCOMPARE(screen.keys.last(), int(Qt::Key_A));
     QCOMPARE(screen.keys.size(), 5);
+}
+
+// The grid opens a closed cell by handing the typed text on without a key
+// code; the form's key filter must let that through, or the first character
+// of every entry is lost.
+void TestBaseForms::typingIntoAClosedCellKeepsTheFirstCharacter()
+{
+    CountingScreen screen;
+    screen.dtsPadrao->setDataSet(m_ds.get());
+    QVERIFY(showAndActivate(&screen));
+    screen.dbgPadrao->setFocus();
+    QTRY_VERIFY(screen.dbgPadrao->hasFocus());
+    screen.dbgPadrao->setSelectedIndex(1);
+    QVERIFY(!screen.dbgPadrao->editorActive());
+    QTest::keyClicks(screen.dbgPadrao, "Xy");
+    QVERIFY(screen.dbgPadrao->editorActive());
+    QCOMPARE(screen.dbgPadrao->editorText(), QStringLiteral("Xy"));
 }
 
 // A form whose creation, activation or freeing is missed in the host's work

@@ -47,6 +47,7 @@ void TfrmTabePreco::wireBranch()
     };
     cdsTabePrec->afterClose = [this](ClientDataSet &) { cdsTabeVend->close(); };
     cdsTabePrec->afterInsert = [this](ClientDataSet &) { cdsTabePrecAfterInsert(); };
+    cdsTabePrec->beforePost = [this](ClientDataSet &) { cdsTabePrecBeforePost(); };
     cdsTabePrec->afterPost = [this](ClientDataSet &) { cdsTabePrecAfterPost(); };
     cdsTabePrec->afterDelete = [this](ClientDataSet &) {
         saveChanges(cdsTabePrec, QStringLiteral("SetTabePrec"), 6, QStringLiteral("TABEPREC"));
@@ -56,6 +57,8 @@ void TfrmTabePreco::wireBranch()
 
     dbgPadrao->onEnter = [this](DBGrid &) { dbgPadraoEnter(); };
     dbgPadrao->onExit = [this](DBGrid &) { dbgPadraoExit(); };
+    dbgPadrao->onColExit = [this](DBGrid &) { dbgPadraoColExit(); };
+    dbgPadrao->onKeyPress = [this](DBGrid &grid, QChar &key) { dbgPadraoKeyPress(grid, key); };
 
     setTabOrder(medCdFilial, dbgPadrao);
     setTabOrder(dbgPadrao, dbgTabeVend);
@@ -149,11 +152,85 @@ void TfrmTabePreco::cdsTabePrecAfterScroll()
         setDetailPageEnabled(!isEditing(dtsTabeVend) && hasRows(cdsTabeVend));
     }
     updateBulkMenus();
+    // A new table's empty period list must not take Confirm and Cancel away
+    // from the table being typed.
+    if (isEditing(cdsTabePrec))
+        Atualiza_Botoes(dtsPadrao);
 }
 
 void TfrmTabePreco::cdsTabePrecAfterInsert()
 {
     cdsTabePrec->fieldByName(u"CDFILIAL").setAsString(medCdFilial->text());
+}
+
+// The code is kept at the width the tables are stored with, so that "5" and
+// "005" cannot become two tables.
+void TfrmTabePreco::Vd_CdTabePrec(bool mandatory)
+{
+    if (cdsTabePrec->state() != DataSetState::Insert)
+        return;
+    try {
+        cdsTabePrecCDTABEPREC->setAsString(Ajusta(cdsTabePrecCDTABEPREC->asString(), 3));
+        const QString code = cdsTabePrecCDTABEPREC->asString();
+        if (EmptyString(code)) {
+            if (mandatory)
+                MensErro(msgPadrao.Msg(QStringLiteral("TabePrec_inf")), true);
+            return;
+        }
+        if (!mandatory || widgetBelongsTo(activeControl(), dbgPadrao)) {
+            {
+                BusyScope busy(6);
+                read(cdsVerifTabePrec, QStringLiteral("GetVerifTabePrec"),
+                     {medCdFilial->text(), code});
+            }
+            if (hasRows(cdsVerifTabePrec))
+                MensErro(msgPadrao.Msg(QStringLiteral("TabePrec_ja_cad")), true);
+        }
+    } catch (...) {
+        focusGridColumn(dbgPadrao, QStringLiteral("CDTABEPREC"));
+        throw;
+    }
+}
+
+void TfrmTabePreco::Vd_NmTabePrec()
+{
+    if (!isEditing(cdsTabePrec) || !EmptyString(cdsTabePrecNMTABEPREC->asString()))
+        return;
+    focusGridColumn(dbgPadrao, QStringLiteral("NMTABEPREC"));
+    MensErro(msgPadrao.Msg(QStringLiteral("NmTipoPrec_inf")), true);
+}
+
+void TfrmTabePreco::cdsTabePrecBeforePost()
+{
+    Vd_CdTabePrec(true);
+    Vd_NmTabePrec();
+}
+
+// Leaving the code column checks a typed code at once; an empty one waits
+// for the post.
+void TfrmTabePreco::dbgPadraoColExit()
+{
+    const Field *f = dbgPadrao->selectedField();
+    if (f && f->name() == QLatin1String("CDTABEPREC"))
+        Vd_CdTabePrec(false);
+}
+
+// A table code takes digits only: any other key locks the code column.
+void TfrmTabePreco::dbgPadraoKeyPress(DBGrid &grid, QChar &key)
+{
+    const bool codeKey = key.isDigit() || key == QLatin1Char('\b') || key == QLatin1Char('\t') ||
+                         key == QLatin1Char('\r');
+    const Field *f = grid.selectedField();
+    // Locking the column closes its editor, so an open one keeps its text.
+    DBGridColumn *code = grid.columnByField(u"CDTABEPREC");
+    const bool typingCode = grid.editorActive() && f == cdsTabePrecCDTABEPREC;
+    if (code && !typingCode && code->isReadOnly() == codeKey)
+        code->setReadOnly(!codeKey);
+    if (!codeKey && f == cdsTabePrecCDTABEPREC) {
+        key = QChar(); // the editor may already be open on the code
+        return;
+    }
+    keyFieldRule(grid, key);
 }
 
 void TfrmTabePreco::cdsTabePrecAfterPost()
@@ -171,6 +248,12 @@ void TfrmTabePreco::cdsTabePrecAfterCancel()
 // branch that cannot be used keeps the focus on its code.
 void TfrmTabePreco::dbgPadraoEnter()
 {
+    // With changes pending the branch panel is locked, so the branch is the
+    // one loaded; reloading would throw the user's typing away.
+    if (isEditing(cdsTabePrec)) {
+        Atualiza_Botoes(dtsPadrao);
+        return;
+    }
     try {
         panFilialExit();
     } catch (...) {

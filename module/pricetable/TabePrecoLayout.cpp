@@ -187,7 +187,9 @@ constexpr DBGrid::Options detailGridOptions =
 
 void TfrmTabePreco::buildGridColumns()
 {
-    dbgPadrao->addColumn(QStringLiteral("CDTABEPREC"), QStringLiteral("Código"), 60);
+    // Typing a digit opens the code for editing (see the key handler).
+    dbgPadrao->addColumn(QStringLiteral("CDTABEPREC"), QStringLiteral("Código"), 60)
+        .setReadOnly(true);
     dbgPadrao->addColumn(QStringLiteral("NMTABEPREC"), QStringLiteral("Nome"), 220);
 
     dbgTabeVend->setDataSource(dtsTabeVend);

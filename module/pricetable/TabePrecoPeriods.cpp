@@ -6,12 +6,15 @@
 #include "ScreenTexts.h"
 
 #include "autoprice/Cli_prx51708.h"
+#include "dataset/Abort.h"
+#include "dataset/FieldDef.h"
 #include "services/FieldInput.h"
 #include "services/HostState.h"
 #include "services/TextUtils.h"
 #include "services/UserAction.h"
 #include "widgets/MaskEdit.h"
 #include "widgets/TButtonFlat.h"
+#include "widgets/WidgetUtils.h"
 
 #include <QPainter>
 #include <QTabWidget>
@@ -35,6 +38,7 @@ void TfrmTabePreco::wirePeriods()
     cdsTabeVend->afterScroll = [this](ClientDataSet &) { cdsTabeVendAfterScroll(); };
     cdsTabeVend->afterInsert = [this](ClientDataSet &) { cdsTabeVendAfterInsert(); };
     cdsTabeVend->afterEdit = [this](ClientDataSet &) { cdsTabeVendAfterEdit(); };
+    cdsTabeVend->beforePost = [this](ClientDataSet &) { cdsTabeVendBeforePost(); };
     cdsTabeVend->afterPost = [this](ClientDataSet &) { cdsTabeVendAfterPost(); };
     cdsTabeVend->afterDelete = [this](ClientDataSet &) {
         saveChanges(cdsTabeVend, QStringLiteral("SetTabeVend"), 1, QStringLiteral("TABEVEND"));
@@ -47,6 +51,13 @@ void TfrmTabePreco::wirePeriods()
     };
     dbgTabeVend->onEnter = [this](DBGrid &) { dbgTabeVendEnter(); };
     dbgTabeVend->onExit = [this](DBGrid &) { dbgTabeVendExit(); };
+    dbgTabeVend->onColExit = [this](DBGrid &) { dbgTabeVendColExit(); };
+    // A period is deleted only through the Delete command, which checks it.
+    dbgTabeVend->onKeyDown = [](DBGrid &, int &key, Qt::KeyboardModifiers modifiers) {
+        if (key == Qt::Key_Delete && modifiers.testFlag(Qt::ControlModifier))
+            key = 0;
+    };
+    dbgTabeVend->onKeyPress = [this](DBGrid &grid, QChar &key) { keyFieldRule(grid, key); };
     dbgTabeVend->onDrawColumnCell = [this](DBGrid &grid, QPainter &painter, const QRect &rect,
                                            DBGridColumn &column, int row, DBGrid::DrawState state) {
         drawTabeVendCell(grid, painter, rect, column, row, state);
@@ -127,6 +138,150 @@ void TfrmTabePreco::cdsTabeVendAfterInsert()
         lastEnd = cdsMaxDtFinVg->fieldByName(u"DTFINVGPREC").asDateTime();
     const QDate start = lastEnd.isValid() ? lastEnd.date().addDays(1) : DataProc(FiliProc());
     cdsTabeVendDTINIVGPREC->setAsDateTime(wallClock(start));
+}
+
+// ---------------------------------------------------------------- checks
+
+void TfrmTabePreco::Vd_Data()
+{
+    if (cdsTabeVendDTINIVGPREC->isNull()) {
+        focusGridColumn(dbgTabeVend, QStringLiteral("DTINIVGPREC"));
+        MensErro(msgPadrao.Msg(QStringLiteral("DTINI_Inf")), true);
+    }
+    if (cdsTabeVendDTFINVGPREC->isNull()) {
+        focusGridColumn(dbgTabeVend, QStringLiteral("DTFINVGPREC"));
+        Atualiza_Botoes(dtsTabeVend);
+        MensErro(msgPadrao.Msg(QStringLiteral("DTFIM_Inf")), false);
+        setDetailPageEnabled(false);
+        throw Abort();
+    }
+}
+
+// Only a new period can take a start another period already has: an edited
+// one always finds its own.
+void TfrmTabePreco::Vd_TabeVend(bool mandatory)
+{
+    if (cdsTabeVend->state() != DataSetState::Insert)
+        return;
+    try {
+        if (EmptyString(GridText(*dbgTabeVend, QStringLiteral("DTINIVGPREC"))) ||
+            cdsTabeVendDTINIVGPREC->isNull())
+            return;
+        if (mandatory && !widgetBelongsTo(activeControl(), dbgTabeVend))
+            return;
+        {
+            BusyScope busy(6);
+            read(cdsVerifTabeVend, QStringLiteral("GetVerifTabeVend"),
+                 {cdsTabeVend->fieldByName(u"CDFILIAL").asString(),
+                  cdsTabeVend->fieldByName(u"CDTABEPREC").asString(),
+                  cdsTabeVendDTINIVGPREC->asDateTime()});
+        }
+        if (hasRows(cdsVerifTabeVend))
+            MensErro(msgPadrao.Msg(QStringLiteral("DtIniV_cad")), true);
+    } catch (...) {
+        focusGridColumn(dbgTabeVend, QStringLiteral("DTINIVGPREC"));
+        throw;
+    }
+}
+
+bool TfrmTabePreco::periodEndsTooEarly() const
+{
+    return !cdsTabeVendDTINIVGPREC->isNull() && !cdsTabeVendDTFINVGPREC->isNull() &&
+           cdsTabeVendDTINIVGPREC->asDateTime() >= cdsTabeVendDTFINVGPREC->asDateTime();
+}
+
+void TfrmTabePreco::dbgTabeVendColExit()
+{
+    const Field *f = dbgTabeVend->selectedField();
+    if (!f)
+        return;
+    if (f == cdsTabeVendDTINIVGPREC) {
+        Vd_TabeVend(false);
+    } else if (f == cdsTabeVendDTFINVGPREC && isEditing(dtsTabeVend) && periodEndsTooEarly()) {
+        focusGridColumn(dbgTabeVend, QStringLiteral("DTFINVGPREC"));
+        MensErro(msgPadrao.Msg(QStringLiteral("DtFin_menor")), true);
+    }
+}
+
+// The checks run in this order and the first failure keeps the row as the
+// user left it. Every answer of the server is checked: an error there must
+// stop the save, never read as "no conflict".
+void TfrmTabePreco::cdsTabeVendBeforePost()
+{
+    Vd_Data();
+    Atualiza_Botoes(dtsTabeVend);
+    if (periodEndsTooEarly()) {
+        focusGridColumn(dbgTabeVend, QStringLiteral("DTFINVGPREC"));
+        if (cdsTabePrec->state() == DataSetState::Browse && hasRows(cdsTabePrec))
+            cdsTabePrec->edit();
+        MensErro(msgPadrao.Msg(QStringLiteral("DtFin_menor")), true);
+    }
+
+    const QString branch = cdsTabePrec->fieldByName(u"CDFILIAL").asString();
+    const QString table = cdsTabePrecCDTABEPREC->asString();
+    const QDateTime start = cdsTabeVendDTINIVGPREC->asDateTime();
+    const QDateTime end = cdsTabeVendDTFINVGPREC->asDateTime();
+    {
+        BusyScope busy(6);
+        read(cdsPesqDataVigente, QStringLiteral("GetPesqDataVigente"), {branch, table, start});
+    }
+    const QDateTime now = wallClockNow();
+    const Field &otherStart = cdsPesqDataVigente->fieldByName(u"DTINIVGPREC");
+    const Field &otherEnd = cdsPesqDataVigente->fieldByName(u"DTFINVGPREC");
+    int inForceNow = 0;
+    for (int row = 0; row < cdsPesqDataVigente->recordCount(); ++row) {
+        const QVariant s = cdsPesqDataVigente->valueAt(row, otherStart.index());
+        const QVariant e = cdsPesqDataVigente->valueAt(row, otherEnd.index());
+        if (!s.isNull() && !e.isNull() && s.toDateTime() <= now && e.toDateTime() >= now)
+            ++inForceNow;
+    }
+    if (inForceNow > 0 && now <= end && pricetable::inForce(wallClockToday(), start, end))
+        MensErro(msgPadrao.Msg(QStringLiteral("Dt_ativa_ja")), true);
+
+    const QVariant conflict =
+        serverCall(QStringLiteral("getTabePrecData"), {branch, table, start, end});
+    if (conflict.typeId() != QMetaType::Bool)
+        throw std::runtime_error("O servidor não respondeu se o período conflita com outro.");
+    if (conflict.toBool())
+        MensErro(msgPadrao.Msg(QStringLiteral("Dt_Vg_Conflitante")), true);
+
+    if (cdsTabeVend->state() == DataSetState::Insert)
+        Vd_TabeVend(true);
+
+    if (isEditing(cdsTabePrec)) {
+        try {
+            cdsTabePrec->post();
+        } catch (...) {
+            if (cdsTabePrec->state() == DataSetState::Browse && hasRows(cdsTabePrec))
+                cdsTabePrec->edit();
+            throw;
+        }
+    }
+}
+
+// A period assigned to client branches, stores, branches or clients is in
+// use and stays; the first kind of assignment found is the one reported.
+void TfrmTabePreco::Vd_Vingencia()
+{
+    QVariantList packets;
+    {
+        BusyScope busy(6);
+        packets = serverCall(QStringLiteral("GetVeriVing"),
+                             {medCdFilial->text(), cdsTabePrecCDTABEPREC->asString()})
+                      .toList();
+    }
+    const std::pair<ClientDataSet *, const char *> kinds[] = {{cdsVingCliFili, "Ving_Cli_Fili"},
+                                                              {cdsVingLoja, "Ving_Loja"},
+                                                              {cdsVingFili, "Ving_Fili"},
+                                                              {cdsVingCli, "Ving_Cli"}};
+    if (packets.size() != 4)
+        throw std::runtime_error("O servidor não devolveu as parametrizações da tabela.");
+    for (int i = 0; i < 4; ++i)
+        loadInto(kinds[i].first, packets.at(i));
+    for (const auto &[dataSet, key] : kinds) {
+        if (hasRows(dataSet))
+            MensErro(msgPadrao.Msg(QString::fromLatin1(key)), true);
+    }
 }
 
 void TfrmTabePreco::cdsTabeVendAfterPost()

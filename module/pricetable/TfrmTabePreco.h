@@ -40,7 +40,8 @@ class TDBSortGrid;
 //
 // The work is spread over one source file per topic: TfrmTabePreco.cpp (the
 // frame: creation, pages, command enabling), TabePrecoBranch.cpp (branch and
-// tables), TabePrecoPeriods.cpp, TabePrecoItems.cpp, TabePrecoComponents.cpp,
+// tables), TabePrecoPeriods.cpp, TabePrecoCommands.cpp (standard commands and
+// keyboard), TabePrecoItems.cpp, TabePrecoComponents.cpp,
 // TabePrecoPrecoHora.cpp and TabePrecoLayout.cpp (grids and menus).
 //
 // Components are public, as the dialogs of the module read the current
@@ -111,7 +112,18 @@ public:
     void FormClose() override;
     void FormDestroy() override;
     void sbtAutomaticoClick() override;
+
+    // --- standard commands and keyboard: one set of commands serves the five
+    // datasets; the page, the control in focus and stGrid pick the one
+    void sbtIncluirClick() override;
+    void sbtAlterarClick() override;
+    void sbtExcluirClick() override;
+    void sbtConfirmarClick() override;
+    void sbtCancelarClick() override;
     void sbtVerificarClick() override;
+    void sbtProcurarClick() override;
+    void sbtImprimirClick() override;
+    void FormKeyDown(int &key, Qt::KeyboardModifiers modifiers) override;
 
     // --- branch and tables
     void medCdFilialChange();
@@ -126,6 +138,11 @@ public:
     void cdsTabePrecAfterCancel();
     void dbgPadraoEnter();
     void dbgPadraoExit();
+    void Vd_CdTabePrec(bool mandatory);
+    void Vd_NmTabePrec();
+    void cdsTabePrecBeforePost();
+    void dbgPadraoColExit();
+    void dbgPadraoKeyPress(DBGrid &grid, QChar &key);
 
     // --- periods
     void cdsTabeVendCalcFields();
@@ -138,6 +155,11 @@ public:
     void cdsTabeVendAfterEdit();
     void cdsTabeVendAfterPost();
     void cdsTabeVendAfterCancel();
+    void Vd_Data();
+    void Vd_TabeVend(bool mandatory);
+    void Vd_Vingencia();
+    void cdsTabeVendBeforePost();
+    void dbgTabeVendColExit();
     void btnLibDigClick();
     void btnAprDigClick();
 
@@ -211,6 +233,16 @@ private:
                      const QString &table, const QVariantList &extraArgs = {});
 
     void setDetailPageEnabled(bool enabled);
+    // Focuses the grid (unless it holds the focus already) and selects the
+    // field's column.
+    void focusGridColumn(DBGrid *grid, const QString &fieldName);
+    // Keys typed into a key field of a row that is not new are dropped, but
+    // for those that move or confirm.
+    void keyFieldRule(DBGrid &grid, QChar &key) const;
+    bool periodEndsTooEarly() const;
+    // Sends a grid's pending changes after Confirm posted its row.
+    void confirmDetail(ClientDataSet *dataSet, const QString &method, const QString &table,
+                       const QVariantList &extraArgs = {});
     void showListPage();
     bool listPageActive() const;
     bool detailPageActive() const;

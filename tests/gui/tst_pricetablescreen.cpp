@@ -1,3 +1,4 @@
+#include "FixtureSql.h"
 #include "GuiHelpers.h"
 #include "ScriptedHostUi.h"
 #include "ServerFixture.h"
@@ -14,9 +15,6 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QPointer>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTest>
 
@@ -53,6 +51,13 @@ private slots:
     // The approval buttons follow the period's state and keep theirs when
     // there is no period.
     void approvalButtonsFollowThePeriod();
+    // On the detail page the commands act on the price items: Alter and
+    // Confirm save the item, Cancel brings its price back, Delete clears the
+    // product's prices on the server.
+    void itemCommands();
+    // Find searches the dataset of the grid in focus, and Refresh reloads
+    // the list page.
+    void findFollowsTheFocus();
     // Approving a period with products without a tax rate lists them and
     // leaves the period as it was; releasing it changes its state at once.
     // (Changes the demo data: runs last.)
@@ -62,6 +67,7 @@ private:
     TfrmTabePreco *openScreen();
     void chooseBranch(TfrmTabePreco *form, const QString &typed);
     bool execSql(const QString &statement);
+    QVariant storedPrice(const QString &product, const QDate &start);
 
     ServerFixture m_server;
     std::unique_ptr<ScriptedHostUi> m_ui;
@@ -103,21 +109,21 @@ void PriceTableScreenTest::cleanup()
 
 bool PriceTableScreenTest::execSql(const QString &statement)
 {
-    bool ok = false;
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture-writer"));
-        db.setDatabaseName(m_server.databaseFile());
-        if (db.open()) {
-            QSqlQuery q(db);
-            ok = q.exec(statement);
-            if (!ok)
-                qWarning("%s", qPrintable(q.lastError().text()));
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("fixture-writer"));
-    return ok;
+    return test::execFixtureSql(m_server.databaseFile(), statement);
+}
+
+// The consumer price the server holds for the product in table 001 of
+// branch 0001; an invalid value when it has no row.
+QVariant PriceTableScreenTest::storedPrice(const QString &product, const QDate &start)
+{
+    return test::fixtureValue(
+        m_server.databaseFile(),
+        QStringLiteral("SELECT VRPRECITEM FROM ITEMPRECO WHERE CDFILIAL = '0001' AND "
+                       "CDTABEPREC = '001' AND CDPRODUTO = :product AND CDPRPAITABPR = :parent "
+                       "AND DTINIVGPREC LIKE :start"),
+        {{QStringLiteral(":product"), product},
+         {QStringLiteral(":parent"), product},
+         {QStringLiteral(":start"), start.toString(Qt::ISODate) + QLatin1Char('%')}});
 }
 
 TfrmTabePreco *PriceTableScreenTest::openScreen()
@@ -429,6 +435,91 @@ void PriceTableScreenTest::approvalButtonsFollowThePeriod()
     QCOMPARE(m_ui->errors(), QStringList());
 }
 
+void PriceTableScreenTest::itemCommands()
+{
+    TfrmTabePreco *form = openScreen();
+    QVERIFY(form);
+    chooseBranch(form, QStringLiteral("0001"));
+    QTRY_VERIFY(form->dbgPadrao->hasFocus());
+    QVERIFY(form->cdsTabePrec->locate(u"CDTABEPREC", QStringLiteral("001")));
+    form->cdsTabeVend->moveTo(1);
+    const QDate start = form->cdsTabeVendDTINIVGPREC->asDateTime().date();
+    form->pgcPadrao->setCurrentWidget(form->tshFormulario);
+    form->dbsItemPreco->setFocus();
+    QTRY_COMPARE(Cli_prx51700::stGrid, QStringLiteral("1"));
+
+    // A plain priced item without differentiated prices.
+    Field &price = form->cdsItemPreco->fieldByName(u"VRPRECITEM");
+    int row = 0;
+    for (; row < form->cdsItemPreco->recordCount(); ++row) {
+        form->cdsItemPreco->moveTo(row);
+        if (!price.isNull() && form->cdsItemPreco->fieldByName(u"NRCOMPPROD").asFloat() == 0 &&
+            form->cdsPrecoHora->recordCount() == 0)
+            break;
+    }
+    QVERIFY(row < form->cdsItemPreco->recordCount());
+    const QString product = form->cdsItemPreco->fieldByName(u"CDPRODUTO").asString();
+    QVERIFY(storedPrice(product, start).isValid());
+
+    QTest::mouseClick(form->sbtAlterar, Qt::LeftButton);
+    QCOMPARE(form->cdsItemPreco->state(), DataSetState::Edit);
+    QCOMPARE(form->dbsItemPreco->selectedField()->name(), QStringLiteral("VRPRECITEM"));
+    price.setAsFloat(12.34);
+    QTest::mouseClick(form->sbtConfirmar, Qt::LeftButton);
+    QCOMPARE(m_ui->errors(), QStringList());
+    QCOMPARE(form->cdsItemPreco->state(), DataSetState::Browse);
+    QCOMPARE(storedPrice(product, start).toDouble(), 12.34);
+
+    QTest::mouseClick(form->sbtAlterar, Qt::LeftButton);
+    price.setAsFloat(99.0);
+    m_ui->answerQuestion(MsgYes, QStringLiteral("Cancelar operação?"));
+    QTest::mouseClick(form->sbtCancelar, Qt::LeftButton);
+    QCOMPARE(form->cdsItemPreco->state(), DataSetState::Browse);
+    QCOMPARE(price.asFloat(), 12.34);
+
+    m_ui->answerQuestion(
+        MsgYes, QStringLiteral("Deseja limpar a parametrização de preço do produto selecionado?"));
+    QTest::mouseClick(form->sbtExcluir, Qt::LeftButton);
+    QCOMPARE(m_ui->errors(), QStringList());
+    QCOMPARE(m_ui->pendingAnswers(), 0);
+    QVERIFY(!storedPrice(product, start).isValid());
+    QVERIFY(form->cdsItemPreco->locate(u"CDPRODUTO", product));
+    QVERIFY(price.isNull()); // reloaded: the product is listed without prices
+}
+
+void PriceTableScreenTest::findFollowsTheFocus()
+{
+    TfrmTabePreco *form = openScreen();
+    QVERIFY(form);
+    chooseBranch(form, QStringLiteral("0001"));
+    QTRY_VERIFY(form->dbgPadrao->hasFocus());
+
+    m_ui->findRow(QStringLiteral("CDTABEPREC"), QStringLiteral("003"));
+    QTest::mouseClick(form->sbtProcurar, Qt::LeftButton);
+    QCOMPARE(form->cdsTabePrecCDTABEPREC->asString(), QStringLiteral("003"));
+    QCOMPARE(form->cdsTabeVend->fieldByName(u"CDTABEPREC").asString(), QStringLiteral("003"));
+
+    form->dbgTabeVend->setFocus();
+    QTRY_VERIFY(form->dbgTabeVend->hasFocus());
+    form->cdsTabeVend->last();
+    const QDateTime wanted = form->cdsTabeVendDTINIVGPREC->asDateTime();
+    form->cdsTabeVend->first();
+    QVERIFY(form->cdsTabeVendDTINIVGPREC->asDateTime() != wanted);
+    m_ui->findRow(QStringLiteral("DTINIVGPREC"), wanted);
+    QTest::mouseClick(form->sbtProcurar, Qt::LeftButton);
+    QCOMPARE(form->cdsTabeVendDTINIVGPREC->asDateTime(), wanted);
+    QCOMPARE(form->cdsTabePrecCDTABEPREC->asString(), QStringLiteral("003"));
+
+    // A table added behind the screen's back shows after Refresh.
+    QVERIFY(execSql(QStringLiteral("INSERT INTO TABEPREC (CDFILIAL, CDTABEPREC, NMTABEPREC) "
+                                   "VALUES ('0001', '090', 'Externa')")));
+    const int tables = form->cdsTabePrec->recordCount();
+    QTest::mouseClick(form->sbtVerificar, Qt::LeftButton);
+    QCOMPARE(form->cdsTabePrec->recordCount(), tables + 1);
+    QCOMPARE(m_ui->errors(), QStringList());
+    QVERIFY(execSql(QStringLiteral("DELETE FROM TABEPREC WHERE CDTABEPREC = '090'")));
+}
+
 void PriceTableScreenTest::approveAndRelease()
 {
     TfrmTabePreco *form = openScreen();
@@ -441,16 +532,25 @@ void PriceTableScreenTest::approveAndRelease()
     QVERIFY(form->btnAprDig->isEnabled());
 
     QStringList listed;
+    bool closedByEnter = false;
     test::onNextModal([&](QWidget *dialog) {
         auto *rows = dialog->findChild<ClientDataSet *>(QStringLiteral("cdsProdSemImpos"));
         if (rows) {
             for (int r = 0; r < rows->recordCount(); ++r)
                 listed << rows->displayTextAt(r, rows->fieldByName(u"NMPRODUTO").index());
         }
-        dialog->close();
+        // Enter in the list answers like OK.
+        if (auto *grid = dialog->findChild<QWidget *>(QStringLiteral("dbgMensagem"))) {
+            grid->setFocus();
+            QTest::keyClick(grid, Qt::Key_Return);
+        }
+        closedByEnter = !dialog->isVisible();
+        if (!closedByEnter)
+            dialog->close();
     });
     QTest::mouseClick(form->btnAprDig, Qt::LeftButton);
     QTRY_VERIFY(!listed.isEmpty());
+    QVERIFY(closedByEnter);
     QCOMPARE(m_ui->errors(), QStringList());
     QVERIFY(form->cdsAliqProd->recordCount() == listed.size());
     QCOMPARE(form->cdsTabeVend->fieldByName(u"IDSITVGPREC").asString(), QStringLiteral("3"));

@@ -5,7 +5,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 build="$root/build/bench"
-"$root/scripts/build.sh" "$build" Release -DPRX_BENCH=ON
+PRX_TARGETS=benchmarks "$root/scripts/build.sh" "$build" Release -DPRX_BENCH=ON
 bin="$build/bin"
 data="$root/build/bench-data"
 mkdir -p "$data"

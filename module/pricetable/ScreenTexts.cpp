@@ -81,6 +81,17 @@ QString hourText(const QString &stored)
     return stored.left(2) + QLatin1Char(':') + stored.mid(2, 2);
 }
 
+bool validHour(const QString &stored)
+{
+    if (stored.size() != 4)
+        return false;
+    const QString shown = hourText(stored);
+    // The text comparisons keep out what a lenient parse might take.
+    if (shown.left(2) > QLatin1String("23") || shown.mid(3, 2) > QLatin1String("59"))
+        return false;
+    return QTime::fromString(shown, QStringLiteral("hh:mm")).isValid();
+}
+
 bool inForce(const QDate &today, const QDateTime &start, const QDateTime &end)
 {
     const QDateTime day = wallClock(today);

@@ -40,6 +40,9 @@ QStringList codingTexts(const QList<Coding> &codings, const TMessages &messages)
 
 // "hhmm" as "hh:mm"; an empty value stays empty.
 QString hourText(const QString &stored);
+// A stored hour of the day: exactly four digits, hours 00 to 23 and minutes
+// 00 to 59.
+bool validHour(const QString &stored);
 
 // A date-time compared as the screens do: an empty date counts as the
 // earliest date there is, so an open end is already past.

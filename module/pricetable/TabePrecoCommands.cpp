@@ -161,7 +161,7 @@ void TfrmTabePreco::sbtConfirmarClick()
     } else {
         QWidget *active = activeControl();
         if (widgetBelongsTo(active, dbsItemPreco)) {
-            confirmDetail(cdsItemPreco, QStringLiteral("SetItemPreco"), QStringLiteral("ITEMPRECO"),
+            confirmDetail(cdsItemPreco, QStringLiteral("SetItemPreco"), QString(),
                           {stCamposVazios});
             Atualiza_Botoes(dtsPadrao);
         } else if (widgetBelongsTo(active, dbgItPrecoComp)) {

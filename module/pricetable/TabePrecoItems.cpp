@@ -26,6 +26,14 @@ namespace {
 const QStringList moneyColumns = {"VRPRECITEM", "VRPRECITEMDLV", "VRPRECITEMCMD"};
 const QStringList amountColumns = {"VRPRECITEMCL", "VRPRESUGITEM", "VRCUSTITEM", "VRMKUPITEM"};
 
+// The first value the price columns of the tables cannot hold.
+constexpr double kPriceLimit = 999999999999999.0;
+
+bool blankHour(const Field &field)
+{
+    return field.asString().trimmed().isEmpty();
+}
+
 std::optional<double> optionalValue(const QVariant &v)
 {
     if (v.isNull())
@@ -130,13 +138,20 @@ void TfrmTabePreco::cdsItemPrecoAfterScroll()
             loadItemPrecoComp();
         }
     }
-    cdsPrecoHora->setFiltered(false);
-    cdsPrecoHora->setFilter(pricetable::precoHoraFilter(
-        cdsTabeVend->fieldByName(u"CDFILIAL").asString(),
-        cdsTabeVend->fieldByName(u"CDTABEPREC").asString(), periodStartText(),
-        cdsItemPreco->fieldByName(u"CDPRODUTO").asString(),
-        cdsItemPreco->fieldByName(u"CDPRPAITABPR").asString()));
-    cdsPrecoHora->setFiltered(true);
+    {
+        // The grid below sees the item's prices only, never every price of
+        // the period that shows between filter off and filter on: redrawing
+        // those made each row change slow on a large period.
+        cdsPrecoHora->disableControls();
+        const auto enable = qScopeGuard([this] { cdsPrecoHora->enableControls(); });
+        cdsPrecoHora->setFiltered(false);
+        cdsPrecoHora->setFilter(pricetable::precoHoraFilter(
+            cdsTabeVend->fieldByName(u"CDFILIAL").asString(),
+            cdsTabeVend->fieldByName(u"CDTABEPREC").asString(), periodStartText(),
+            cdsItemPreco->fieldByName(u"CDPRODUTO").asString(),
+            cdsItemPreco->fieldByName(u"CDPRPAITABPR").asString()));
+        cdsPrecoHora->setFiltered(true);
+    }
     dtsItemPrecoStateChange();
     mnuCopPrecoDif->setEnabled(cdsItemPreco->state() == DataSetState::Browse &&
                                hasRows(cdsItemPreco) && detailPageActive());
@@ -194,32 +209,108 @@ void TfrmTabePreco::cdsItemPrecoBeforePost()
         variable.setAsString(QStringLiteral("N"));
     if (isEditing(cdsItemPrecoComp))
         cdsItemPrecoComp->post();
+
+    // Typed prices are cut, never rounded, to two decimals. Calculated
+    // prices are kept as calculated, but they are checked all the same: a
+    // calculation must not open the way to negative or oversized prices.
     if (!m_boCalcPreco) {
-        // Typed prices are cut, never rounded, to two decimals.
         for (const char *name : {"VRPRECITEM", "VRPRECITEMCL"}) {
             Field &f = cdsItemPreco->fieldByName(QString::fromLatin1(name));
             f.setAsFloat(Trunc2(f.asFloat()));
         }
-        for (const char *name : {"VRPRECITEMDLV", "VRPRECITEMCMD"}) {
-            Field &f = cdsItemPreco->fieldByName(QString::fromLatin1(name));
-            if (f.displayText().isEmpty())
-                f.clear();
-            else
-                f.setAsFloat(Trunc2(f.asFloat()));
-        }
     }
+    // Delivery and order-pad prices may stay empty: empty is not zero.
+    for (const char *name : {"VRPRECITEMDLV", "VRPRECITEMCMD"}) {
+        Field &f = cdsItemPreco->fieldByName(QString::fromLatin1(name));
+        if (f.displayText().isEmpty())
+            f.clear();
+        else if (!m_boCalcPreco)
+            f.setAsFloat(Trunc2(f.asFloat()));
+    }
+    checkItemPrice("VRPRECITEM", "VCONS_MAIOR", "Ope_bl_VrPrec");
+    checkItemPrice("VRPRECITEMDLV", "VCONS_MAIOR", "Ope_bl_VrPrec");
+    checkItemPrice("VRPRECITEMCMD", "VCONS_MAIOR", "Ope_bl_VrPrec");
+    checkItemPrice("VRPRECITEMCL", "VCLI_MAIOR", "Ope_bl_VrItemCl");
+    checkItemPrice("VRPRESUGITEM", nullptr, "Ope_bl_VrItem_Sug");
+    checkItemPrice("VRCUSTITEM", nullptr, "Ope_bl_Vr_Cal");
+
     stCamposVazios.clear();
     for (int i = 0; i < cdsItemPreco->fieldCount(); ++i) {
         const Field &f = cdsItemPreco->field(i);
         if (f.isNull() || f.displayText().isEmpty())
             stCamposVazios += f.name() + QLatin1Char('|');
     }
+
+    const bool startEmpty = blankHour(cdsItemPreco->fieldByName(u"HRINIVENPROD"));
+    const bool endEmpty = blankHour(cdsItemPreco->fieldByName(u"HRFIMVENPROD"));
+    if (startEmpty && !endEmpty) {
+        focusGridColumn(dbsItemPreco, QStringLiteral("HRINIVENPROD"));
+        MensErro(msgPadrao.Msg(QStringLiteral("HORAINIINF")), true);
+    }
+    if (!startEmpty)
+        Vd_HrIniVenProd();
+    if (endEmpty && !startEmpty) {
+        focusGridColumn(dbsItemPreco, QStringLiteral("HRFIMVENPROD"));
+        MensErro(msgPadrao.Msg(QStringLiteral("HORAFININF")), true);
+    }
+    if (!endEmpty)
+        Vd_HrFimVenProd();
+    // A window may cross midnight: no order between the two hours.
+}
+
+void TfrmTabePreco::checkItemPrice(const char *fieldName, const char *negativeKey,
+                                   const char *rangeKey)
+{
+    const Field &f = cdsItemPreco->fieldByName(QString::fromLatin1(fieldName));
+    if (f.isNull())
+        return;
+    const double value = f.asFloat();
+    const char *key = nullptr;
+    if (negativeKey && value < 0)
+        key = negativeKey;
+    else if (!(value < kPriceLimit)) // also what is not a number at all
+        key = rangeKey;
+    if (!key)
+        return;
+    focusGridColumn(dbsItemPreco, f.name());
+    MensErro(msgPadrao.Msg(QString::fromLatin1(key)), true);
+}
+
+void TfrmTabePreco::checkHour(DBGrid *grid, Field &field)
+{
+    if (pricetable::validHour(field.asString()))
+        return;
+    focusGridColumn(grid, field.name());
+    const QString typed = field.editText();
+    field.clear();
+    MensErro(QLatin1Char('\'') + typed + QLatin1Char('\'') +
+                 msgPadrao.Msg(QStringLiteral("HoraInv")),
+             true);
+}
+
+void TfrmTabePreco::Vd_HrIniVenProd()
+{
+    checkHour(dbsItemPreco, cdsItemPreco->fieldByName(u"HRINIVENPROD"));
+}
+
+void TfrmTabePreco::Vd_HrFimVenProd()
+{
+    checkHour(dbsItemPreco, cdsItemPreco->fieldByName(u"HRFIMVENPROD"));
 }
 
 void TfrmTabePreco::cdsItemPrecoAfterPost()
 {
-    saveChanges(cdsItemPreco, QStringLiteral("SetItemPreco"), 1, QStringLiteral("ITEMPRECO"),
-                {stCamposVazios});
+    try {
+        saveChanges(cdsItemPreco, QStringLiteral("SetItemPreco"), 1, QStringLiteral("ITEMPRECO"),
+                    {stCamposVazios});
+    } catch (...) {
+        // The components travel with their product: when the product goes
+        // back to its state before the edit, so do they, rather than stay
+        // changed on the screen and never reach the server.
+        if (cdsItemPrecoComp->isActive())
+            cdsItemPrecoComp->cancelUpdates();
+        throw;
+    }
     saveChanges(cdsItemPrecoComp, QStringLiteral("SetItemPrecoComp"), 1, QString());
 }
 

@@ -96,8 +96,8 @@ public:
     // Pictures painted into the grids.
     QPixmap imgCompoe, imgCheck, imgUncheck;
 
-    // Once the bulk price calculation ran, the price checks of the items are
-    // skipped until the screen is closed.
+    // Once the bulk price calculation ran, item prices are no longer cut to
+    // two decimals until the screen is closed (they are still checked).
     bool boCalcPreco() const { return m_boCalcPreco; }
     void setBoCalcPreco(bool on) { m_boCalcPreco = on; }
 
@@ -172,6 +172,9 @@ public:
     void cdsItemPrecoAfterEdit();
     void cdsItemPrecoBeforePost();
     void cdsItemPrecoAfterPost();
+    // The daily sale window: an invalid hour is erased and refused.
+    void Vd_HrIniVenProd();
+    void Vd_HrFimVenProd();
 
     // --- components
     void pgcItemPrecoChange();
@@ -240,6 +243,11 @@ private:
     // for those that move or confirm.
     void keyFieldRule(DBGrid &grid, QChar &key) const;
     bool periodEndsTooEarly() const;
+    // Refuses a negative price (when negativeKey is given) and one at or
+    // past the largest the tables hold, focusing the field.
+    void checkItemPrice(const char *fieldName, const char *negativeKey, const char *rangeKey);
+    // Refuses and erases a stored hour that is not an hour of the day.
+    void checkHour(DBGrid *grid, Field &field);
     // Sends a grid's pending changes after Confirm posted its row.
     void confirmDetail(ClientDataSet *dataSet, const QString &method, const QString &table,
                        const QVariantList &extraArgs = {});

@@ -25,6 +25,10 @@ private slots:
     // Hours are stored as four digits and shown with a colon.
     void hourText_data();
     void hourText();
+    // Only the hours of a day pass; anything else must be refused before it
+    // is saved as a sale window.
+    void validHour_data();
+    void validHour();
     // Periods in force: both ends included, an open end is never in force.
     void inForce_data();
     void inForce();
@@ -142,6 +146,30 @@ void ScreenTextsTest::hourText()
     QFETCH(QString, stored);
     QFETCH(QString, shown);
     QCOMPARE(pricetable::hourText(stored), shown);
+}
+
+void ScreenTextsTest::validHour_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("midnight") << "0000" << true;
+    QTest::newRow("last minute") << "2359" << true;
+    QTest::newRow("minute 60") << "2460" << false;
+    QTest::newRow("hour 24") << "2400" << false;
+    QTest::newRow("hour 25") << "2510" << false;
+    QTest::newRow("minute 60 in the morning") << "0960" << false;
+    QTest::newRow("three digits") << "930" << false;
+    QTest::newRow("five digits") << "09300" << false;
+    QTest::newRow("blanks") << "09 3" << false;
+    QTest::newRow("letters") << "ab12" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void ScreenTextsTest::validHour()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, valid);
+    QCOMPARE(pricetable::validHour(stored), valid);
 }
 
 void ScreenTextsTest::inForce_data()

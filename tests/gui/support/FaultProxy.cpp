@@ -57,8 +57,11 @@ void FaultProxy::accept()
                 wire::Request request;
                 QString error;
                 const bool read = wire::decodeRequest(body, &request, &error);
-                if (read)
+                if (read) {
                     ++m_calls[request.method];
+                    m_order.append(request.method);
+                    m_lastArgs.insert(request.method, request.args);
+                }
                 if (read && m_failures.contains(request.method)) {
                     wire::Answer answer;
                     answer.id = request.id;

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QVariantList>
 
 class QTcpServer;
 class QTcpSocket;
@@ -31,6 +33,11 @@ public:
     void clearFailures() { m_failures.clear(); }
     // How many calls of the method passed through (answered or refused).
     int callCount(const QString &method) const { return m_calls.value(method); }
+    // The methods called since the last clearCalls(), in the order they came.
+    const QStringList &calls() const { return m_order; }
+    void clearCalls() { m_order.clear(); }
+    // The arguments of the method's last call.
+    QVariantList lastArgs(const QString &method) const { return m_lastArgs.value(method); }
 
 private:
     void accept();
@@ -40,6 +47,8 @@ private:
     quint16 m_upstreamPort = 0;
     QHash<QString, QString> m_failures;
     QHash<QString, int> m_calls;
+    QStringList m_order;
+    QHash<QString, QVariantList> m_lastArgs;
 };
 
 } // namespace prx::test

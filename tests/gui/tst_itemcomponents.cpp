@@ -1,0 +1,223 @@
+#include "FixtureSql.h"
+#include "ItemsPage.h"
+
+#include "pricetable/Cli_prx51700.h"
+#include "pricetable/TfrmTabePreco.h"
+#include "services/HostState.h"
+#include "services/UserAction.h"
+#include "widgets/TButtonFlat.h"
+#include "widgets/TDBSortGrid.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QTabWidget>
+#include <QTest>
+
+using namespace prx;
+using prx::test::FaultProxy;
+using prx::test::ItemsPage;
+using prx::test::ScriptedHostUi;
+using prx::test::ServerFixture;
+
+// The component prices of composite items and what follows the item in
+// focus, through the screen and a real server.
+class ItemComponentsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    // Changing a component puts its product into edit; posting it sends the
+    // product first and then the components.
+    void componentEditSavesBothInOrder();
+
+    // A row change shows the new item's differentiated prices at once; the
+    // grid below never gets every price of the period on the way (redrawing
+    // those made a row change slow on a large period).
+    void rowChangeShowsOnlyTheItemsPrices();
+
+    // Choosing the composition from the list page opens the items and then
+    // the components of the item in focus; they follow the item in focus.
+    void compositionMenuFromListPage();
+
+private:
+    TfrmTabePreco *openItems() { return m_page.open(); }
+    static bool plainItem(TfrmTabePreco *form, int skip = 0)
+    {
+        return ItemsPage::moveToPlainItem(form, skip);
+    }
+    QVariant stored(const QString &column, const QString &product, const QString &parent = {})
+    {
+        return m_page.stored(column, product, parent);
+    }
+
+    ItemsPage m_page;
+    ServerFixture &m_server = m_page.server;
+    FaultProxy &m_proxy = m_page.proxy;
+    std::unique_ptr<ScriptedHostUi> &m_ui = m_page.ui;
+};
+
+void ItemComponentsTest::initTestCase()
+{
+    QVERIFY2(m_page.start(), qPrintable(m_page.errorString()));
+}
+
+void ItemComponentsTest::cleanupTestCase()
+{
+    m_page.stop();
+}
+
+void ItemComponentsTest::init()
+{
+    m_page.prepare();
+}
+
+void ItemComponentsTest::cleanup()
+{
+    m_page.finish();
+}
+
+void ItemComponentsTest::componentEditSavesBothInOrder()
+{
+    TfrmTabePreco *form = openItems();
+    QVERIFY(form);
+    ClientDataSet *items = form->cdsItemPreco;
+    ClientDataSet *parts = form->cdsItemPrecoComp;
+    QVERIFY(items->locate(u"NRCOMPPROD", 3.0));
+    const QString parent = items->fieldByName(u"CDPRODUTO").asString();
+    // A product on promotion, so that its start of edit changes it.
+    QVERIFY(test::execFixtureSql(m_server.databaseFile(),
+                                 QStringLiteral("UPDATE ITEMPRECO SET IDPRODPROMOC = 'S' WHERE "
+                                                "CDPRODUTO = '%1' AND CDPRPAITABPR = '%1'")
+                                     .arg(parent)));
+    QTest::mouseClick(form->sbtVerificar, Qt::LeftButton);
+    QVERIFY(items->locate(u"CDPRODUTO", parent));
+    QCOMPARE(items->fieldByName(u"IDPRODPROMOC").asString(), QStringLiteral("S"));
+
+    form->pgcItemPreco->setCurrentWidget(form->tshComposicao);
+    QVERIFY(parts->recordCount() > 0);
+    form->dbgItPrecoComp->setFocus();
+    QTRY_COMPARE(Cli_prx51700::stGrid, QStringLiteral("4"));
+    const QString part = parts->fieldByName(u"CDPRODUTO").asString();
+    const int column = form->dbgItPrecoComp->columnByField(QStringLiteral("VRPRECITEM"))->index();
+    form->dbgItPrecoComp->setSelectedIndex(column);
+    QTest::keyClick(form->dbgItPrecoComp, Qt::Key_F2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("7,25"));
+    QCOMPARE(parts->state(), DataSetState::Edit);
+    // The product follows its component into edit, with its start-of-edit step.
+    QCOMPARE(items->state(), DataSetState::Edit);
+    QCOMPARE(items->fieldByName(u"IDPRODPROMOC").asString(), QStringLiteral("N"));
+    QVERIFY(!form->pgcItemPreco->isTabEnabled(form->pgcItemPreco->indexOf(form->tshProduto)));
+    form->dbgItPrecoComp->commitEditor();
+    QCOMPARE(parts->fieldByName(u"VRPRECITEM").asFloat(), 7.25);
+
+    // Posting the product posts the component row first and saves both.
+    m_proxy.clearCalls();
+    QVERIFY(runUserAction([&] { items->post(); }));
+    QCOMPARE(m_ui->errors(), QStringList());
+    QCOMPARE(m_proxy.calls(),
+             (QStringList{QStringLiteral("SetItemPreco"), QStringLiteral("SetItemPrecoComp")}));
+    QCOMPARE(items->state(), DataSetState::Browse);
+    QCOMPARE(parts->state(), DataSetState::Browse);
+    QCOMPARE(parts->changeCount(), 0);
+    QCOMPARE(stored("VRPRECITEM", part, parent).toDouble(), 7.25);
+    QCOMPARE(stored("IDPRODPROMOC", parent).toString(), QStringLiteral("N"));
+}
+
+void ItemComponentsTest::rowChangeShowsOnlyTheItemsPrices()
+{
+    TfrmTabePreco *form = openItems();
+    QVERIFY(form);
+    ClientDataSet *items = form->cdsItemPreco;
+    ClientDataSet *prices = form->cdsPrecoHora;
+    // Two items with differentiated prices of their own: one of the period's
+    // is copied to a plain item.
+    QVERIFY(plainItem(form, 5));
+    const QString other = items->fieldByName(u"CDPRODUTO").asString();
+    int priced = -1;
+    for (int row = 0; row < items->recordCount() && priced < 0; ++row) {
+        items->moveTo(row);
+        if (prices->recordCount() > 0)
+            priced = row;
+    }
+    QVERIFY(priced >= 0);
+    const QString product = items->fieldByName(u"CDPRODUTO").asString();
+    const QString columns = QStringLiteral(
+        "CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, DTINIVALPREC, DTFINVALPREC, "
+        "IDPERVALORPR, IDDESCACREPR, VRPRECODIA, VRPRECODIADLV, VRPRECODIACMD, PRECO, PRECODLV, "
+        "PRECOCMD, IDVISUACUPOM, IDTPMODGERAL, IDTPMODDLV, IDTPMODCMD");
+    QVERIFY(test::execFixtureSql(
+        m_server.databaseFile(),
+        QStringLiteral("INSERT INTO ITEMPRECODIA (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
+                       "CDPRPAITABPR, %1) SELECT CDFILIAL, CDTABEPREC, DTINIVGPREC, '%2', '%2', "
+                       "%1 FROM ITEMPRECODIA WHERE CDPRODUTO = '%3' AND CDPRPAITABPR = '%3'")
+            .arg(columns, other, product)));
+    QTest::mouseClick(form->sbtVerificar, Qt::LeftButton);
+    QVERIFY(items->locate(u"CDPRODUTO", product));
+    const int own = prices->recordCount();
+    prices->setFiltered(false);
+    const int all = prices->recordCount();
+    prices->setFiltered(true);
+    QVERIFY(own > 0 && own < all);
+
+    QList<int> seen;
+    connect(form->dtsPrecoHora, &DataSource::layoutChanged, this,
+            [&] { seen.append(prices->recordCount()); });
+    QVERIFY(items->locate(u"CDPRODUTO", other));
+    const int shown = prices->recordCount();
+    QVERIFY(shown > 0 && shown < all);
+    QVERIFY(!seen.isEmpty());
+    for (int count : std::as_const(seen))
+        QCOMPARE(count, shown);
+    for (int row = 0; row < shown; ++row) {
+        prices->moveTo(row);
+        QCOMPARE(prices->fieldByName(u"CDPRODUTO").asString(), other);
+    }
+}
+
+void ItemComponentsTest::compositionMenuFromListPage()
+{
+    TfrmTabePreco *form = openItems();
+    QVERIFY(form);
+    // The entry is offered while a composite item is in focus.
+    QVERIFY(form->cdsItemPreco->locate(u"NRCOMPPROD", 3.0));
+    form->pgcPadrao->setCurrentWidget(form->tshFolhaDados);
+    QVERIFY(form->mnuComposicao->isEnabled());
+    const int reads = m_proxy.callCount(QStringLiteral("GetItemPreco"));
+    const int componentReads = m_proxy.callCount(QStringLiteral("GetItemPrecoComp"));
+
+    form->mnuComposicao->trigger();
+    QCOMPARE(m_ui->errors(), QStringList());
+    QCOMPARE(form->pgcPadrao->currentWidget(), form->tshFormulario);
+    QCOMPARE(m_proxy.callCount(QStringLiteral("GetItemPreco")), reads + 1);
+    QCOMPARE(form->pgcItemPreco->currentWidget(), form->tshComposicao);
+    QVERIFY(form->mnuComposicao->isChecked());
+    QVERIFY(!form->mnuProduto->isChecked());
+    // The components read are those of the first item of the fresh load.
+    QCOMPARE(form->cdsItemPreco->currentRow(), 0);
+    QVERIFY(m_proxy.callCount(QStringLiteral("GetItemPrecoComp")) > componentReads);
+    QCOMPARE(m_proxy.lastArgs(QStringLiteral("GetItemPrecoComp")).value(2).toString(),
+             form->cdsItemPreco->fieldByName(u"CDPRODUTO").asString());
+
+    // Another item while the composition is shown: its components are read.
+    const int reload = m_proxy.callCount(QStringLiteral("GetItemPrecoComp"));
+    form->cdsItemPreco->moveTo(form->cdsItemPreco->recordCount() - 1);
+    QCOMPARE(m_proxy.callCount(QStringLiteral("GetItemPrecoComp")), reload + 1);
+    QCOMPARE(m_proxy.lastArgs(QStringLiteral("GetItemPrecoComp")).value(2).toString(),
+             form->cdsItemPreco->fieldByName(u"CDPRODUTO").asString());
+
+    // Back to the products through their own entry.
+    form->mnuProduto->trigger();
+    QCOMPARE(form->pgcItemPreco->currentWidget(), form->tshProduto);
+    QVERIFY(form->mnuProduto->isChecked());
+    QVERIFY(!form->mnuComposicao->isChecked());
+}
+
+QTEST_MAIN(ItemComponentsTest)
+#include "tst_itemcomponents.moc"

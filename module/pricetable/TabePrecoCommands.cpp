@@ -15,6 +15,7 @@
 #include "widgets/WidgetUtils.h"
 
 #include <QApplication>
+#include <QTabBar>
 #include <QTabWidget>
 
 namespace prx {
@@ -259,7 +260,12 @@ void TfrmTabePreco::FormKeyDown(int &key, Qt::KeyboardModifiers modifiers)
     }
     if (key == Qt::Key_F12 && held == Qt::NoModifier) {
         key = 0;
-        if (SelectNextControl(pgcPadrao, true)) {
+        // The page tabs are the page control itself: the next control is the
+        // one after them, else F12 would only land on the tabs.
+        QWidget *from = pgcPadrao;
+        if (auto *tabs = pgcPadrao->findChild<QTabBar *>(QString(), Qt::FindDirectChildrenOnly))
+            from = tabs;
+        if (SelectNextControl(from, true)) {
             if (QWidget *next = QApplication::focusWidget(); next && next->parentWidget())
                 SelectFirstControl(next->parentWidget());
         }

@@ -1,5 +1,5 @@
 #include "FixtureSql.h"
-#include "ItemsPage.h"
+#include "ItemsPageTest.h"
 
 #include "pricetable/Cli_prx51700.h"
 #include "pricetable/TfrmTabePreco.h"
@@ -15,23 +15,16 @@
 #include <QTest>
 
 using namespace prx;
-using prx::test::FaultProxy;
 using prx::test::ItemsPage;
-using prx::test::ScriptedHostUi;
-using prx::test::ServerFixture;
+using prx::test::ItemsPageTest;
 
 // The component prices of composite items and what follows the item in
 // focus, through the screen and a real server.
-class ItemComponentsTest : public QObject
+class ItemComponentsTest : public ItemsPageTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-    void cleanup();
-
     // Changing a component puts its product into edit; posting it sends the
     // product first and then the components.
     void componentEditSavesBothInOrder();
@@ -44,47 +37,11 @@ private slots:
     // Choosing the composition from the list page opens the items and then
     // the components of the item in focus; they follow the item in focus.
     void compositionMenuFromListPage();
-
-private:
-    TfrmTabePreco *openItems() { return m_page.open(); }
-    static bool plainItem(TfrmTabePreco *form, int skip = 0)
-    {
-        return ItemsPage::moveToPlainItem(form, skip);
-    }
-    QVariant stored(const QString &column, const QString &product, const QString &parent = {})
-    {
-        return m_page.stored(column, product, parent);
-    }
-
-    ItemsPage m_page;
-    ServerFixture &m_server = m_page.server;
-    FaultProxy &m_proxy = m_page.proxy;
-    std::unique_ptr<ScriptedHostUi> &m_ui = m_page.ui;
 };
-
-void ItemComponentsTest::initTestCase()
-{
-    QVERIFY2(m_page.start(), qPrintable(m_page.errorString()));
-}
-
-void ItemComponentsTest::cleanupTestCase()
-{
-    m_page.stop();
-}
-
-void ItemComponentsTest::init()
-{
-    m_page.prepare();
-}
-
-void ItemComponentsTest::cleanup()
-{
-    m_page.finish();
-}
 
 void ItemComponentsTest::componentEditSavesBothInOrder()
 {
-    TfrmTabePreco *form = openItems();
+    TfrmTabePreco *form = m_page.open();
     QVERIFY(form);
     ClientDataSet *items = form->cdsItemPreco;
     ClientDataSet *parts = form->cdsItemPrecoComp;
@@ -126,19 +83,19 @@ void ItemComponentsTest::componentEditSavesBothInOrder()
     QCOMPARE(items->state(), DataSetState::Browse);
     QCOMPARE(parts->state(), DataSetState::Browse);
     QCOMPARE(parts->changeCount(), 0);
-    QCOMPARE(stored("VRPRECITEM", part, parent).toDouble(), 7.25);
-    QCOMPARE(stored("IDPRODPROMOC", parent).toString(), QStringLiteral("N"));
+    QCOMPARE(m_page.stored("VRPRECITEM", part, parent).toDouble(), 7.25);
+    QCOMPARE(m_page.stored("IDPRODPROMOC", parent).toString(), QStringLiteral("N"));
 }
 
 void ItemComponentsTest::rowChangeShowsOnlyTheItemsPrices()
 {
-    TfrmTabePreco *form = openItems();
+    TfrmTabePreco *form = m_page.open();
     QVERIFY(form);
     ClientDataSet *items = form->cdsItemPreco;
     ClientDataSet *prices = form->cdsPrecoHora;
     // Two items with differentiated prices of their own: one of the period's
     // is copied to a plain item.
-    QVERIFY(plainItem(form, 5));
+    QVERIFY(ItemsPage::moveToPlainItem(form, 5));
     const QString other = items->fieldByName(u"CDPRODUTO").asString();
     int priced = -1;
     for (int row = 0; row < items->recordCount() && priced < 0; ++row) {
@@ -183,7 +140,7 @@ void ItemComponentsTest::rowChangeShowsOnlyTheItemsPrices()
 
 void ItemComponentsTest::compositionMenuFromListPage()
 {
-    TfrmTabePreco *form = openItems();
+    TfrmTabePreco *form = m_page.open();
     QVERIFY(form);
     // The entry is offered while a composite item is in focus.
     QVERIFY(form->cdsItemPreco->locate(u"NRCOMPPROD", 3.0));

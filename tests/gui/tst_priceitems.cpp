@@ -1,5 +1,5 @@
 #include "FixtureSql.h"
-#include "ItemsPage.h"
+#include "ItemsPageTest.h"
 
 #include "pricetable/Cli_prx51700.h"
 #include "pricetable/TfrmTabePreco.h"
@@ -11,16 +11,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
 #include <limits>
 
 using namespace prx;
-using prx::test::FaultProxy;
 using prx::test::ItemsPage;
-using prx::test::ScriptedHostUi;
-using prx::test::ServerFixture;
+using prx::test::ItemsPageTest;
 
 namespace {
 
@@ -35,16 +34,11 @@ const QString kClearQuestion =
 
 // Editing the price items of a period through the screen, saved to a real
 // server (behind a proxy that can refuse a call).
-class PriceItemsTest : public QObject
+class PriceItemsTest : public ItemsPageTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-    void cleanup();
-
     // An empty flag must not reach the server empty, an empty delivery price
     // must be stored as no price (not 0), and typed prices are cut, never
     // rounded, to two decimals.
@@ -82,44 +76,15 @@ private slots:
     void titleSorting_data();
     void titleSorting();
 
+    // Refresh on the item page reloads only what the grid in focus shows,
+    // and nothing at all from a control outside the three grids.
+    void refreshFollowsTheFocus_data();
+    void refreshFollowsTheFocus();
+
 private:
-    TfrmTabePreco *openItems() { return m_page.open(); }
-    static bool plainItem(TfrmTabePreco *form, int skip = 0)
-    {
-        return ItemsPage::moveToPlainItem(form, skip);
-    }
-    QVariant stored(const QString &column, const QString &product, const QString &parent = {})
-    {
-        return m_page.stored(column, product, parent);
-    }
     void alter(TfrmTabePreco *form);
     void confirm(TfrmTabePreco *form);
-
-    ItemsPage m_page;
-    ServerFixture &m_server = m_page.server;
-    FaultProxy &m_proxy = m_page.proxy;
-    std::unique_ptr<ScriptedHostUi> &m_ui = m_page.ui;
 };
-
-void PriceItemsTest::initTestCase()
-{
-    QVERIFY2(m_page.start(), qPrintable(m_page.errorString()));
-}
-
-void PriceItemsTest::cleanupTestCase()
-{
-    m_page.stop();
-}
-
-void PriceItemsTest::init()
-{
-    m_page.prepare();
-}
-
-void PriceItemsTest::cleanup()
-{
-    m_page.finish();
-}
 
 void PriceItemsTest::alter(TfrmTabePreco *form)
 {
@@ -135,9 +100,9 @@ void PriceItemsTest::confirm(TfrmTabePreco *form)
 
 void PriceItemsTest::priceStepsBeforeSave()
 {
-    TfrmTabePreco *form = openItems();
+    TfrmTabePreco *form = m_page.open();
     QVERIFY(form);
-    QVERIFY(plainItem(form));
+    QVERIFY(ItemsPage::moveToPlainItem(form));
     ClientDataSet *items = form->cdsItemPreco;
     const QString product = items->fieldByName(u"CDPRODUTO").asString();
     HostState::instance().clearChangedTables();
@@ -158,12 +123,12 @@ void PriceItemsTest::priceStepsBeforeSave()
     QCOMPARE(m_ui->errors(), QStringList());
     QCOMPARE(items->state(), DataSetState::Browse);
     QCOMPARE(items->changeCount(), 0);
-    QCOMPARE(stored("VRPRECITEM", product).toDouble(), 12.34);
-    QCOMPARE(stored("VRPRECITEMCMD", product).toDouble(), 5.67);
-    QCOMPARE(stored("VRPRECITEMCL", product).toDouble(), 1.99);
-    QCOMPARE(stored("typeof(VRPRECITEMDLV)", product).toString(), QStringLiteral("null"));
-    QCOMPARE(stored("IDPRECVARIA", product).toString(), QStringLiteral("N"));
-    QCOMPARE(stored("IDPRODPROMOC", product).toString(), QStringLiteral("N"));
+    QCOMPARE(m_page.stored("VRPRECITEM", product).toDouble(), 12.34);
+    QCOMPARE(m_page.stored("VRPRECITEMCMD", product).toDouble(), 5.67);
+    QCOMPARE(m_page.stored("VRPRECITEMCL", product).toDouble(), 1.99);
+    QCOMPARE(m_page.stored("typeof(VRPRECITEMDLV)", product).toString(), QStringLiteral("null"));
+    QCOMPARE(m_page.stored("IDPRECVARIA", product).toString(), QStringLiteral("N"));
+    QCOMPARE(m_page.stored("IDPRODPROMOC", product).toString(), QStringLiteral("N"));
     // The empty fields travel with the row.
     const QVariantList args = m_proxy.lastArgs(QStringLiteral("SetItemPreco"));
     QCOMPARE(args.size(), 2);
@@ -206,10 +171,10 @@ void PriceItemsTest::priceRefusals()
     QFETCH(double, value);
     QFETCH(bool, calculated);
     QFETCH(QString, message);
-    TfrmTabePreco *form = openItems();
+    TfrmTabePreco *form = m_page.open();
     QVERIFY(form);
     form->setBoCalcPreco(calculated);
-    QVERIFY(plainItem(form));
+    QVERIFY(ItemsPage::moveToPlainItem(form));
     const int saves = m_proxy.callCount(QStringLiteral("SetItemPreco"));
 
     alter(form);
@@ -236,10 +201,10 @@ void PriceItemsTest::pricesAccepted()
     QFETCH(double, value);
     QFETCH(bool, calculated);
     QFETCH(double, saved);
-    TfrmTabePreco *form = openItems();
+    TfrmTabePreco *form = m_page.open();
     QVERIFY(form);
     form->setBoCalcPreco(calculated);
-    QVERIFY(plainItem(form, 1));
+    QVERIFY(ItemsPage::moveToPlainItem(form, 1));
     const QString product = form->cdsItemPreco->fieldByName(u"CDPRODUTO").asString();
 
     alter(form);
@@ -247,7 +212,7 @@ void PriceItemsTest::pricesAccepted()
     confirm(form);
     QCOMPARE(m_ui->errors(), QStringList());
     QCOMPARE(form->cdsItemPreco->state(), DataSetState::Browse);
-    QCOMPARE(stored("VRPRECITEM", product).toDouble(), saved);
+    QCOMPARE(m_page.stored("VRPRECITEM", product).toDouble(), saved);
 }
 
 void PriceItemsTest::saleWindow_data()
@@ -288,9 +253,9 @@ void PriceItemsTest::saleWindow()
     QFETCH(QString, end);
     QFETCH(QString, message);
     QFETCH(QString, focused);
-    TfrmTabePreco *form = openItems();
+    TfrmTabePreco *form = m_page.open();
     QVERIFY(form);
-    QVERIFY(plainItem(form, 2));
+    QVERIFY(ItemsPage::moveToPlainItem(form, 2));
     const QString product = form->cdsItemPreco->fieldByName(u"CDPRODUTO").asString();
     Field &startField = form->cdsItemPreco->fieldByName(u"HRINIVENPROD");
     Field &endField = form->cdsItemPreco->fieldByName(u"HRFIMVENPROD");
@@ -302,8 +267,8 @@ void PriceItemsTest::saleWindow()
     if (message.isEmpty()) {
         QCOMPARE(m_ui->errors(), QStringList());
         QCOMPARE(form->cdsItemPreco->state(), DataSetState::Browse);
-        QCOMPARE(stored("COALESCE(HRINIVENPROD, '')", product).toString(), start);
-        QCOMPARE(stored("COALESCE(HRFIMVENPROD, '')", product).toString(), end);
+        QCOMPARE(m_page.stored("COALESCE(HRINIVENPROD, '')", product).toString(), start);
+        QCOMPARE(m_page.stored("COALESCE(HRFIMVENPROD, '')", product).toString(), end);
         return;
     }
     QCOMPARE(m_ui->errors(), QStringList{message});
@@ -317,16 +282,16 @@ void PriceItemsTest::saleWindow()
 
 void PriceItemsTest::clearingPrices()
 {
-    TfrmTabePreco *form = openItems();
+    TfrmTabePreco *form = m_page.open();
     QVERIFY(form);
-    QVERIFY(plainItem(form, 3));
+    QVERIFY(ItemsPage::moveToPlainItem(form, 3));
     ClientDataSet *items = form->cdsItemPreco;
     const QString product = items->fieldByName(u"CDPRODUTO").asString();
     // Give the product a price of its own first.
     alter(form);
     items->fieldByName(u"VRPRECITEM").setAsFloat(3.5);
     confirm(form);
-    QVERIFY(stored("VRPRECITEM", product).isValid());
+    QVERIFY(m_page.stored("VRPRECITEM", product).isValid());
     const int rows = items->recordCount();
 
     form->dbsItemPreco->setFocus();
@@ -335,18 +300,18 @@ void PriceItemsTest::clearingPrices()
     QCOMPARE(items->recordCount(), rows);
     QCOMPARE(items->state(), DataSetState::Browse);
     QCOMPARE(items->fieldByName(u"CDPRODUTO").asString(), product);
-    QVERIFY(stored("VRPRECITEM", product).isValid());
+    QVERIFY(m_page.stored("VRPRECITEM", product).isValid());
 
     // No leaves everything.
     m_ui->answerQuestion(MsgNo, kClearQuestion);
     QTest::mouseClick(form->sbtExcluir, Qt::LeftButton);
-    QCOMPARE(stored("VRPRECITEM", product).toDouble(), 3.5);
+    QCOMPARE(m_page.stored("VRPRECITEM", product).toDouble(), 3.5);
     QCOMPARE(m_proxy.callCount(QStringLiteral("setApagaPreco")), 0);
 
     m_ui->answerQuestion(MsgYes, kClearQuestion);
     QTest::mouseClick(form->sbtExcluir, Qt::LeftButton);
     QCOMPARE(m_ui->errors(), QStringList());
-    QVERIFY(!stored("VRPRECITEM", product).isValid());
+    QVERIFY(!m_page.stored("VRPRECITEM", product).isValid());
     const QVariantList args = m_proxy.lastArgs(QStringLiteral("setApagaPreco"));
     QCOMPARE(args.size(), 5);
     QCOMPARE(args.at(3).toString(), product);
@@ -367,7 +332,7 @@ void PriceItemsTest::refusedSaveRestoresTheRow()
 {
     QFETCH(bool, withComponent);
     const QString refusal = QStringLiteral("Registro alterado por outro usuário.");
-    TfrmTabePreco *form = openItems();
+    TfrmTabePreco *form = m_page.open();
     QVERIFY(form);
     ClientDataSet *items = form->cdsItemPreco;
     ClientDataSet *parts = form->cdsItemPrecoComp;
@@ -376,11 +341,11 @@ void PriceItemsTest::refusedSaveRestoresTheRow()
         form->pgcItemPreco->setCurrentWidget(form->tshComposicao);
         QVERIFY(parts->recordCount() > 0);
     } else {
-        QVERIFY(plainItem(form, 4));
+        QVERIFY(ItemsPage::moveToPlainItem(form, 4));
     }
     const QString product = items->fieldByName(u"CDPRODUTO").asString();
     const QVariant before = items->fieldByName(u"VRPRECITEM").value();
-    const QVariant storedBefore = stored("VRPRECITEM", product);
+    const QVariant storedBefore = m_page.stored("VRPRECITEM", product);
     const QVariant partBefore =
         withComponent ? parts->fieldByName(u"VRPRECITEM").value() : QVariant();
     const int componentSaves = m_proxy.callCount(QStringLiteral("SetItemPrecoComp"));
@@ -402,7 +367,7 @@ void PriceItemsTest::refusedSaveRestoresTheRow()
     QCOMPARE(items->changeCount(), 0);
     QCOMPARE(items->fieldByName(u"CDPRODUTO").asString(), product);
     QCOMPARE(items->fieldByName(u"VRPRECITEM").value(), before);
-    QCOMPARE(stored("VRPRECITEM", product), storedBefore);
+    QCOMPARE(m_page.stored("VRPRECITEM", product), storedBefore);
     if (withComponent) {
         QCOMPARE(parts->state(), DataSetState::Browse);
         QCOMPARE(parts->changeCount(), 0);
@@ -413,9 +378,9 @@ void PriceItemsTest::refusedSaveRestoresTheRow()
 
 void PriceItemsTest::keysTheGridDrops()
 {
-    TfrmTabePreco *form = openItems();
+    TfrmTabePreco *form = m_page.open();
     QVERIFY(form);
-    QVERIFY(plainItem(form));
+    QVERIFY(ItemsPage::moveToPlainItem(form));
     ClientDataSet *items = form->cdsItemPreco;
     TDBSortGrid *grid = form->dbsItemPreco;
     const QString code = items->fieldByName(u"CDARVPROD").asString();
@@ -450,7 +415,7 @@ void PriceItemsTest::titleSorting()
 {
     QFETCH(QString, field);
     QFETCH(bool, sorts);
-    TfrmTabePreco *form = openItems();
+    TfrmTabePreco *form = m_page.open();
     QVERIFY(form);
     ClientDataSet *items = form->cdsItemPreco;
     const int section = form->dbsItemPreco->columnByField(field)->index();
@@ -464,3 +429,44 @@ void PriceItemsTest::titleSorting()
 
 QTEST_MAIN(PriceItemsTest)
 #include "tst_priceitems.moc"
+
+void PriceItemsTest::refreshFollowsTheFocus_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QStringList>("calls");
+    QTest::newRow("items") << QStringLiteral("dbsItemPreco")
+                           << QStringList{QStringLiteral("GetPrecoHora"),
+                                          QStringLiteral("GetItemPreco")};
+    QTest::newRow("differentiated prices")
+        << QStringLiteral("dbgPrecoHora") << QStringList{QStringLiteral("GetPrecoHora")};
+    QTest::newRow("item tabs") << QStringLiteral("pgcItemPreco") << QStringList{};
+    QTest::newRow("page tabs") << QStringLiteral("pgcPadrao") << QStringList{};
+}
+
+void PriceItemsTest::refreshFollowsTheFocus()
+{
+    QFETCH(QString, focus);
+    QFETCH(QStringList, calls);
+    TfrmTabePreco *form = m_page.open();
+    QVERIFY(form);
+    // An item with differentiated prices, so that their grid can be refreshed.
+    ClientDataSet *items = form->cdsItemPreco;
+    int row = 0;
+    for (items->moveTo(row); form->cdsPrecoHora->isEmpty() && ++row < items->recordCount();)
+        items->moveTo(row);
+    QVERIFY(!form->cdsPrecoHora->isEmpty());
+    auto *target = form->findChild<QWidget *>(focus);
+    QVERIFY(target);
+    // A page control is reached by its tabs, the one part of it that takes the focus.
+    if (auto *tabs = target->findChild<QTabBar *>(QString(), Qt::FindDirectChildrenOnly))
+        target = tabs;
+    target->setFocus();
+    QTRY_VERIFY(target->hasFocus());
+    QCOMPARE(form->pgcPadrao->currentWidget(), form->tshFormulario);
+
+    m_proxy.clearCalls();
+    QVERIFY(form->mnuVerificar->isEnabled());
+    form->mnuVerificar->trigger();
+    QCOMPARE(m_proxy.calls(), calls);
+    QCOMPARE(m_ui->errors(), QStringList());
+}

@@ -1,5 +1,6 @@
 #include "FaultProxy.h"
 #include "FixtureSql.h"
+#include "ScreenSteps.h"
 #include "ScriptedHostUi.h"
 #include "ServerFixture.h"
 
@@ -82,8 +83,6 @@ private slots:
     void printWithoutModule();
 
 private:
-    TfrmTabePreco *openScreen();
-    void chooseBranch(TfrmTabePreco *form, const QString &typed);
     bool execSql(const QString &statement);
     int countRows(const QString &statement);
     static void type(const QString &text);
@@ -125,10 +124,8 @@ void PriceTableEntryTest::init()
 {
     m_ui = std::make_unique<ScriptedHostUi>();
     m_proxy.clearFailures();
+    test::setHostBranch();
     HostState &state = HostState::instance();
-    state.branchCode = QStringLiteral("0001");
-    state.branchName = QStringLiteral("Restaurante Centro");
-    state.boundToBranch = false;
     state.processingDate = kProcessingDate;
     state.serverHost = m_server.host();
     state.serverPort = m_proxy.port();
@@ -157,25 +154,6 @@ bool PriceTableEntryTest::execSql(const QString &statement)
 int PriceTableEntryTest::countRows(const QString &statement)
 {
     return test::countFixtureRows(m_server.databaseFile(), statement);
-}
-
-TfrmTabePreco *PriceTableEntryTest::openScreen()
-{
-    Cli_prx51700::CriaTabePreco();
-    TfrmTabePreco *form = Cli_prx51700::frmTabePreco;
-    if (!form || !QTest::qWaitForWindowActive(form))
-        return nullptr;
-    return form;
-}
-
-void PriceTableEntryTest::chooseBranch(TfrmTabePreco *form, const QString &typed)
-{
-    form->medCdFilial->setFocus();
-    QTRY_VERIFY(form->medCdFilial->hasFocus());
-    form->medCdFilial->selectAll();
-    QTest::keyClick(form->medCdFilial, Qt::Key_Backspace);
-    QTest::keyClicks(form->medCdFilial, typed);
-    QTest::keyClick(form->medCdFilial, Qt::Key_Tab);
 }
 
 // Keys go where the user's would: to the control in focus (a cell editor
@@ -213,9 +191,9 @@ bool PriceTableEntryTest::selectTable(TfrmTabePreco *form, const QString &code)
 
 void PriceTableEntryTest::tableEntry()
 {
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openPriceTableScreen();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("1"));
+    QVERIFY(test::chooseBranch(form, QStringLiteral("1")));
     QTRY_VERIFY(form->dbgPadrao->hasFocus());
     const int tables = form->cdsTabePrec->recordCount();
 
@@ -269,10 +247,8 @@ void PriceTableEntryTest::tableEntry()
 
 void PriceTableEntryTest::savedCodeIsLocked()
 {
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QVERIFY(selectTable(form, QStringLiteral("002")));
     form->dbgPadrao->setSelectedIndex(0);
     type(QStringLiteral("9a"));
@@ -308,10 +284,8 @@ void PriceTableEntryTest::refusedSaveUndoesTheRow()
     const QString refusal = QStringLiteral("Registro alterado por outro usuário.");
     m_proxy.failMethod(period ? QStringLiteral("SetTabeVend") : QStringLiteral("SetTabePrec"),
                        refusal);
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     const int tables = form->cdsTabePrec->recordCount();
     if (!period) {
         QTest::mouseClick(form->sbtIncluir, Qt::LeftButton);
@@ -353,10 +327,8 @@ void PriceTableEntryTest::newPeriodStart()
 {
     QFETCH(QString, table);
     QFETCH(QDate, start);
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QVERIFY(selectTable(form, table));
     const int periods = form->cdsTabeVend->recordCount();
     form->dbgTabeVend->setFocus();
@@ -391,10 +363,8 @@ void PriceTableEntryTest::newPeriodStart()
 
 void PriceTableEntryTest::endBeforeStartRefused()
 {
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QVERIFY(selectTable(form, QStringLiteral("052")));
     form->dbgTabeVend->setFocus();
     QTRY_VERIFY(form->dbgTabeVend->hasFocus());
@@ -444,10 +414,8 @@ void PriceTableEntryTest::periodChecksInOrder()
 {
     QFETCH(int, endOffset);
     QFETCH(QString, message);
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QVERIFY(selectTable(form, QStringLiteral("001")));
     form->dbgTabeVend->setFocus();
     QTRY_VERIFY(form->dbgTabeVend->hasFocus());
@@ -476,10 +444,8 @@ void PriceTableEntryTest::overlapCheckErrorStopsTheSave()
     m_proxy.failMethod(QStringLiteral("getTabePrecData"), failure);
     const int saves = m_proxy.callCount(QStringLiteral("SetTabeVend"));
     const int checks = m_proxy.callCount(QStringLiteral("getTabePrecData"));
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QVERIFY(selectTable(form, QStringLiteral("052")));
     form->dbgTabeVend->setFocus();
     QTRY_VERIFY(form->dbgTabeVend->hasFocus());
@@ -517,10 +483,8 @@ void PriceTableEntryTest::periodDeletion()
 {
     QFETCH(QString, table);
     QFETCH(QString, message);
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QVERIFY(selectTable(form, table));
     form->dbgTabeVend->setFocus();
     QTRY_VERIFY(form->dbgTabeVend->hasFocus());
@@ -551,10 +515,8 @@ void PriceTableEntryTest::tableDeletion()
     QVERIFY(execSql("INSERT INTO TABEVEND (CDFILIAL, CDTABEPREC, DTINIVGPREC, DTFINVGPREC, "
                     "IDSITVGPREC) VALUES ('0001', '054', '2031-05-01 00:00:00', "
                     "'2031-05-31 00:00:00', '1')"));
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     const int tables = form->cdsTabePrec->recordCount();
     QVERIFY(selectTable(form, QStringLiteral("054")));
     QCOMPARE(form->cdsTabeVend->recordCount(), 1);
@@ -575,10 +537,8 @@ void PriceTableEntryTest::tableDeletion()
 
 void PriceTableEntryTest::printWithoutModule()
 {
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QTest::mouseClick(form->sbtImprimir, Qt::LeftButton);
     QCOMPARE(m_ui->errors(), QStringList{"Módulo Prx51701 não está instalado."});
     QVERIFY(form->dbgPadrao->hasFocus());

@@ -1,18 +1,19 @@
 #include "FixtureSql.h"
 #include "GuiHelpers.h"
+#include "ScreenSteps.h"
 #include "ScriptedHostUi.h"
 #include "ServerFixture.h"
 
 #include "pricetable/Cli_prx51700.h"
 #include "pricetable/ScreenTexts.h"
 #include "pricetable/TfrmTabePreco.h"
-#include "services/HostState.h"
 #include "widgets/DBText.h"
 #include "widgets/MaskEdit.h"
 #include "widgets/TButtonFlat.h"
 #include "widgets/TDBSortGrid.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTabWidget>
@@ -58,14 +59,17 @@ private slots:
     // Find searches the dataset of the grid in focus, and Refresh reloads
     // the list page.
     void findFollowsTheFocus();
+    // F12 alone jumps to the first control of the panel that follows the
+    // pages in tab order (the branch code), not onto the page tabs; with
+    // Shift, Ctrl or Alt held it leaves the focus where it was.
+    void f12JumpsPastThePages_data();
+    void f12JumpsPastThePages();
     // Approving a period with products without a tax rate lists them and
     // leaves the period as it was; releasing it changes its state at once.
     // (Changes the demo data: runs last.)
     void approveAndRelease();
 
 private:
-    TfrmTabePreco *openScreen();
-    void chooseBranch(TfrmTabePreco *form, const QString &typed);
     bool execSql(const QString &statement);
     QVariant storedPrice(const QString &product, const QDate &start);
 
@@ -90,10 +94,7 @@ void PriceTableScreenTest::cleanupTestCase()
 void PriceTableScreenTest::init()
 {
     m_ui = std::make_unique<ScriptedHostUi>();
-    HostState &state = HostState::instance();
-    state.branchCode = QStringLiteral("0001");
-    state.branchName = QStringLiteral("Restaurante Centro");
-    state.boundToBranch = false;
+    test::setHostBranch();
 }
 
 void PriceTableScreenTest::cleanup()
@@ -126,29 +127,9 @@ QVariant PriceTableScreenTest::storedPrice(const QString &product, const QDate &
          {QStringLiteral(":start"), start.toString(Qt::ISODate) + QLatin1Char('%')}});
 }
 
-TfrmTabePreco *PriceTableScreenTest::openScreen()
-{
-    Cli_prx51700::CriaTabePreco();
-    TfrmTabePreco *form = Cli_prx51700::frmTabePreco;
-    if (!form || !QTest::qWaitForWindowActive(form))
-        return nullptr;
-    return form;
-}
-
-// Types a branch code as the user does and leaves the branch with Tab.
-void PriceTableScreenTest::chooseBranch(TfrmTabePreco *form, const QString &typed)
-{
-    form->medCdFilial->setFocus();
-    QTRY_VERIFY(form->medCdFilial->hasFocus());
-    form->medCdFilial->selectAll();
-    QTest::keyClick(form->medCdFilial, Qt::Key_Backspace);
-    QTest::keyClicks(form->medCdFilial, typed);
-    QTest::keyClick(form->medCdFilial, Qt::Key_Tab);
-}
-
 void PriceTableScreenTest::opensAndLoadsTheBranch()
 {
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openPriceTableScreen();
     QVERIFY(form);
     QCOMPARE(form->medCdFilial->text(), QStringLiteral("0001"));
     QCOMPARE(form->edtNmFilial->text(), QStringLiteral("Restaurante Centro"));
@@ -224,9 +205,9 @@ void PriceTableScreenTest::branchValidation()
     QFETCH(QString, typed);
     QFETCH(QString, shown);
     QFETCH(QString, message);
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openPriceTableScreen();
     QVERIFY(form);
-    chooseBranch(form, typed);
+    QVERIFY(test::chooseBranch(form, typed));
     QTRY_COMPARE(form->medCdFilial->text(), shown);
     if (message.isEmpty()) {
         QTRY_VERIFY(form->dbgPadrao->hasFocus());
@@ -246,10 +227,8 @@ void PriceTableScreenTest::branchValidation()
 
 void PriceTableScreenTest::detailPageFollowsTheItem()
 {
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     form->cdsTabeVend->moveTo(1); // the period in force in the demo chain
     form->pgcPadrao->setCurrentWidget(form->tshFormulario);
     QCOMPARE(m_ui->errors(), QStringList());
@@ -314,9 +293,9 @@ void PriceTableScreenTest::detailPageFollowsTheItem()
 
 void PriceTableScreenTest::emptyBranchLocksThePeriodGrid()
 {
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openPriceTableScreen();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("9"));
+    QVERIFY(test::chooseBranch(form, QStringLiteral("9")));
     QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QCOMPARE(m_ui->errors(), QStringList());
     QVERIFY(form->cdsTabePrec->isActive() && form->cdsTabePrec->isEmpty());
@@ -351,10 +330,8 @@ void PriceTableScreenTest::restrictedBranchCannotAlterComponents()
     QFETCH(bool, alter);
     QVERIFY(execSql(
         QStringLiteral("UPDATE FILIAL SET IDPRECDIFCOM = '%1' WHERE CDFILIAL = '0001'").arg(flag)));
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     form->pgcPadrao->setCurrentWidget(form->tshFormulario);
     QVERIFY(form->cdsItemPreco->locate(u"NRCOMPPROD", 3.0));
     QVERIFY(form->mnuAlterar->isEnabled()); // the items themselves can be altered
@@ -380,10 +357,8 @@ void PriceTableScreenTest::restrictedBranchCannotAlterComponents()
 
 void PriceTableScreenTest::approvalButtonsFollowThePeriod()
 {
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
 
     // Every period of every table of the branch: the states the demo chain
     // has cover all four.
@@ -418,18 +393,18 @@ void PriceTableScreenTest::approvalButtonsFollowThePeriod()
     QVERIFY(form->cdsTabePrec->locate(u"CDTABEPREC", QStringLiteral("001")));
     QVERIFY(form->cdsTabeVend->locate(u"IDSITVGPREC", QStringLiteral("3")));
     QVERIFY(form->btnLibDig->isEnabled() && form->btnAprDig->isEnabled());
-    chooseBranch(form, QStringLiteral("0009"));
+    QVERIFY(test::chooseBranch(form, QStringLiteral("0009")));
     QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QVERIFY(form->cdsTabeVend->isEmpty());
     QVERIFY(form->btnLibDig->isEnabled() && form->btnAprDig->isEnabled());
 
     // ...and both off after a released period.
-    chooseBranch(form, QStringLiteral("0001"));
+    QVERIFY(test::chooseBranch(form, QStringLiteral("0001")));
     QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QVERIFY(form->cdsTabePrec->locate(u"CDTABEPREC", releasedTable));
     form->cdsTabeVend->moveTo(releasedRow);
     QVERIFY(!form->btnLibDig->isEnabled() && !form->btnAprDig->isEnabled());
-    chooseBranch(form, QStringLiteral("0009"));
+    QVERIFY(test::chooseBranch(form, QStringLiteral("0009")));
     QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QVERIFY(!form->btnLibDig->isEnabled() && !form->btnAprDig->isEnabled());
     QCOMPARE(m_ui->errors(), QStringList());
@@ -437,10 +412,8 @@ void PriceTableScreenTest::approvalButtonsFollowThePeriod()
 
 void PriceTableScreenTest::itemCommands()
 {
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QVERIFY(form->cdsTabePrec->locate(u"CDTABEPREC", QStringLiteral("001")));
     form->cdsTabeVend->moveTo(1);
     const QDate start = form->cdsTabeVendDTINIVGPREC->asDateTime().date();
@@ -489,10 +462,8 @@ void PriceTableScreenTest::itemCommands()
 
 void PriceTableScreenTest::findFollowsTheFocus()
 {
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
 
     m_ui->findRow(QStringLiteral("CDTABEPREC"), QStringLiteral("003"));
     QTest::mouseClick(form->sbtProcurar, Qt::LeftButton);
@@ -520,12 +491,35 @@ void PriceTableScreenTest::findFollowsTheFocus()
     QVERIFY(execSql(QStringLiteral("DELETE FROM TABEPREC WHERE CDTABEPREC = '090'")));
 }
 
+void PriceTableScreenTest::f12JumpsPastThePages_data()
+{
+    QTest::addColumn<Qt::KeyboardModifiers>("held");
+    QTest::addColumn<bool>("moves");
+    QTest::newRow("alone") << Qt::KeyboardModifiers(Qt::NoModifier) << true;
+    QTest::newRow("shift") << Qt::KeyboardModifiers(Qt::ShiftModifier) << false;
+    QTest::newRow("ctrl") << Qt::KeyboardModifiers(Qt::ControlModifier) << false;
+    QTest::newRow("alt") << Qt::KeyboardModifiers(Qt::AltModifier) << false;
+}
+
+void PriceTableScreenTest::f12JumpsPastThePages()
+{
+    QFETCH(Qt::KeyboardModifiers, held);
+    QFETCH(bool, moves);
+    TfrmTabePreco *form = test::openOnBranch();
+    QVERIFY(form);
+    form->dbgTabeVend->setFocus();
+    QTRY_VERIFY(form->dbgTabeVend->hasFocus());
+
+    QTest::keyClick(form->dbgTabeVend, Qt::Key_F12, held);
+    QWidget *expected = moves ? form->medCdFilial : static_cast<QWidget *>(form->dbgTabeVend);
+    QTRY_COMPARE(QApplication::focusWidget(), expected);
+    QCOMPARE(m_ui->errors(), QStringList());
+}
+
 void PriceTableScreenTest::approveAndRelease()
 {
-    TfrmTabePreco *form = openScreen();
+    TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
-    chooseBranch(form, QStringLiteral("0001"));
-    QTRY_VERIFY(form->dbgPadrao->hasFocus());
     QVERIFY(form->cdsTabePrec->locate(u"CDTABEPREC", QStringLiteral("003")));
     QVERIFY(form->cdsTabeVend->locate(u"IDSITVGPREC", QStringLiteral("3")));
     const QDateTime start = form->cdsTabeVendDTINIVGPREC->asDateTime();

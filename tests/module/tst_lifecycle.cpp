@@ -1,4 +1,5 @@
-#include "RecordingHostUi.h"
+#include "ClosedPort.h"
+#include "ScriptedHostUi.h"
 
 #include "autoprice/Cli_prx51704.h"
 #include "autoprice/Cli_prx51706.h"
@@ -103,7 +104,7 @@ private:
     TfrmTabePreco *openMainScreen();
     void closeMainScreen();
 
-    std::unique_ptr<RecordingHostUi> m_ui;
+    std::unique_ptr<prx::test::ScriptedHostUi> m_ui;
 };
 
 void LifecycleTest::initTestCase()
@@ -117,7 +118,7 @@ void LifecycleTest::initTestCase()
 
 void LifecycleTest::init()
 {
-    m_ui = std::make_unique<RecordingHostUi>();
+    m_ui = std::make_unique<prx::test::ScriptedHostUi>();
     HostState &state = HostState::instance();
     state.branchCode = QStringLiteral("0001");
     state.branchName = QStringLiteral("Restaurante Centro");
@@ -204,8 +205,8 @@ void LifecycleTest::boundBranchLocksTheBranchEntry()
     QVERIFY(!form->btpFilial->isEnabled());
     QTRY_VERIFY(form->dbgPadrao->hasFocus());
     // Entering the table grid asked the server for the branch; none answers.
-    QTRY_COMPARE(m_ui->errors.size(), 1);
-    QCOMPARE(m_ui->busyDepth, 0);
+    QTRY_COMPARE(m_ui->errors().size(), 1);
+    QCOMPARE(m_ui->busyDepth(), 0);
     // The branch stays locked after the refusal, and whatever state rule
     // enables the branch panel again.
     QVERIFY(!form->medCdFilial->isEnabled());
@@ -224,7 +225,7 @@ void LifecycleTest::connectionUsesTheHostAddress()
     QCOMPARE(form->netTabePreco->serverObject(), QStringLiteral("Prx51700.rdmTabePreco"));
     QCOMPARE(form->netTabePreco->host(), QStringLiteral("127.0.0.1"));
     QCOMPARE(form->netTabePreco->port(), int(HostState::instance().serverPort));
-    QVERIFY(m_ui->errors.isEmpty()); // a failed connect is reported by the first call only
+    QVERIFY(m_ui->errors().isEmpty()); // a failed connect is reported by the first call only
 }
 
 void LifecycleTest::everyCallBuildsANewDialog_data()
@@ -294,6 +295,12 @@ static void callCreator(int which)
     case 2:
         Cli_prx51707_CriaCadAutPrecoDeferenciado();
         break;
+    case 4:
+        Cli_prx51703::CriaImportaTabela();
+        break;
+    case 5:
+        Cli_prx51702::CriaImportaVigencia();
+        break;
     default:
         Cli_prx51709_criaCopiaPreco("0001", "001", "0000000001", QDateTime(), QDateTime());
         break;
@@ -341,12 +348,7 @@ void LifecycleTest::failedBuildLeavesNothingBehind()
     QVERIFY(!Cli_prx51700::frmTabePreco);
     bool failed = false;
     try {
-        if (which == 4)
-            Cli_prx51703::CriaImportaTabela();
-        else if (which == 5)
-            Cli_prx51702::CriaImportaVigencia();
-        else
-            callCreator(which);
+        callCreator(which);
     } catch (const std::exception &e) {
         failed = true;
         QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("Tabela de Preços")));
@@ -360,12 +362,7 @@ void LifecycleTest::failedBuildLeavesNothingBehind()
     QVERIFY(openMainScreen());
     bool shown = false;
     whenModalOpens([&](QWidget *) { shown = true; });
-    if (which == 4)
-        Cli_prx51703::CriaImportaTabela();
-    else if (which == 5)
-        Cli_prx51702::CriaImportaVigencia();
-    else
-        callCreator(which);
+    callCreator(which);
     QVERIFY(shown);
 }
 

@@ -1,4 +1,5 @@
-#include "RecordingHostUi.h"
+#include "ClosedPort.h"
+#include "ScriptedHostUi.h"
 
 #include "dataset/Abort.h"
 #include "dataset/ClientDataSet.h"
@@ -61,7 +62,7 @@ private:
     void loadPeriod();
     void loadItems(const QList<QVariantList> &items);
 
-    std::unique_ptr<RecordingHostUi> m_ui;
+    std::unique_ptr<prx::test::ScriptedHostUi> m_ui;
     QPointer<TfrmTabePreco> m_form;
 };
 
@@ -74,7 +75,7 @@ void ScreenStateTest::initTestCase()
 
 void ScreenStateTest::init()
 {
-    m_ui = std::make_unique<RecordingHostUi>();
+    m_ui = std::make_unique<prx::test::ScriptedHostUi>();
     HostState::instance().branchCode = QStringLiteral("0001");
     Cli_prx51700::CriaTabePreco();
     m_form = Cli_prx51700::frmTabePreco;
@@ -88,7 +89,7 @@ void ScreenStateTest::cleanup()
         m_form->close();
         QTRY_VERIFY(m_form.isNull());
     }
-    QCOMPARE(m_ui->busyDepth, 0);
+    QCOMPARE(m_ui->busyDepth(), 0);
     m_ui.reset();
 }
 
@@ -118,11 +119,11 @@ void ScreenStateTest::failedComponentLoadKeepsCommandsAlive()
     loadPeriod();
     loadItems({{"0000000060", "0000000060", 3.0, 70.9}, {"0000000059", "0000000059", 3.0, 67.9}});
     m_form->pgcItemPreco->setCurrentWidget(m_form->tshComposicao); // composite items
-    m_ui->errors.clear();
+    m_ui->clearRecord();
 
     // The components of this item cannot be read.
     QVERIFY_THROWS_EXCEPTION(Abort, m_form->cdsItemPreco->moveTo(1));
-    QCOMPARE(m_ui->errors.size(), 1);
+    QCOMPARE(m_ui->errors().size(), 1);
     QVERIFY(Cli_prx51700::boAtualizaBotoes);
     m_form->mnuAlterar->setEnabled(false);
     m_form->Atualiza_Botoes(m_form->dtsItemPreco);
@@ -138,7 +139,7 @@ void ScreenStateTest::failedPeriodLoadKeepsPeriodRules()
                                                          {"CDTABEPREC", FieldType::String, 3},
                                                          {"NMTABEPREC", FieldType::String, 20}},
                                                         {{"0001", "001", "Balcão"}})));
-    QCOMPARE(m_ui->errors.size(), 1);
+    QCOMPARE(m_ui->errors().size(), 1);
     QVERIFY(!m_form->cdsTabeVend->isActive());
 
     // The periods' state rule still runs: editing a period puts the header

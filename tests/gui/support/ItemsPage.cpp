@@ -1,6 +1,7 @@
 #include "ItemsPage.h"
 
 #include "FixtureSql.h"
+#include "ScreenSteps.h"
 
 #include "pricetable/Cli_prx51700.h"
 #include "pricetable/TfrmTabePreco.h"
@@ -28,10 +29,8 @@ void ItemsPage::prepare()
 {
     ui = std::make_unique<ScriptedHostUi>();
     proxy.clearFailures();
+    setHostBranch();
     HostState &state = HostState::instance();
-    state.branchCode = QStringLiteral("0001");
-    state.branchName = QStringLiteral("Restaurante Centro");
-    state.boundToBranch = false;
     state.serverHost = server.host();
     state.serverPort = proxy.port();
 }
@@ -59,18 +58,8 @@ void ItemsPage::finish()
 
 TfrmTabePreco *ItemsPage::open()
 {
-    Cli_prx51700::CriaTabePreco();
-    TfrmTabePreco *form = Cli_prx51700::frmTabePreco;
-    if (!form || !QTest::qWaitForWindowActive(form))
-        return nullptr;
-    form->medCdFilial->setFocus();
-    if (!QTest::qWaitFor([&] { return form->medCdFilial->hasFocus(); }))
-        return nullptr;
-    form->medCdFilial->selectAll();
-    QTest::keyClick(form->medCdFilial, Qt::Key_Backspace);
-    QTest::keyClicks(form->medCdFilial, QStringLiteral("0001"));
-    QTest::keyClick(form->medCdFilial, Qt::Key_Tab);
-    if (!QTest::qWaitFor([&] { return form->dbgPadrao->hasFocus(); }))
+    TfrmTabePreco *form = openOnBranch();
+    if (!form)
         return nullptr;
     if (!form->cdsTabePrec->locate(u"CDTABEPREC", QStringLiteral("001")))
         return nullptr;

@@ -1,4 +1,5 @@
-// prx-cli call [--server HOST:PORT] [--object NAME] [--count] METHOD [ARG...]
+// prx-cli call [--server HOST:PORT] [--object NAME] [--count] [--key-file FILE]
+//              [--tls] [--ca-file FILE] METHOD [ARG...]
 // prx-cli demo --db FILE|URL [--products N] [--branches N] [--seed N]
 
 #include "demo/DemoGenerator.h"
@@ -48,6 +49,8 @@ int usage(const QString &problem = {})
                  "      b:true (lógico), null (nulo)\n"
                  "      --server  padrão %1; --object  padrão %2\n"
                  "      --count   mostra só o número de linhas de cada pacote\n"
+                 "      --key-file ARQUIVO  prova ao servidor que tem a chave de acesso\n"
+                 "      --tls     conexão TLS; --ca-file ARQUIVO confia no certificado dado\n"
                  "  prx-cli demo --db ARQUIVO|URL [--products N] [--branches N] [--seed N]\n"
                  "      cria as tabelas e gera uma rede de demonstração")
                  .arg(QLatin1StringView(DefaultServer), QLatin1StringView(DefaultObject)));
@@ -91,16 +94,23 @@ int runCall(const QStringList &args)
 {
     QString server = QLatin1StringView(DefaultServer);
     QString object = QLatin1StringView(DefaultObject);
+    QString keyFile;
+    QString caFile;
     bool countOnly = false;
+    bool tls = false;
     int i = 0;
     for (; i < args.size(); ++i) {
         bool missing = false;
         if (takeOption(args, &i, QStringLiteral("--server"), &server, &missing) ||
-            takeOption(args, &i, QStringLiteral("--object"), &object, &missing)) {
+            takeOption(args, &i, QStringLiteral("--object"), &object, &missing) ||
+            takeOption(args, &i, QStringLiteral("--key-file"), &keyFile, &missing) ||
+            takeOption(args, &i, QStringLiteral("--ca-file"), &caFile, &missing)) {
             if (missing)
                 return usage(QStringLiteral("falta o valor de %1").arg(args[i]));
         } else if (args[i] == QLatin1StringView("--count")) {
             countOnly = true;
+        } else if (args[i] == QLatin1StringView("--tls")) {
+            tls = true;
         } else if (args[i] == QLatin1StringView("--")) {
             ++i;
             break;
@@ -126,7 +136,15 @@ int runCall(const QStringList &args)
     if (!splitServer(server, &host, &port))
         return usage(QStringLiteral("servidor inválido: %1 (use HOST:PORTA)").arg(server));
 
+    ClientAccess access;
+    QString accessError;
+    if (!ClientAccess::load(keyFile, tls, caFile, &access, &accessError)) {
+        printErr(accessError);
+        return 1;
+    }
+
     NetConnection connection;
+    connection.setAccess(access);
     connection.setServerObject(object);
     connection.beforeConnect = [&](NetConnection &c) {
         c.setHost(host);

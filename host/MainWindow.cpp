@@ -9,13 +9,27 @@
 #include "services/UserAction.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QSettings>
 #include <QStatusBar>
 
 namespace prx {
+
+namespace {
+
+const QString kGeometryKey = QStringLiteral("janela/geometria");
+
+QSettings windowSettings()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("prx"),
+                     QStringLiteral("prx-host"));
+}
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), m_mdi(new QMdiArea(this)), m_statusText(new QLabel(this))
@@ -65,7 +79,8 @@ QWidget *MainWindow::showChild(QWidget *form)
     const QList<QMdiSubWindow *> children = m_mdi->subWindowList();
     for (QMdiSubWindow *child : children) {
         if (child->widget() == form) {
-            child->showNormal();
+            if (!child->isMaximized())
+                child->showNormal();
             m_mdi->setActiveSubWindow(child);
             return child;
         }
@@ -77,9 +92,25 @@ QWidget *MainWindow::showChild(QWidget *form)
     connect(form, &QObject::destroyed, child, [child] { child->close(); });
     child->setWindowTitle(form->windowTitle());
     child->setWindowIcon(form->windowIcon());
-    child->show();
+    // A screen takes the whole work area: its grids are wide.
+    child->showMaximized();
     m_mdi->setActiveSubWindow(child);
     return child;
+}
+
+void MainWindow::showAtStart()
+{
+    const QByteArray geometry = windowSettings().value(kGeometryKey).toByteArray();
+    if (!geometry.isEmpty() && restoreGeometry(geometry))
+        show();
+    else
+        showMaximized();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    windowSettings().setValue(kGeometryKey, saveGeometry());
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::startUp(const HostConfig &config)

@@ -31,6 +31,13 @@ public:
 
     QMdiArea *workspace() const { return m_mdi; }
 
+    // Shows the window where the user left it, or maximised the first time:
+    // the screens need the room.
+    void showAtStart();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     QWidget *showChild(QWidget *form);
     void readBranchName();

@@ -4,6 +4,7 @@
 
 #include "MainWindow.h"
 
+#include "net/NetConnection.h"
 #include "services/DialogHostUi.h"
 #include "services/HostConfig.h"
 #include "services/HostState.h"
@@ -58,11 +59,23 @@ int main(int argc, char *argv[])
         return 0;
     }
     config.applyTo(HostState::instance());
+    // Every server connection of the host and its modules proves the key and
+    // talks TLS as configured.
+    ClientAccess access;
+    if (!ClientAccess::load(config.serverKeyFile, config.serverTls, config.serverCaFile, &access,
+                            &error)) {
+        printErr(QStringLiteral("prx-host: %1").arg(error));
+        return 2;
+    }
+    NetConnection::setDefaultAccess(access);
 
     MainWindow window;
     DialogHostUi ui(&window);
     ui.install();
-    window.show();
+    if (config.screenshot.isEmpty())
+        window.showAtStart();
+    else
+        window.show(); // a picture of a known size, whatever the user left
 
     int status = 0;
     QTimer::singleShot(0, &window, [&] {

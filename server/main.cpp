@@ -1,10 +1,14 @@
-// prx-server --db FILE|URL [--listen HOST:PORT]
+// prx-server --db FILE|URL [--listen HOST:PORT] [--workers N] [--key-file FILE]
+//            [--tls-cert FILE --tls-key FILE] [--max-connections N] [--max-frame-mb N]
+//            [--idle-timeout S] [--call-timeout S]
 // Opens the database (creating a SQLite file and filling it with demo data on
 // its first run), registers every method and serves calls until SIGINT or
-// SIGTERM.
+// SIGTERM. Nothing of a client lives in the process between calls, so several
+// servers on one PostgreSQL database serve as one.
 
 #include "core/MethodRegistry.h"
 #include "demo/DemoGenerator.h"
+#include "net/AccessKey.h"
 #include "storage/Storage.h"
 #include "transport/TransportServer.h"
 
@@ -12,6 +16,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QSslCertificate>
+#include <QSslKey>
 
 #include <csignal>
 #include <cstdio>
@@ -56,12 +62,24 @@ int usage(const QString &problem = {})
 {
     if (!problem.isEmpty())
         printErr(QStringLiteral("prx-server: %1").arg(problem));
-    printErr(QStringLiteral("Uso: prx-server --db ARQUIVO|URL [--listen HOST:PORTA]\n"
-                            "  --db      arquivo SQLite (criado com dados de demonstração se não "
-                            "existir)\n"
-                            "            ou URL PostgreSQL (postgresql://usuario@host:porta/base)\n"
-                            "  --listen  endereço de escuta; padrão 127.0.0.1:7451; porta 0 "
-                            "escolhe uma livre"));
+    printErr(QStringLiteral(
+        "Uso: prx-server --db ARQUIVO|URL [--listen HOST:PORTA] [opções]\n"
+        "  --db               arquivo SQLite (criado com dados de demonstração se não existir)\n"
+        "                     ou URL PostgreSQL (postgresql://usuario@host:porta/base)\n"
+        "  --listen           endereço de escuta; padrão 127.0.0.1:7451; porta 0 escolhe uma "
+        "livre\n"
+        "  --workers N        chamadas atendidas ao mesmo tempo, uma conexão à base cada; "
+        "padrão 8\n"
+        "  --key-file ARQ     chave de acesso que os clientes devem provar ter; obrigatória\n"
+        "                     fora do endereço local (127.0.0.1, ::1)\n"
+        "  --tls-cert ARQ     certificado (PEM) para conexões TLS; com --tls-key\n"
+        "  --tls-key ARQ      chave privada (PEM) do certificado\n"
+        "  --max-connections N   conexões simultâneas; padrão 256\n"
+        "  --max-frame-mb N      tamanho máximo de uma mensagem em MB; padrão 128\n"
+        "  --idle-timeout S      encerra conexões sem uso há S segundos; padrão 1800; 0 "
+        "desliga\n"
+        "  --call-timeout S      cancela a chamada que passa de S segundos; padrão 600; 0 "
+        "desliga"));
     return 2;
 }
 
@@ -93,81 +111,216 @@ void removeDatabaseFile(const QString &path)
         QFile::remove(path + QLatin1String(suffix));
 }
 
+struct Options
+{
+    QString db;
+    QString listen = QStringLiteral("127.0.0.1:7451");
+    int workers = 8;
+    QString keyFile;
+    QString tlsCert;
+    QString tlsKey;
+    TransportLimits limits;
+};
+
+// 0 when the arguments are good; otherwise the exit status (usage shown).
+int parseArguments(const QStringList &args, Options *o, bool *help)
+{
+    QString maxConnections, maxFrame, idle, call, workers;
+    const std::pair<const char *, QString *> options[] = {
+        {"--db", &o->db},
+        {"--listen", &o->listen},
+        {"--workers", &workers},
+        {"--key-file", &o->keyFile},
+        {"--tls-cert", &o->tlsCert},
+        {"--tls-key", &o->tlsKey},
+        {"--max-connections", &maxConnections},
+        {"--max-frame-mb", &maxFrame},
+        {"--idle-timeout", &idle},
+        {"--call-timeout", &call},
+    };
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == QLatin1StringView("-h") || a == QLatin1StringView("--help")) {
+            *help = true;
+            return 0;
+        }
+        bool known = false;
+        for (const auto &[name, target] : options) {
+            const QString option = QLatin1StringView(name);
+            if (a == option) {
+                if (i + 1 >= args.size())
+                    return usage(QStringLiteral("falta o valor de %1").arg(option));
+                *target = args[++i];
+            } else if (a.startsWith(option + QLatin1Char('='))) {
+                *target = a.mid(option.size() + 1);
+            } else {
+                continue;
+            }
+            known = true;
+            break;
+        }
+        if (!known)
+            return usage(QStringLiteral("argumento desconhecido: %1").arg(a));
+    }
+    // Every number is a whole one; the bounds keep a typo from disabling a limit.
+    const struct
+    {
+        const char *name;
+        const QString &text;
+        int min, max;
+        int *out;
+    } numbers[] = {
+        {"--workers", workers, 1, 256, &o->workers},
+        {"--max-connections", maxConnections, 1, 100000, &o->limits.maxConnections},
+        {"--idle-timeout", idle, 0, 7 * 24 * 3600, &o->limits.idleSeconds},
+        {"--call-timeout", call, 0, 24 * 3600, &o->limits.callSeconds},
+    };
+    for (const auto &n : numbers) {
+        if (n.text.isEmpty())
+            continue;
+        bool ok = false;
+        const int value = n.text.toInt(&ok);
+        if (!ok || value < n.min || value > n.max)
+            return usage(QStringLiteral("%1 pede um número inteiro de %2 a %3")
+                             .arg(QLatin1StringView(n.name))
+                             .arg(n.min)
+                             .arg(n.max));
+        *n.out = value;
+    }
+    if (!maxFrame.isEmpty()) {
+        bool ok = false;
+        const uint mb = maxFrame.toUInt(&ok);
+        if (!ok || mb < 1 || mb > prx::wire::MaxFrameBytes / (1024 * 1024))
+            return usage(QStringLiteral("--max-frame-mb pede um número inteiro de 1 a %1")
+                             .arg(prx::wire::MaxFrameBytes / (1024 * 1024)));
+        o->limits.frameBytes = mb * 1024u * 1024u;
+    }
+    if (o->db.isEmpty())
+        return usage(QStringLiteral("informe a base de dados com --db"));
+    if (o->tlsCert.isEmpty() != o->tlsKey.isEmpty())
+        return usage(QStringLiteral("--tls-cert e --tls-key vão juntos"));
+    return 0;
+}
+
+// Reads the key file and the TLS pair; false with the reason in *error.
+bool loadAccess(const Options &o, TransportAccess *access, QString *error)
+{
+    if (!o.keyFile.isEmpty()) {
+        access->key = prx::access::readKeyFile(o.keyFile, error);
+        if (access->key.isEmpty())
+            return false;
+    }
+    if (o.tlsCert.isEmpty())
+        return true;
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(o.tlsCert);
+    if (chain.isEmpty()) {
+        *error = QStringLiteral("Certificado TLS ilegível: %1.").arg(o.tlsCert);
+        return false;
+    }
+    QFile keyFile(o.tlsKey);
+    if (!keyFile.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("Chave TLS ilegível: %1.").arg(o.tlsKey);
+        return false;
+    }
+    const QByteArray pem = keyFile.readAll();
+    QSslKey key(pem, QSsl::Rsa);
+    if (key.isNull())
+        key = QSslKey(pem, QSsl::Ec);
+    if (key.isNull()) {
+        *error = QStringLiteral("Chave TLS ilegível (PEM RSA ou EC sem senha): %1.").arg(o.tlsKey);
+        return false;
+    }
+    access->tls = QSslConfiguration::defaultConfiguration();
+    access->tls.setLocalCertificateChain(chain);
+    access->tls.setPrivateKey(key);
+    access->tls.setPeerVerifyMode(QSslSocket::VerifyNone); // clients prove the key instead
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QString db;
-    QString listen = QStringLiteral("127.0.0.1:7451");
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        auto takeValue = [&](const QString &name, QString *out) {
-            if (a == name) {
-                if (i + 1 >= args.size())
-                    return false;
-                *out = args[++i];
-                return true;
-            }
-            *out = a.mid(name.size() + 1);
-            return true;
-        };
-        if (a == QLatin1StringView("--db") || a.startsWith(QLatin1StringView("--db="))) {
-            if (!takeValue(QStringLiteral("--db"), &db))
-                return usage(QStringLiteral("falta o valor de --db"));
-        } else if (a == QLatin1StringView("--listen") ||
-                   a.startsWith(QLatin1StringView("--listen="))) {
-            if (!takeValue(QStringLiteral("--listen"), &listen))
-                return usage(QStringLiteral("falta o valor de --listen"));
-        } else if (a == QLatin1StringView("-h") || a == QLatin1StringView("--help")) {
-            usage();
-            return 0;
-        } else {
-            return usage(QStringLiteral("argumento desconhecido: %1").arg(a));
-        }
+    Options options;
+    bool help = false;
+    if (const int status = parseArguments(app.arguments().mid(1), &options, &help))
+        return status;
+    if (help) {
+        usage();
+        return 0;
     }
-    if (db.isEmpty())
-        return usage(QStringLiteral("informe a base de dados com --db"));
     QHostAddress address;
     quint16 port = 0;
-    if (!parseListen(listen, &address, &port))
-        return usage(QStringLiteral("endereço de escuta inválido: %1").arg(listen));
+    if (!parseListen(options.listen, &address, &port))
+        return usage(QStringLiteral("endereço de escuta inválido: %1").arg(options.listen));
+    if (!address.isLoopback() && options.keyFile.isEmpty()) {
+        return usage(QStringLiteral("para escutar em %1, fora da própria máquina, informe a chave "
+                                    "de acesso com --key-file")
+                         .arg(options.listen));
+    }
+    TransportAccess access;
+    QString error;
+    if (!loadAccess(options, &access, &error)) {
+        printErr(error);
+        return 1;
+    }
 
+    const QString db = options.db;
     const bool isFile = !db.contains(QLatin1StringView("://"));
     const bool fresh = isFile && !QFileInfo::exists(db);
-
-    QString error;
-    std::unique_ptr<Storage> storage = Storage::open(db, &error);
-    if (!storage) {
-        printErr(error.isEmpty() ? QStringLiteral("Não foi possível abrir a base %1.").arg(db)
-                                 : error);
-        return 1;
-    }
     MethodRegistry registry;
-    try {
-        storage->createSchema();
-        if (fresh) {
-            printErr(QStringLiteral("Base nova em %1: gerando dados de demonstração...").arg(db));
-            generateDemo(*storage, DemoOptions());
+    {
+        // Schema and demo data once, before the workers open their own
+        // connections.
+        std::unique_ptr<Storage> storage = Storage::open(db, &error);
+        if (!storage) {
+            printErr(error.isEmpty() ? QStringLiteral("Não foi possível abrir a base %1.").arg(db)
+                                     : error);
+            return 1;
         }
-        registerAllMethods(registry);
-    } catch (const std::exception &e) {
-        printErr(QStringLiteral("Não foi possível preparar a base %1: %2")
-                     .arg(db, QString::fromUtf8(e.what())));
-        if (fresh) {
-            // A half-filled new file would pass for a ready one on the next start.
-            storage.reset();
-            removeDatabaseFile(db);
+        try {
+            storage->createSchema();
+            if (fresh) {
+                printErr(
+                    QStringLiteral("Base nova em %1: gerando dados de demonstração...").arg(db));
+                generateDemo(*storage, DemoOptions());
+            }
+            registerAllMethods(registry);
+        } catch (const std::exception &e) {
+            printErr(QStringLiteral("Não foi possível preparar a base %1: %2")
+                         .arg(db, QString::fromUtf8(e.what())));
+            if (fresh) {
+                // A half-filled new file would pass for a ready one on the next start.
+                storage.reset();
+                removeDatabaseFile(db);
+            }
+            return 1;
         }
-        return 1;
     }
 
-    Context context{*storage};
-    TransportServer server(registry, context);
+    TransportServer server(registry);
+    server.setLimits(options.limits);
+    server.setAccess(access);
+    const int callSeconds = options.limits.callSeconds;
+    const WorkerPool::OpenContext open = [db, callSeconds](QString *why) {
+        std::shared_ptr<Storage> storage = Storage::open(db, why);
+        if (!storage)
+            return std::shared_ptr<Context>();
+        storage->limitStatementTime(callSeconds);
+        // The context holds its storage: both go when the worker lets go.
+        return std::shared_ptr<Context>(new Context{*storage}, [storage](Context *c) mutable {
+            delete c;
+            storage.reset();
+        });
+    };
+    if (!server.startWorkers(options.workers, open, &error)) {
+        printErr(error);
+        return 1;
+    }
     if (!server.listen(address, port)) {
         printErr(QStringLiteral("Não foi possível escutar em %1: %2.")
-                     .arg(listen, server.errorString()));
+                     .arg(options.listen, server.errorString()));
         return 1;
     }
     if (!quitOnSignals(app))

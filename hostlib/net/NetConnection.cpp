@@ -1,16 +1,52 @@
 #include "net/NetConnection.h"
 
+#include "net/AccessKey.h"
 #include "net/Wire.h"
 
 #include <QEventLoop>
+#include <QMutex>
 #include <QPointer>
 #include <QScopedValueRollback>
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTimer>
 
 namespace prx {
 
-NetConnection::NetConnection(QObject *parent) : QObject(parent), m_socket(new QTcpSocket(this)) {}
+namespace {
+
+QMutex defaultAccessMutex;
+ClientAccess &defaultAccessValue()
+{
+    static ClientAccess access;
+    return access;
+}
+
+} // namespace
+
+NetConnection::NetConnection(QObject *parent) : QObject(parent), m_socket(new QSslSocket(this)) {}
+
+void NetConnection::setDefaultAccess(const ClientAccess &access)
+{
+    QMutexLocker lock(&defaultAccessMutex);
+    defaultAccessValue() = access;
+}
+
+ClientAccess NetConnection::defaultAccess()
+{
+    QMutexLocker lock(&defaultAccessMutex);
+    return defaultAccessValue();
+}
+
+void NetConnection::setAccess(const ClientAccess &access)
+{
+    m_access = access;
+}
+
+ClientAccess NetConnection::access() const
+{
+    return m_access ? *m_access : defaultAccess();
+}
 
 NetConnection::~NetConnection()
 {
@@ -45,7 +81,8 @@ void NetConnection::setConnected(bool connected)
     if (this->connected())
         return;
     QString error;
-    if (!open(&error))
+    int code = 0;
+    if (!open(&error, &code))
         m_lastError = error;
 }
 
@@ -55,9 +92,10 @@ void NetConnection::drop()
     m_buffer.clear();
 }
 
-bool NetConnection::open(QString *error)
+bool NetConnection::open(QString *error, int *code)
 {
     drop();
+    *code = NetErrorConnect;
     if (beforeConnect) {
         try {
             beforeConnect(*this);
@@ -77,28 +115,114 @@ bool NetConnection::open(QString *error)
         return false;
     }
 
-    m_socket->connectToHost(m_host, quint16(m_port));
-    if (m_socket->state() != QAbstractSocket::ConnectedState &&
-        m_socket->state() != QAbstractSocket::UnconnectedState) {
+    const ClientAccess how = access();
+    QList<QSslError> tlsErrors;
+    if (how.tls) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        if (!how.trusted.isEmpty())
+            tls.addCaCertificates(how.trusted);
+        m_socket->setSslConfiguration(tls);
+        m_socket->connectToHostEncrypted(m_host, quint16(m_port));
+    } else {
+        m_socket->connectToHost(m_host, quint16(m_port));
+    }
+    auto ready = [&] {
+        return m_socket->state() == QAbstractSocket::ConnectedState &&
+               (!how.tls || m_socket->isEncrypted());
+    };
+    if (!ready() && m_socket->state() != QAbstractSocket::UnconnectedState) {
         QEventLoop loop;
         QTimer timer;
         timer.setSingleShot(true);
         connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(m_socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
-        connect(m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+        connect(m_socket, how.tls ? &QSslSocket::encrypted : &QSslSocket::connected, &loop,
+                &QEventLoop::quit);
+        connect(m_socket, &QSslSocket::errorOccurred, &loop, &QEventLoop::quit);
+        connect(m_socket, &QSslSocket::sslErrors, &loop,
+                [&](const QList<QSslError> &errors) { tlsErrors = errors; });
         timer.start(m_connectTimeoutMs);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    if (connected()) {
+    if (ready()) {
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        return true;
+        if (how.key.isEmpty() || proveKey(how.key, error, code))
+            return true;
+        m_socket->abort();
+        return false;
     }
-    const QString reason = m_socket->error() == QAbstractSocket::UnknownSocketError
-                               ? QStringLiteral("tempo esgotado")
-                               : m_socket->errorString();
+    QString reason = m_socket->error() == QAbstractSocket::UnknownSocketError
+                         ? QStringLiteral("tempo esgotado")
+                         : m_socket->errorString();
+    if (!tlsErrors.isEmpty()) {
+        *code = NetErrorAccess;
+        reason = QStringLiteral("o certificado do servidor não é confiável (%1)")
+                     .arg(tlsErrors.first().errorString());
+    }
     *error = QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1: %2.")
                  .arg(address(), reason);
     m_socket->abort();
+    return false;
+}
+
+bool NetConnection::nextFrame(QByteArray *body, quint32 limit, int timeoutMs)
+{
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.start(timeoutMs);
+    for (;;) {
+        m_buffer.append(m_socket->readAll());
+        const wire::FrameStatus status = wire::takeFrame(m_buffer, body, limit);
+        if (status == wire::FrameStatus::Ready)
+            return true;
+        if (status == wire::FrameStatus::TooLarge || !connected() || !timer.isActive())
+            return false;
+        QEventLoop loop;
+        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        connect(m_socket, &QSslSocket::readyRead, &loop, &QEventLoop::quit);
+        connect(m_socket, &QSslSocket::disconnected, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+bool NetConnection::proveKey(const QByteArray &key, QString *error, int *code)
+{
+    *code = NetErrorAccess;
+    QByteArray body;
+    QByteArray challenge;
+    if (!nextFrame(&body, access::HandshakeFrameLimit, m_connectTimeoutMs) ||
+        !access::readChallenge(body, &challenge)) {
+        *error = QStringLiteral("O servidor de aplicação em %1 não pediu a chave de acesso; "
+                                "confira o endereço e a configuração.")
+                     .arg(address());
+        return false;
+    }
+    const QByteArray nonce = access::newNonce();
+    m_socket->write(access::answerFrame(access::clientAnswer(key, challenge, nonce), nonce));
+    // A refusal comes as an answer of id 0 after a pause.
+    if (!nextFrame(&body, wire::MaxFrameBytes, m_connectTimeoutMs + 5000)) {
+        *error = QStringLiteral("O servidor de aplicação em %1 encerrou a conexão durante a prova "
+                                "da chave de acesso.")
+                     .arg(address());
+        return false;
+    }
+    QByteArray proof;
+    if (access::readProof(body, &proof)) {
+        if (access::sameBytes(proof, access::serverProof(key, challenge, nonce)))
+            return true;
+        *error = QStringLiteral("O servidor de aplicação em %1 não comprovou ter a chave de "
+                                "acesso; a conexão foi encerrada.")
+                     .arg(address());
+        return false;
+    }
+    wire::Answer refusal;
+    if (wire::decodeAnswer(body, &refusal, error) && !refusal.ok) {
+        *code = refusal.errorCode;
+        *error = refusal.errorMessage;
+        return false;
+    }
+    *error = QStringLiteral("O servidor de aplicação em %1 respondeu à prova da chave de acesso "
+                            "de forma inválida.")
+                 .arg(address());
     return false;
 }
 
@@ -149,8 +273,9 @@ ServerResult NetConnection::call(const QString &method, const QVariantList &args
 
     if (!stillConnected()) {
         QString error;
-        if (!open(&error))
-            return failure(NetErrorConnect, error);
+        int code = 0;
+        if (!open(&error, &code))
+            return failure(code, error);
     }
 
     enum class Outcome
@@ -159,7 +284,8 @@ ServerResult NetConnection::call(const QString &method, const QVariantList &args
         Answered,
         Lost,
         Invalid,
-        TimedOut
+        TimedOut,
+        KeyWanted
     };
     Outcome outcome = Outcome::Waiting;
     wire::Answer answer;
@@ -176,7 +302,7 @@ ServerResult NetConnection::call(const QString &method, const QVariantList &args
         }
     };
     connect(&timer, &QTimer::timeout, &loop, [&] { finish(Outcome::TimedOut); });
-    connect(m_socket, &QTcpSocket::readyRead, &loop, [&] {
+    connect(m_socket, &QSslSocket::readyRead, &loop, [&] {
         m_buffer.append(m_socket->readAll());
         QByteArray body;
         while (outcome == Outcome::Waiting) {
@@ -190,17 +316,21 @@ ServerResult NetConnection::call(const QString &method, const QVariantList &args
             }
             wire::Answer a;
             if (!wire::decodeAnswer(body, &a, &detail)) {
-                finish(Outcome::Invalid);
+                QByteArray challenge;
+                finish(access::readChallenge(body, &challenge) ? Outcome::KeyWanted
+                                                               : Outcome::Invalid);
                 return;
             }
-            if (a.id == request.id) { // an older id can only be a leftover: skip it
+            // An older id can only be a leftover: skip it. Id 0 is the
+            // server's word on the connection itself (a limit reached).
+            if (a.id == request.id || (a.id == 0 && !a.ok)) {
                 answer = std::move(a);
                 finish(Outcome::Answered);
             }
         }
     });
-    connect(m_socket, &QTcpSocket::disconnected, &loop, [&] { finish(Outcome::Lost); });
-    connect(m_socket, &QTcpSocket::errorOccurred, &loop, [&] {
+    connect(m_socket, &QSslSocket::disconnected, &loop, [&] { finish(Outcome::Lost); });
+    connect(m_socket, &QSslSocket::errorOccurred, &loop, [&] {
         detail = m_socket->errorString();
         finish(Outcome::Lost);
     });
@@ -242,6 +372,12 @@ ServerResult NetConnection::call(const QString &method, const QVariantList &args
                        QStringLiteral("O servidor de aplicação em %1 enviou uma resposta inválida "
                                       "à chamada de %2: %3")
                            .arg(address(), method, detail));
+    case Outcome::KeyWanted:
+        drop();
+        return failure(NetErrorAccess,
+                       QStringLiteral("O servidor de aplicação em %1 exige a chave de acesso; "
+                                      "informe o arquivo da chave na configuração.")
+                           .arg(address()));
     case Outcome::Lost:
     case Outcome::Waiting:
         break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/ClientAccess.h"
 #include "net/ServerResult.h"
 
 #include <QByteArray>
@@ -7,8 +8,9 @@
 #include <QVariant>
 
 #include <functional>
+#include <optional>
 
-class QTcpSocket;
+class QSslSocket;
 
 namespace prx {
 
@@ -17,7 +19,9 @@ namespace prx {
 // takes no user input, so painting (the busy animation) goes on while the user
 // cannot start anything else. Nothing here throws: a failed connect, a timeout
 // or a dropped connection become a failed ServerResult with a Portuguese
-// message, and the next call connects again.
+// message, and the next call connects again. A connection proves the access
+// key and talks TLS as its ClientAccess says (by default, the process-wide
+// one the host sets from its configuration).
 class NetConnection : public QObject
 {
     Q_OBJECT
@@ -48,6 +52,12 @@ public:
     int connectTimeout() const { return m_connectTimeoutMs; }
     void setConnectTimeout(int ms) { m_connectTimeoutMs = ms; }
 
+    // What every connection without an access of its own uses.
+    static void setDefaultAccess(const ClientAccess &access);
+    static ClientAccess defaultAccess();
+    void setAccess(const ClientAccess &access);
+    ClientAccess access() const;
+
     // Connecting never raises; a failure is kept in lastError() and reported
     // by the first call.
     void setConnected(bool connected);
@@ -57,13 +67,17 @@ public:
     ServerResult call(const QString &method, const QVariantList &args);
 
 private:
-    bool open(QString *error);
+    bool open(QString *error, int *code);
+    bool proveKey(const QByteArray &key, QString *error, int *code);
+    // Waits for the next whole frame; false on timeout or a lost connection.
+    bool nextFrame(QByteArray *body, quint32 limit, int timeoutMs);
     void drop();
     bool stillConnected();
     QString address() const;
     ServerResult failure(int code, const QString &message);
 
-    QTcpSocket *m_socket; // owned (child)
+    QSslSocket *m_socket; // owned (child); plain TCP unless TLS is asked for
+    std::optional<ClientAccess> m_access;
     QString m_host;
     int m_port = 0;
     QString m_serverObject;

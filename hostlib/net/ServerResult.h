@@ -15,6 +15,7 @@ enum NetErrorCode
     NetErrorProtocol = -4,  // the answer could not be read
     NetErrorArguments = -5, // the arguments cannot travel
     NetErrorBusy = -6,      // another call is still waiting on this connection
+    NetErrorAccess = -7,    // the access key or TLS could not be settled with the server
 };
 
 // The envelope of every server call: the payload when ok, else the code and

@@ -34,6 +34,8 @@ template <typename... F> struct Overloaded : F...
 {
     using F::operator()...;
 };
+// Spelled out for compilers without deduction for aggregates (clang 14).
+template <typename... F> Overloaded(F...) -> Overloaded<F...>;
 
 } // namespace
 

@@ -112,6 +112,19 @@ bool HostConfig::readFile(const QString &path, bool mustExist, QString *error)
         *error = QStringLiteral("Endereço do servidor inválido em %1: %2.").arg(path, server);
         return false;
     }
+    // Files named in the configuration are found beside it when relative.
+    const QDir beside = QFileInfo(path).absoluteDir();
+    auto fileValue = [&](const char *key, const QString &current) {
+        const QString v = ini.value(QLatin1String(key)).toString();
+        return v.isEmpty() ? current : beside.filePath(v);
+    };
+    serverKeyFile = fileValue("servidor/chave", serverKeyFile);
+    serverCaFile = fileValue("servidor/certificado", serverCaFile);
+    const QString tls = ini.value(QStringLiteral("servidor/tls")).toString();
+    if (!tls.isEmpty() && !parseFlag(tls, &serverTls)) {
+        *error = QStringLiteral("Valor inválido de servidor/tls em %1: %2.").arg(path, tls);
+        return false;
+    }
     database = ini.value(QStringLiteral("base/local"), database).toString();
     branch = ini.value(QStringLiteral("filial/codigo"), branch).toString();
     const QString bound = ini.value(QStringLiteral("filial/vinculada")).toString();

@@ -12,7 +12,8 @@ class HostState;
 // The host's configuration: an INI file (by default
 // ~/.config/prx/prx-host.ini) with the command line applied over it.
 //
-//   [servidor]       endereco=HOST:PORTA
+//   [servidor]       endereco=HOST:PORTA   chave=ARQUIVO (chave de acesso)
+//                    tls=true   certificado=ARQUIVO (certificado confiável do servidor)
 //   [base]           local=ARQUIVO|URL
 //   [filial]         codigo=0001   vinculada=false
 //   [processamento]  data=yyyy-MM-dd
@@ -28,6 +29,9 @@ public:
     QString configFile;
     QString serverHost = QStringLiteral("127.0.0.1");
     int serverPort = 7451;
+    QString serverKeyFile;
+    bool serverTls = false;
+    QString serverCaFile;
     QString database;
     QString branch;
     bool boundToBranch = false;

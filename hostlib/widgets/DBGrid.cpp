@@ -5,6 +5,7 @@
 #include "DBGridCursor.h"
 #include "DBGridDelegate.h"
 #include "DBGridFocus.h"
+#include "DBGridFrozenView.h"
 #include "DBGridModel.h"
 
 #include "services/UserAction.h"
@@ -132,7 +133,7 @@ void DBGrid::sourceStateChanged()
             hideEditor();
     }
     m_model->indicatorChanged(-1, ds ? ds->currentRow() : -1);
-    viewport()->update();
+    refreshView();
 }
 
 void DBGrid::sourceDataChanged(int row)
@@ -188,6 +189,51 @@ void DBGrid::rebuildAutoColumns()
     m_model->reset();
 }
 
+void DBGrid::setFrozenColumns(int count)
+{
+    delete m_frozen;
+    m_frozen = count > 0 ? new DBGridFrozenView(*this, count) : nullptr;
+}
+
+int DBGrid::frozenColumns() const
+{
+    return m_frozen ? m_frozen->count() : 0;
+}
+
+void DBGrid::refreshView()
+{
+    viewport()->update();
+    if (m_frozen)
+        m_frozen->viewport()->update();
+}
+
+void DBGrid::updateGeometries()
+{
+    QTableView::updateGeometries();
+    if (m_frozen)
+        m_frozen->follow();
+}
+
+// A frozen column is always in view: moving to it never scrolls sideways. A
+// cell of the other columns is brought out from under the frozen ones.
+void DBGrid::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    if (!m_frozen || !index.isValid() || !m_frozen->isVisible()) {
+        QTableView::scrollTo(index, hint);
+        return;
+    }
+    QScrollBar *sideways = horizontalScrollBar();
+    const int before = sideways->value();
+    QTableView::scrollTo(index, hint);
+    if (index.column() < m_frozen->count()) {
+        sideways->setValue(before);
+        return;
+    }
+    const int hiddenBy = m_frozen->frozenWidth() - visualRect(index).left();
+    if (hiddenBy > 0)
+        sideways->setValue(sideways->value() - hiddenBy);
+}
+
 void DBGrid::applyColumnLayout()
 {
     QHeaderView *titles = horizontalHeader();
@@ -208,6 +254,8 @@ void DBGrid::applyColumnLayout()
         placeCursor();
     }
     m_model->titlesChanged();
+    if (m_frozen)
+        m_frozen->follow();
 }
 
 void DBGrid::columnChanged(DBGridColumn &changed, bool layout)
@@ -216,7 +264,7 @@ void DBGrid::columnChanged(DBGridColumn &changed, bool layout)
         applyColumnLayout();
     if (editorActive() && m_editorCol == changed.index() && (changed.isReadOnly() || !layout))
         hideEditor(); // its kind of editor, or whether it may edit, changed under it
-    viewport()->update();
+    refreshView();
 }
 
 void DBGrid::updateSortIndicator()
@@ -284,7 +332,7 @@ void DBGrid::setOptions(Options options)
     if (!testOption(Editing))
         hideEditor();
     applyColumnLayout();
-    viewport()->update();
+    refreshView();
 }
 
 void DBGrid::setOption(Option option, bool on)
@@ -297,13 +345,13 @@ void DBGrid::setReadOnly(bool readOnly)
     m_readOnly = readOnly;
     if (readOnly)
         hideEditor();
-    viewport()->update();
+    refreshView();
 }
 
 void DBGrid::setColor(const QColor &color)
 {
     m_color = color;
-    viewport()->update();
+    refreshView();
 }
 
 // ---------------------------------------------------------------- current cell
@@ -335,7 +383,7 @@ void DBGrid::placeCursor()
     const int row = currentRow();
     if (row < 0 || row >= m_model->rowCount() || columnCount() == 0) {
         m_cursor->placeCursor(QModelIndex());
-        viewport()->update();
+        refreshView();
         return;
     }
     const QModelIndex index = m_model->index(row, qBound(0, m_col, columnCount() - 1));
@@ -344,7 +392,7 @@ void DBGrid::placeCursor()
     // must not scroll the grid sideways.
     if (!isColumnHidden(index.column()))
         scrollTo(index);
-    viewport()->update();
+    refreshView();
 }
 
 int DBGrid::nextVisibleColumn(int from, int step) const
@@ -477,7 +525,7 @@ void DBGrid::moveColumns(int step, bool wrapRows)
 void DBGrid::focusEntered()
 {
     m_focusWithin = true;
-    viewport()->update();
+    refreshView();
     if (onEnter)
         runUserAction([this] { onEnter(*this); });
 }
@@ -504,7 +552,7 @@ bool DBGrid::focusLeft()
         m_focusWithin = true;
         setFocus(Qt::OtherFocusReason);
     }
-    viewport()->update();
+    refreshView();
     return ok;
 }
 
@@ -524,13 +572,13 @@ void DBGrid::wheelEvent(QWheelEvent *event)
 void DBGrid::focusInEvent(QFocusEvent *event)
 {
     QTableView::focusInEvent(event);
-    viewport()->update();
+    refreshView();
 }
 
 void DBGrid::focusOutEvent(QFocusEvent *event)
 {
     QTableView::focusOutEvent(event);
-    viewport()->update();
+    refreshView();
 }
 
 // ---------------------------------------------------------------- helpers

@@ -11,10 +11,13 @@
 #include <memory>
 #include <vector>
 
+class QLineEdit;
+
 namespace prx {
 
 class DBGridCursor;
 class DBGridDelegate;
+class DBGridFrozenView;
 class DBGridModel;
 
 // A grid over a data source: one row per row of the dataset, one column per
@@ -95,6 +98,11 @@ public:
     QColor color() const { return m_color; }
     static QColor infoColor();
 
+    // The first `count` columns stay in view when the grid scrolls sideways;
+    // 0 lets every column scroll.
+    void setFrozenColumns(int count);
+    int frozenColumns() const;
+
     // --- current cell
     int currentRow() const;
     int selectedIndex() const { return m_col; }
@@ -149,6 +157,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+    void updateGeometries() override;
 
 private:
     friend class DBGridColumn;
@@ -156,6 +166,7 @@ private:
     friend class DBGridDelegate;
     friend class DBGridModel;
     friend class DBGridFocus;
+    friend class DBGridFrozenView;
 
     // Data source signals.
     void sourceStateChanged();
@@ -183,6 +194,11 @@ private:
     // Editing (DBGridEditing.cpp).
     bool rowEditing() const;
     bool canEditCell() const;
+    // A key field (tag 1) takes text only while its row is being inserted:
+    // its editor is then read-only, so that neither keys nor a paste, a drop
+    // or an input method can change the key of a saved row.
+    bool keyLocked(const Field *field) const;
+    QLineEdit *editorLine() const; // the text part of the open editor, if any
     bool canModifyRows() const;
     void ensureEditing();
     QWidget *createCellEditor(QWidget *parent, int column);
@@ -203,15 +219,18 @@ private:
     void titleClick(int section);
 
     // Painting (DBGridPainting.cpp).
+    // Repaints the cells, in the frozen columns too.
+    void refreshView();
     void paintCell(QPainter &painter, const QRect &rect, int row, int column);
 
     QPointer<DataSource> m_source; // not owned
     QList<QMetaObject::Connection> m_sourceConnections;
     std::vector<std::unique_ptr<DBGridColumn>> m_columns;
     bool m_autoColumns = true;
-    DBGridModel *m_model;       // owned (child)
-    DBGridDelegate *m_delegate; // owned (child)
-    DBGridCursor *m_cursor;     // owned (child)
+    DBGridModel *m_model;                 // owned (child)
+    DBGridDelegate *m_delegate;           // owned (child)
+    DBGridCursor *m_cursor;               // owned (child)
+    DBGridFrozenView *m_frozen = nullptr; // owned (child), when columns are frozen
     Options m_options;
     bool m_readOnly = false;
     QColor m_color;

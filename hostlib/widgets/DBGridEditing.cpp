@@ -1,6 +1,7 @@
 // The data grid: the cell editor and the row being edited.
 #include "DBGrid.h"
 
+#include "DBGridFrozenView.h"
 #include "DBGridModel.h"
 #include "PickListEditor.h"
 #include "ToolIcons.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScrollBar>
 
 namespace prx {
 
@@ -55,6 +57,19 @@ bool DBGrid::canEditCell() const
         return false;
     const ClientDataSet *ds = dataSet();
     return !ds->isEmpty() || testOption(AllowInsert);
+}
+
+QLineEdit *DBGrid::editorLine() const
+{
+    if (auto *combo = qobject_cast<QComboBox *>(m_editor.data()))
+        return combo->lineEdit();
+    return qobject_cast<QLineEdit *>(m_editor.data());
+}
+
+bool DBGrid::keyLocked(const Field *field) const
+{
+    const ClientDataSet *ds = dataSet();
+    return field && field->tag() == 1 && ds && ds->state() != DataSetState::Insert;
 }
 
 // The row goes into edit at the first change the user makes, as a click or
@@ -148,6 +163,12 @@ bool DBGrid::showEditor()
         return false;
     placeCursor();
     const QModelIndex index = m_model->index(row, m_col);
+    if (m_frozen && m_col < m_frozen->count()) {
+        // The editor opens in the grid itself: the frozen columns make way
+        // for it while it is open.
+        horizontalScrollBar()->setValue(0);
+        m_frozen->hide();
+    }
     scrollTo(index);
     if (!QAbstractItemView::edit(index, QAbstractItemView::AllEditTriggers, nullptr))
         return false;
@@ -180,6 +201,8 @@ void DBGrid::loadEditorText()
         line->setText(text);
         line->selectAll();
     }
+    if (QLineEdit *line = editorLine())
+        line->setReadOnly(keyLocked(f));
     m_loadingEditor = false;
     m_editorModified = false;
 }
@@ -221,6 +244,10 @@ void DBGrid::commitEditor()
     Field *f = column(m_editorCol).field();
     if (!f)
         return;
+    if (keyLocked(f)) {
+        m_editorModified = false; // whatever reached a locked key is dropped
+        return;
+    }
     const QString text = editorStoredText();
     m_committing = true;
     try {
@@ -237,6 +264,8 @@ void DBGrid::hideEditor()
 {
     m_editorModified = false;
     m_editorCol = -1;
+    if (m_frozen)
+        m_frozen->show();
     if (!m_editor)
         return;
     QWidget *editor = m_editor;

@@ -138,7 +138,9 @@ bool DBGrid::gridKey(QKeyEvent *event)
                     combo->showPopup();
             }
         } else if (ch == QLatin1Char('\b') || ch.isPrint()) {
-            if (!canEditCell())
+            // A locked key takes no text; its read-only editor hands the key
+            // back here, where it ends.
+            if (!canEditCell() || keyLocked(selectedField()))
                 return;
             ensureEditing();
             if (!showEditor())

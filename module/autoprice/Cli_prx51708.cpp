@@ -28,7 +28,7 @@ bool CriaProdSemImpos(QWidget *form)
 {
     frmOrig = form;
     frmProdSemImpos = package::buildDialog<TfrmProdSemImpos>();
-    frmProdSemImpos->exec();
+    package::execModal(frmProdSemImpos);
     return boConfirma;
 }
 

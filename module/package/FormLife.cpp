@@ -2,7 +2,9 @@
 
 #include "services/HostUi.h"
 
+#include <QApplication>
 #include <QPointer>
+#include <QScopeGuard>
 
 namespace prx::package {
 
@@ -11,10 +13,19 @@ QWidget *dialogParent()
     return HostUi::instance().mainWindow();
 }
 
+void execModal(FormDialog *form)
+{
+    // The creator's hourglass stays under the dialog's own arrow, and comes
+    // back once the dialog closes.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    form->exec();
+}
+
 void showModalThenNormal(FormDialog *form)
 {
     QPointer<FormDialog> guard(form);
-    form->exec();
+    execModal(form);
     if (guard)
         guard->setWindowState(Qt::WindowNoState);
 }
@@ -22,7 +33,7 @@ void showModalThenNormal(FormDialog *form)
 void normalThenShowModal(FormDialog *form)
 {
     form->setWindowState(Qt::WindowNoState);
-    form->exec();
+    execModal(form);
 }
 
 } // namespace prx::package

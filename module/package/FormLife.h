@@ -22,6 +22,8 @@ template <class Form> Form *buildDialog()
     return form.release();
 }
 
+// Modal show with the normal cursor, whatever cursor the creator shows.
+void execModal(FormDialog *form);
 // Modal show; the window state is set back to normal once the dialog closed,
 // while it still exists.
 void showModalThenNormal(FormDialog *form);

@@ -52,6 +52,12 @@ ButtonStates computeButtons(const ButtonInputs &in)
         out.libDig = true;
         out.aprDig = true;
     }
+    // A state change reloads the periods: it would throw a typed period
+    // away, so it waits until the period is confirmed or cancelled.
+    if (in.tabeVendEditing) {
+        out.libDig = false;
+        out.aprDig = false;
+    }
     return out;
 }
 

@@ -27,6 +27,7 @@ struct ButtonInputs
     DataSetState precoHoraState = DataSetState::Inactive;
     bool precoHoraEmpty = true;
     QString idSitVgPrec; // of the current period
+    bool tabeVendEditing = false; // a period is being typed
 };
 
 struct ButtonStates

@@ -4,7 +4,9 @@
 
 #include "Cli_prx51700.h"
 #include "FocusWatch.h"
+#include "ScreenTexts.h"
 
+#include "dataset/FieldDef.h"
 #include "services/TextUtils.h"
 #include "services/UserAction.h"
 #include "widgets/MaskEdit.h"
@@ -59,6 +61,9 @@ void TfrmTabePreco::wireBranch()
     dbgPadrao->onExit = [this](DBGrid &) { dbgPadraoExit(); };
     dbgPadrao->onColExit = [this](DBGrid &) { dbgPadraoColExit(); };
     dbgPadrao->onKeyPress = [this](DBGrid &grid, QChar &key) { dbgPadraoKeyPress(grid, key); };
+    dbgPadrao->onKeyDown = [this](DBGrid &grid, int &key, Qt::KeyboardModifiers modifiers) {
+        listGridKeyDown(grid, key, modifiers);
+    };
 
     setTabOrder(medCdFilial, dbgPadrao);
     setTabOrder(dbgPadrao, dbgTabeVend);
@@ -147,15 +152,31 @@ void TfrmTabePreco::cdsTabePrecAfterScroll()
         m_loadingPeriods = true;
         const auto resume = qScopeGuard([this] { m_loadingPeriods = false; });
         BusyScope busy(6);
+        m_periodsTable = cdsTabePrecCDTABEPREC->asString();
         read(cdsTabeVend, QStringLiteral("GetTabeVend"),
-             {cdsTabePrec->fieldByName(u"CDFILIAL").asString(), cdsTabePrecCDTABEPREC->asString()});
+             {cdsTabePrec->fieldByName(u"CDFILIAL").asString(), m_periodsTable});
+        moveToPeriodInForce();
         setDetailPageEnabled(!isEditing(dtsTabeVend) && hasRows(cdsTabeVend));
     }
     updateBulkMenus();
-    // A new table's empty period list must not take Confirm and Cancel away
-    // from the table being typed.
-    if (isEditing(cdsTabePrec))
-        Atualiza_Botoes(dtsPadrao);
+    // The period list just loaded must not decide the commands of the grid
+    // in use (nor take Confirm and Cancel away from a table being typed).
+    refreshCommands();
+}
+
+// The periods come oldest first; the one people sell at today is the one
+// to work on, when the table has it.
+void TfrmTabePreco::moveToPeriodInForce()
+{
+    const QDate today = wallClockToday();
+    const int start = cdsTabeVendDTINIVGPREC->index(), end = cdsTabeVendDTFINVGPREC->index();
+    for (int row = 0; row < cdsTabeVend->recordCount(); ++row) {
+        if (pricetable::inForce(today, cdsTabeVend->valueAt(row, start).toDateTime(),
+                                cdsTabeVend->valueAt(row, end).toDateTime())) {
+            cdsTabeVend->moveTo(row);
+            return;
+        }
+    }
 }
 
 void TfrmTabePreco::cdsTabePrecAfterInsert()
@@ -235,13 +256,29 @@ void TfrmTabePreco::dbgPadraoKeyPress(DBGrid &grid, QChar &key)
 
 void TfrmTabePreco::cdsTabePrecAfterPost()
 {
-    saveChanges(cdsTabePrec, QStringLiteral("SetTabePrec"), 1, QStringLiteral("TABEPREC"));
+    try {
+        saveChanges(cdsTabePrec, QStringLiteral("SetTabePrec"), 1, QStringLiteral("TABEPREC"));
+    } catch (...) {
+        runUserAction([this] { showPeriodsOfCurrentTable(); });
+        throw;
+    }
     setDetailPageEnabled(hasRows(cdsTabePrec) && hasRows(cdsTabeVend));
 }
 
 void TfrmTabePreco::cdsTabePrecAfterCancel()
 {
     cdsTabePrec->cancelUpdates();
+    showPeriodsOfCurrentTable();
+}
+
+void TfrmTabePreco::showPeriodsOfCurrentTable()
+{
+    // With no table left, the periods shown are those of the dropped row:
+    // none.
+    if (!hasRows(cdsTabePrec) || isEditing(cdsTabePrec) ||
+        cdsTabePrecCDTABEPREC->asString() == m_periodsTable)
+        return;
+    cdsTabePrecAfterScroll();
 }
 
 // Entering the table grid validates the branch and reloads its tables; a

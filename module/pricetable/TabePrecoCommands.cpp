@@ -54,13 +54,59 @@ void TfrmTabePreco::keyFieldRule(DBGrid &grid, QChar &key) const
     key = QChar();
 }
 
+void TfrmTabePreco::dropCtrlDelete(DBGrid &, int &key, Qt::KeyboardModifiers modifiers)
+{
+    if (key == Qt::Key_Delete && modifiers.testFlag(Qt::ControlModifier))
+        key = 0;
+}
+
+void TfrmTabePreco::switchPage()
+{
+    QWidget *target = listPageActive() ? tshFormulario : tshFolhaDados;
+    if (!isPageEnabled(target))
+        return;
+    pgcPadrao->setCurrentWidget(target);
+    focusPageGrid();
+}
+
+void TfrmTabePreco::focusPageGrid()
+{
+    DBGrid *grid = listPageActive() ? static_cast<DBGrid *>(dbgPadrao)
+                   : pgcItemPreco->currentWidget() == tshComposicao ? dbgItPrecoComp
+                                                                    : dbsItemPreco;
+    if (grid->isVisible() && grid->isEnabled() && !grid->hasFocus())
+        grid->setFocus(Qt::TabFocusReason);
+}
+
+// In the grids of the list page Tab goes from column to column; past the
+// last column of a row that is not being typed it goes on to the next
+// control, so that the period grid is reached from the table grid.
+void TfrmTabePreco::listGridKeyDown(DBGrid &grid, int &key, Qt::KeyboardModifiers modifiers)
+{
+    dropCtrlDelete(grid, key, modifiers);
+    const bool back = key == Qt::Key_Backtab ||
+                      (key == Qt::Key_Tab && modifiers.testFlag(Qt::ShiftModifier));
+    if ((key != Qt::Key_Tab && key != Qt::Key_Backtab) ||
+        modifiers.testFlag(Qt::ControlModifier) || isEditing(grid.dataSource()))
+        return;
+    int edge = back ? 0 : grid.columnCount() - 1;
+    while (edge >= 0 && edge < grid.columnCount() && !grid.column(edge).isVisible())
+        edge += back ? 1 : -1;
+    if (grid.selectedIndex() != edge)
+        return;
+    key = 0;
+    SelectNextControl(&grid, !back);
+}
+
 void TfrmTabePreco::confirmDetail(ClientDataSet *dataSet, const QString &method,
-                                  const QString &table, const QVariantList &extraArgs)
+                                  const QString &table, bool sendsEmptyFields)
 {
     if (!isEditing(dataSet))
         return;
     dataSet->post();
-    saveChanges(dataSet, method, 6, table, extraArgs);
+    // The list of empty fields is the one of the row just posted.
+    saveChanges(dataSet, method, 6, table,
+                sendsEmptyFields ? QVariantList{stCamposVazios} : QVariantList());
 }
 
 // ---------------------------------------------------------------- commands
@@ -118,7 +164,9 @@ void TfrmTabePreco::sbtExcluirClick()
         if (widgetBelongsTo(active, dbgPadrao)) {
             if (hasRows(cdsTabePrec) && askYes(msgMensagensPadroes, "ExclTbV")) {
                 // The server keeps a table only while it has periods: its
-                // current period goes first.
+                // current period goes first, once nothing else can keep
+                // the table.
+                Vd_ExclusaoTabela();
                 if (hasRows(cdsTabeVend))
                     cdsTabeVend->deleteRecord();
                 cdsTabePrec->deleteRecord();
@@ -162,8 +210,7 @@ void TfrmTabePreco::sbtConfirmarClick()
     } else {
         QWidget *active = activeControl();
         if (widgetBelongsTo(active, dbsItemPreco)) {
-            confirmDetail(cdsItemPreco, QStringLiteral("SetItemPreco"), QString(),
-                          {stCamposVazios});
+            confirmDetail(cdsItemPreco, QStringLiteral("SetItemPreco"), QString(), true);
             Atualiza_Botoes(dtsPadrao);
         } else if (widgetBelongsTo(active, dbgItPrecoComp)) {
             confirmDetail(cdsItemPrecoComp, QStringLiteral("SetItemPrecoComp"), QString());
@@ -199,6 +246,7 @@ void TfrmTabePreco::sbtCancelarClick()
                askYes(msgMensagensPadroes, "Canc")) {
         cdsTabePrec->cancelUpdates();
         cdsTabeVend->cancelUpdates();
+        showPeriodsOfCurrentTable();
     }
     if (dtsPadrao->state() == DataSetState::Browse) {
         if (widgetBelongsTo(activeControl(), dbgPadrao)) {
@@ -237,6 +285,17 @@ void TfrmTabePreco::FormKeyDown(int &key, Qt::KeyboardModifiers modifiers)
 {
     const Qt::KeyboardModifiers held =
         modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    // Ctrl+Tab / Ctrl+PgDown and Ctrl+Shift+Tab / Ctrl+PgUp go from page to
+    // page without the mouse, into the page's main grid.
+    const bool ctrlOnly = held == Qt::ControlModifier;
+    const bool ctrlShift = held == (Qt::ControlModifier | Qt::ShiftModifier);
+    if ((key == Qt::Key_Tab && ctrlOnly) || (key == Qt::Key_PageDown && ctrlOnly) ||
+        ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && ctrlShift) ||
+        (key == Qt::Key_PageUp && ctrlOnly)) {
+        key = 0;
+        switchPage();
+        return;
+    }
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && held == Qt::ControlModifier) {
         // Entry goes on with a new row after a confirmed new table.
         if (!isEditing(cdsTabePrec))

@@ -91,10 +91,8 @@ void TfrmTabePreco::wireItems()
         }
         key = key.toUpper();
     };
-    dbsItemPreco->onKeyDown = [](DBGrid &, int &key, Qt::KeyboardModifiers modifiers) {
-        if (key == Qt::Key_Delete && modifiers.testFlag(Qt::ControlModifier))
-            key = 0; // prices are cleared by the Delete command, rows never deleted
-    };
+    // Prices are cleared by the Delete command; rows are never deleted.
+    dbsItemPreco->onKeyDown = dropCtrlDelete;
     dbsItemPreco->onTitleClick = [](DBGrid &, DBGridColumn &column) {
         static const QStringList unsorted = {"VRPRESUGITEM", "NRCOMPPROD", "IDPRECVARIA",
                                              "IDPRODPROMOC"};
@@ -127,6 +125,22 @@ void TfrmTabePreco::loadItemPreco()
 void TfrmTabePreco::cdsItemPrecoAfterScroll()
 {
     {
+        // The grid below sees the item's prices only, never every price of
+        // the period that shows between filter off and filter on: redrawing
+        // those made each row change slow on a large period. It follows the
+        // row first, so that nothing failing after this can leave another
+        // item's prices under it.
+        cdsPrecoHora->disableControls();
+        const auto enable = qScopeGuard([this] { cdsPrecoHora->enableControls(); });
+        cdsPrecoHora->setFiltered(false);
+        cdsPrecoHora->setFilter(pricetable::precoHoraFilter(
+            cdsTabeVend->fieldByName(u"CDFILIAL").asString(),
+            cdsTabeVend->fieldByName(u"CDTABEPREC").asString(), periodStartText(),
+            cdsItemPreco->fieldByName(u"CDPRODUTO").asString(),
+            cdsItemPreco->fieldByName(u"CDPRPAITABPR").asString()));
+        cdsPrecoHora->setFiltered(true);
+    }
+    {
         boAtualizaBotoes = false;
         // A failed load of the components must not leave the commands frozen.
         const auto resume = qScopeGuard([] { boAtualizaBotoes = true; });
@@ -137,20 +151,6 @@ void TfrmTabePreco::cdsItemPrecoAfterScroll()
             BusyScope busy(6);
             loadItemPrecoComp();
         }
-    }
-    {
-        // The grid below sees the item's prices only, never every price of
-        // the period that shows between filter off and filter on: redrawing
-        // those made each row change slow on a large period.
-        cdsPrecoHora->disableControls();
-        const auto enable = qScopeGuard([this] { cdsPrecoHora->enableControls(); });
-        cdsPrecoHora->setFiltered(false);
-        cdsPrecoHora->setFilter(pricetable::precoHoraFilter(
-            cdsTabeVend->fieldByName(u"CDFILIAL").asString(),
-            cdsTabeVend->fieldByName(u"CDTABEPREC").asString(), periodStartText(),
-            cdsItemPreco->fieldByName(u"CDPRODUTO").asString(),
-            cdsItemPreco->fieldByName(u"CDPRPAITABPR").asString()));
-        cdsPrecoHora->setFiltered(true);
     }
     dtsItemPrecoStateChange();
     mnuCopPrecoDif->setEnabled(cdsItemPreco->state() == DataSetState::Browse &&
@@ -199,7 +199,10 @@ void TfrmTabePreco::cdsItemPrecoAfterEdit()
     cdsItemPreco->fieldByName(u"CDTABEPREC")
         .setAsString(cdsTabeVend->fieldByName(u"CDTABEPREC").asString());
     cdsItemPreco->fieldByName(u"DTINIVGPREC").setAsDateTime(cdsTabeVendDTINIVGPREC->asDateTime());
-    cdsItemPreco->fieldByName(u"IDPRODPROMOC").setAsString(QStringLiteral("N"));
+    // Only an unset mark defaults: a promotion set in bulk must survive an edit.
+    Field &promotion = cdsItemPreco->fieldByName(u"IDPRODPROMOC");
+    if (promotion.asString().isEmpty())
+        promotion.setAsString(QStringLiteral("N"));
 }
 
 void TfrmTabePreco::cdsItemPrecoBeforePost()
@@ -311,6 +314,7 @@ void TfrmTabePreco::cdsItemPrecoAfterPost()
             cdsItemPrecoComp->cancelUpdates();
         throw;
     }
+    refreshItemDayPrices(); // the server computed them again from the new prices
     saveChanges(cdsItemPrecoComp, QStringLiteral("SetItemPrecoComp"), 1, QString());
 }
 

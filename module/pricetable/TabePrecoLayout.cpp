@@ -222,6 +222,8 @@ void TfrmTabePreco::buildGridColumns()
         .setPickList(simNao);
     dbsItemPreco->addColumn(QStringLiteral("HRINIVENPROD"), QStringLiteral("Hora Inicial"), 60);
     dbsItemPreco->addColumn(QStringLiteral("HRFIMVENPROD"), QStringLiteral("Hora Final"), 55);
+    // Which product a price belongs to stays in view beside any of its prices.
+    dbsItemPreco->setFrozenColumns(4);
 
     dbgItPrecoComp->setDataSource(dtsItemPrecoComp);
     dbgItPrecoComp->setOptions((detailGridOptions & ~DBGrid::Options(DBGrid::CancelOnExit)) |
@@ -231,7 +233,10 @@ void TfrmTabePreco::buildGridColumns()
         .setReadOnly(true);
     dbgItPrecoComp->addColumn(QStringLiteral("NMPRODUTO"), QStringLiteral("Nome"), 273)
         .setReadOnly(true);
-    dbgItPrecoComp->addColumn(QStringLiteral("QUANTIDADE"), QStringLiteral("Quantidade"), 80);
+    // The composition of a product is not a price: its quantity is shown,
+    // never saved from here.
+    dbgItPrecoComp->addColumn(QStringLiteral("QUANTIDADE"), QStringLiteral("Quantidade"), 80)
+        .setReadOnly(true);
     dbgItPrecoComp->addColumn(QStringLiteral("VRPRECITEM"), QStringLiteral("Preço"), 100);
     dbgItPrecoComp->addColumn(QStringLiteral("VRPRECITEMCL"), QStringLiteral("Preço Subs."), 100);
 

@@ -52,10 +52,8 @@ void TfrmTabePreco::wirePeriods()
     dbgTabeVend->onEnter = [this](DBGrid &) { dbgTabeVendEnter(); };
     dbgTabeVend->onExit = [this](DBGrid &) { dbgTabeVendExit(); };
     dbgTabeVend->onColExit = [this](DBGrid &) { dbgTabeVendColExit(); };
-    // A period is deleted only through the Delete command, which checks it.
-    dbgTabeVend->onKeyDown = [](DBGrid &, int &key, Qt::KeyboardModifiers modifiers) {
-        if (key == Qt::Key_Delete && modifiers.testFlag(Qt::ControlModifier))
-            key = 0;
+    dbgTabeVend->onKeyDown = [this](DBGrid &grid, int &key, Qt::KeyboardModifiers modifiers) {
+        listGridKeyDown(grid, key, modifiers);
     };
     dbgTabeVend->onKeyPress = [this](DBGrid &grid, QChar &key) { keyFieldRule(grid, key); };
     dbgTabeVend->onDrawColumnCell = [this](DBGrid &grid, QPainter &painter, const QRect &rect,
@@ -84,9 +82,7 @@ void TfrmTabePreco::cdsTabeVendAfterOpen()
 
 void TfrmTabePreco::cdsTabeVendAfterScroll()
 {
-    if (detailPageActive())
-        Atualiza_Botoes(dtsItemPreco);
-    Atualiza_Botoes(dtsTabeVend);
+    refreshCommands();
     updateImportButton();
     mnuCopPrecoDif->setEnabled(cdsItemPreco->state() == DataSetState::Browse &&
                                hasRows(cdsItemPreco) && detailPageActive());
@@ -259,9 +255,9 @@ void TfrmTabePreco::cdsTabeVendBeforePost()
     }
 }
 
-// A period assigned to client branches, stores, branches or clients is in
-// use and stays; the first kind of assignment found is the one reported.
-void TfrmTabePreco::Vd_Vingencia()
+// The catalogue key of the first kind of assignment of the current table
+// (client branches, stores, branches, clients), or null when it has none.
+const char *TfrmTabePreco::tableAssignment()
 {
     QVariantList packets;
     {
@@ -280,8 +276,28 @@ void TfrmTabePreco::Vd_Vingencia()
         loadInto(kinds[i].first, packets.at(i));
     for (const auto &[dataSet, key] : kinds) {
         if (hasRows(dataSet))
-            MensErro(msgPadrao.Msg(QString::fromLatin1(key)), true);
+            return key;
     }
+    return nullptr;
+}
+
+// A period assigned to client branches, stores, branches or clients is in
+// use and stays; the first kind of assignment found is the one reported.
+void TfrmTabePreco::Vd_Vingencia()
+{
+    if (const char *key = tableAssignment())
+        MensErro(msgPadrao.Msg(QString::fromLatin1(key)), true);
+}
+
+// A table goes only with everything that would keep it: it is refused up
+// front, before its current period is deleted, when it has another period
+// or is assigned to buyers.
+void TfrmTabePreco::Vd_ExclusaoTabela()
+{
+    if (cdsTabeVend->isActive() && cdsTabeVend->recordCount() > 1)
+        MensErro(msgPadrao.Msg(QStringLiteral("TabPrec_Outras_Vig")), true);
+    if (tableAssignment())
+        MensErro(msgPadrao.Msg(QStringLiteral("TabPrec_Parametrizada")), true);
 }
 
 void TfrmTabePreco::cdsTabeVendAfterPost()
@@ -301,19 +317,19 @@ void TfrmTabePreco::cdsTabeVendAfterCancel()
 
 void TfrmTabePreco::btnLibDigClick()
 {
-    if (!hasRows(cdsTabeVend))
+    if (!hasRows(cdsTabeVend) || isEditing(cdsTabeVend))
         return;
     BusyScope busy(6);
     serverCall(QStringLiteral("setAlteraStatus"),
                {QStringLiteral("2"), cdsTabeVend->fieldByName(u"CDTABEPREC").asString(),
                 Ajusta(medCdFilial->text(), 4), cdsTabeVendDTINIVGPREC->displayText()});
     cdsTabePrecAfterScroll();
-    Atualiza_Botoes(dtsTabeVend);
+    refreshCommands();
 }
 
 void TfrmTabePreco::btnAprDigClick()
 {
-    if (!hasRows(cdsTabeVend))
+    if (!hasRows(cdsTabeVend) || isEditing(cdsTabeVend))
         return;
     const QString table = cdsTabeVend->fieldByName(u"CDTABEPREC").asString();
     const QString branch = Ajusta(medCdFilial->text(), 4);
@@ -329,7 +345,7 @@ void TfrmTabePreco::btnAprDigClick()
     BusyScope busy(6);
     serverCall(QStringLiteral("setAlteraStatus"), {QStringLiteral("4"), table, branch, start});
     cdsTabePrecAfterScroll();
-    Atualiza_Botoes(dtsTabeVend);
+    refreshCommands();
 }
 
 // ---------------------------------------------------------------- painting

@@ -64,11 +64,29 @@ void TfrmTabePreco::wirePrecoHora()
     };
     cdsPrecoHora->onNewRecord = [this](ClientDataSet &) { cdsPrecoHoraNewRecord(); };
     cdsPrecoHora->afterInsert = [this](ClientDataSet &) { stChavePrecoDif.clear(); };
-    cdsPrecoHora->afterEdit = [this](ClientDataSet &) { cdsPrecoHoraAfterEdit(); };
-    cdsPrecoHora->afterPost = [this](ClientDataSet &) { cdsPrecoHoraAfterPost(); };
+    // While refreshItemDayPrices() writes the prices the server stored, the
+    // row's life does not run: nothing is checked, sent or re-enabled.
+    cdsPrecoHora->afterEdit = [this](ClientDataSet &) {
+        if (!m_syncingDayPrices)
+            cdsPrecoHoraAfterEdit();
+    };
+    cdsPrecoHora->beforePost = [this](ClientDataSet &) {
+        if (!m_syncingDayPrices)
+            cdsPrecoHoraBeforePost();
+    };
+    cdsPrecoHora->afterPost = [this](ClientDataSet &) {
+        if (!m_syncingDayPrices)
+            cdsPrecoHoraAfterPost();
+    };
     cdsPrecoHora->afterDelete = cdsPrecoHora->afterPost;
-    cdsPrecoHora->afterCancel = [this](ClientDataSet &) { cdsPrecoHoraAfterCancel(); };
-    dtsPrecoHora->onStateChange = [this](DataSource &) { dtsPrecoHoraStateChange(); };
+    cdsPrecoHora->afterCancel = [this](ClientDataSet &) {
+        if (!m_syncingDayPrices)
+            cdsPrecoHoraAfterCancel();
+    };
+    dtsPrecoHora->onStateChange = [this](DataSource &) {
+        if (!m_syncingDayPrices)
+            dtsPrecoHoraStateChange();
+    };
 
     connect(pgcPrecoCliCon, &QTabWidget::currentChanged, this,
             [this] { runUserAction([this] { pgcPrecoCliConChange(); }); });
@@ -77,6 +95,7 @@ void TfrmTabePreco::wirePrecoHora()
 
     dbgPrecoHora->onEnter = [this](DBGrid &) { dbgPrecoHoraEnter(); };
     dbgPrecoHora->onColEnter = [this](DBGrid &) { dbgPrecoHoraColEnter(); };
+    dbgPrecoHora->onColExit = [this](DBGrid &) { dbgPrecoHoraColExit(); };
     dbgPrecoHora->onCellClick = [this](DBGrid &, DBGridColumn &) { alteraCheckModalidade(); };
     dbgPrecoHora->onKeyPress = [](DBGrid &grid, QChar &key) {
         const Field *f = grid.selectedField();
@@ -125,14 +144,7 @@ void TfrmTabePreco::cdsPrecoHoraNewRecord()
 // can be told from the row itself.
 void TfrmTabePreco::cdsPrecoHoraAfterEdit()
 {
-    QString key;
-    for (const char *name :
-         {"CDFILIAL", "CDTABEPREC", "DTINIVGPREC", "CDPRODUTO", "CDPRPAITABPR", "CDTIPOCONSPD",
-          "NRDIASEMANPR", "HRINIPRECDIA", "HRFINPRECDIA", "DTINIVALPREC"}) {
-        const Field &f = cdsPrecoHora->fieldByName(QString::fromLatin1(name));
-        key += f.type() == FieldType::DateTime ? f.displayText() : f.asString();
-    }
-    stChavePrecoDif = key;
+    stChavePrecoDif = precoHoraKeyText();
 }
 
 void TfrmTabePreco::cdsPrecoHoraAfterPost()

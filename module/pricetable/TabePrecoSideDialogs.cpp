@@ -32,7 +32,7 @@ void TfrmTabePreco::sbtVerificarClick()
             read(cdsTabePrec, QStringLiteral("GetTabePrec"), {medCdFilial->text()});
         }
         cdsTabePrecAfterScroll();
-        Atualiza_Botoes(dtsPadrao);
+        refreshCommands();
         return;
     }
     QWidget *active = activeControl();
@@ -49,6 +49,9 @@ void TfrmTabePreco::sbtVerificarClick()
     }
 }
 
+// Raises the consumer prices of the period to their calculated prices on the
+// server; the differentiated prices of the raised items were computed again
+// there, so they are reloaded with the items.
 void TfrmTabePreco::mnuAtualizaPrecoClick()
 {
     if (HostUi::instance().messageBox(msgPadrao.Msg(QStringLiteral("CONF")), MsgKind::Confirmation,
@@ -60,6 +63,7 @@ void TfrmTabePreco::mnuAtualizaPrecoClick()
                    {cdsTabeVend->fieldByName(u"CDFILIAL").asString(),
                     cdsTabeVend->fieldByName(u"CDTABEPREC").asString(),
                     cdsTabeVendDTINIVGPREC->asDateTime()});
+        loadPrecoHora();
         loadItemPreco();
         cdsTabeVendAfterScroll();
     }
@@ -82,8 +86,10 @@ void TfrmTabePreco::mnuCalcPrecoClick()
     Cli_prx51704::CriaCadAutTabePrec();
 }
 
-// After a copy the items are reloaded and the product copied from is again
-// the row in focus.
+// After a copy the differentiated prices and the items are reloaded, whatever
+// control has the focus (the copy wrote differentiated prices, which a
+// refresh from the item grid alone would not show), and the product copied
+// from is again the row in focus.
 void TfrmTabePreco::mnuCopPrecoDifClick()
 {
     const QString product = cdsItemPreco->fieldByName(u"CDPRODUTO").asString();
@@ -91,7 +97,11 @@ void TfrmTabePreco::mnuCopPrecoDifClick()
                                  cdsItemPreco->fieldByName(u"CDTABEPREC").asString(), product,
                                  cdsTabeVendDTINIVGPREC->asDateTime(),
                                  cdsTabeVendDTFINVGPREC->asDateTime());
-    sbtVerificarClick();
+    {
+        BusyScope busy(6);
+        loadPrecoHora();
+        loadItemPreco();
+    }
     cdsItemPreco->locate(u"CDPRODUTO", product, LocateOptions{true, false});
 }
 

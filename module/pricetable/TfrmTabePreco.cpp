@@ -23,6 +23,7 @@
 #include "widgets/WidgetUtils.h"
 
 #include <QMenu>
+#include <QTabBar>
 #include <QTabWidget>
 
 namespace prx {
@@ -167,6 +168,7 @@ void TfrmTabePreco::FormCreate()
     netTabePreco->setConnected(true);
     cdsTabePrecCDTABEPREC->setTag(1);
     cdsItemPrecoCDARVPROD->setTag(1);
+    cdsTabeVendDTINIVGPREC->setTag(1);
     cdsItemPrecoCDARVPROD->setEditMask(DBPict(0));
     cdsItemPrecoCompCDARVPROD->setEditMask(DBPict(0));
     m_productMask = EditMask(DBPict(0));
@@ -339,6 +341,7 @@ void TfrmTabePreco::Atualiza_Botoes(DataSource *source)
     in.precoHoraEmpty = !hasRows(cdsPrecoHora);
     in.idSitVgPrec =
         hasRows(cdsTabeVend) ? cdsTabeVend->fieldByName(u"IDSITVGPREC").asString() : QString();
+    in.tabeVendEditing = isEditing(cdsTabeVend);
     const pricetable::ButtonStates b = pricetable::computeButtons(in);
 
     mnuConfirmar->setEnabled(b.confirm);
@@ -361,6 +364,17 @@ void TfrmTabePreco::Atualiza_Botoes(DataSource *source)
         btnAprDig->setEnabled(*b.aprDig);
 }
 
+DataSource *TfrmTabePreco::sourceInUse() const
+{
+    if (listPageActive())
+        return widgetBelongsTo(activeControl(), dbgTabeVend) ? dtsTabeVend : dtsPadrao;
+    if (stGrid == QLatin1String("3"))
+        return dtsPrecoHora;
+    if (stGrid == QLatin1String("4"))
+        return dtsItemPrecoComp;
+    return dtsItemPreco;
+}
+
 // ---------------------------------------------------------------- pages
 
 void TfrmTabePreco::pgcPadraoChange()
@@ -378,9 +392,14 @@ void TfrmTabePreco::pgcPadraoChange()
             loadItemPreco();
             loadPrecoHora();
         }
+        // The product sub-page first: the commands are those of its grid.
+        pgcItemPreco->setCurrentWidget(tshProduto);
         Atualiza_Botoes(dtsItemPreco);
         sbtImport->setEnabled(false);
-        pgcItemPreco->setCurrentWidget(tshProduto);
+        // The page's work is in its grid, not on the sub-page tabs.
+        if (QWidget *focus = activeControl(); !focus || !widgetBelongsTo(focus, tshFormulario) ||
+                                              qobject_cast<QTabBar *>(focus))
+            focusPageGrid();
     }
     mnuFolhaDados->setChecked(listPageActive());
     mnuFormulario->setChecked(detailPageActive());

@@ -103,6 +103,13 @@ public:
 
     // --- frame
     void Atualiza_Botoes(DataSource *source);
+    // The data source of the grid the user is in: on the list page the grid
+    // with the focus (the tables' when the focus is elsewhere), on the
+    // detail page the grid entered last (stGrid).
+    DataSource *sourceInUse() const;
+    // Loading data (a move to another table or period, a reload) recomputes
+    // the commands for the grid in use, never for the grid that was loaded.
+    void refreshCommands() { Atualiza_Botoes(sourceInUse()); }
     void pgcPadraoChange() override;
     void mnuFolhaDadosClick() override;
     void dbnPadraoClick(DBNavigator::Button button) override;
@@ -136,6 +143,11 @@ public:
     void cdsTabePrecAfterInsert();
     void cdsTabePrecAfterPost();
     void cdsTabePrecAfterCancel();
+    // After a new table is dropped (cancelled or refused by the server) the
+    // row in focus is another table: its periods are shown, not the empty
+    // list of the row that went away.
+    void showPeriodsOfCurrentTable();
+    void moveToPeriodInForce();
     void dbgPadraoEnter();
     void dbgPadraoExit();
     void Vd_CdTabePrec(bool mandatory);
@@ -158,6 +170,7 @@ public:
     void Vd_Data();
     void Vd_TabeVend(bool mandatory);
     void Vd_Vingencia();
+    void Vd_ExclusaoTabela();
     void cdsTabeVendBeforePost();
     void dbgTabeVendColExit();
     void btnLibDigClick();
@@ -197,6 +210,20 @@ public:
     void cdsPrecoHoraAfterEdit();
     void cdsPrecoHoraAfterPost();
     void cdsPrecoHoraAfterCancel();
+    // Computation and checks of a differentiated price (TabePrecoPrecoHoraChecks.cpp).
+    void calculaPrecoItemDia();
+    void cdsPrecoHoraBeforePost();
+    void dbgPrecoHoraColExit();
+    void vd_hora();
+    void vd_HoraFin();
+    void Vd_PrecoHoraDtIni(bool strict);
+    void Vd_PrecoHoraDtFin(bool strict);
+    void Vd_TipoCons();
+    // The key text of the differentiated price in focus (see stChavePrecoDif).
+    QString precoHoraKeyText() const;
+    // After the item's prices changed: its differentiated prices take the
+    // prices the server stored for them, without a save of their own.
+    void refreshItemDayPrices();
 
     // --- pop-up menus and side dialogs
     void sbtImportClick();
@@ -242,7 +269,15 @@ private:
     // Keys typed into a key field of a row that is not new are dropped, but
     // for those that move or confirm.
     void keyFieldRule(DBGrid &grid, QChar &key) const;
+    // Ctrl+Delete never deletes a row of these grids: only the Delete
+    // command does, after its checks and its question.
+    static void dropCtrlDelete(DBGrid &grid, int &key, Qt::KeyboardModifiers modifiers);
+    void listGridKeyDown(DBGrid &grid, int &key, Qt::KeyboardModifiers modifiers);
+    // To the other page, when it can be shown, with the focus in its grid.
+    void switchPage();
+    void focusPageGrid();
     bool periodEndsTooEarly() const;
+    const char *tableAssignment();
     // Refuses a negative price (when negativeKey is given) and one at or
     // past the largest the tables hold, focusing the field.
     void checkItemPrice(const char *fieldName, const char *negativeKey, const char *rangeKey);
@@ -250,7 +285,7 @@ private:
     void checkHour(DBGrid *grid, Field &field);
     // Sends a grid's pending changes after Confirm posted its row.
     void confirmDetail(ClientDataSet *dataSet, const QString &method, const QString &table,
-                       const QVariantList &extraArgs = {});
+                       bool sendsEmptyFields = false);
     void showListPage();
     bool listPageActive() const;
     bool detailPageActive() const;
@@ -287,8 +322,10 @@ private:
     bool m_boCalcPreco = false;
     bool m_loadingPeriods = false; // the periods' state handler waits meanwhile
     bool m_loadingTables = false;  // the tables' after-scroll waits for the explicit run
+    QString m_periodsTable; // the table whose periods cdsTabeVend holds
     QString stCamposVazios;
     QString stChavePrecoDif;
+    bool m_syncingDayPrices = false; // refreshItemDayPrices() runs: no checks, no saves
 };
 
 } // namespace prx

@@ -35,7 +35,7 @@ void criaRelInconsistencia(const QString &branch, const QString &table, const QV
     const DataPacketPtr packet = errors.value<DataPacketPtr>();
     oleErros = packet ? QVariant::fromValue(std::make_shared<DataPacket>(*packet)) : QVariant();
     frmInconsistenciaCopia = package::buildDialog<TfrmInconsistenciaCopia>();
-    frmInconsistenciaCopia->exec();
+    package::execModal(frmInconsistenciaCopia);
 }
 
 } // namespace Cli_prx51710

@@ -33,6 +33,8 @@ enum ErrorCode {
     ErrorBadFrame = 5,
     ErrorConflict = 6,     // the row changed since it was read
     ErrorInternal = 7,
+    ErrorLimit = 8,        // a bound of the server (connections, size, time) was passed
+    ErrorAccess = 9,       // the client did not prove it holds the access key
 };
 
 // What an argument must be. Double takes an integer too; Any takes anything.

@@ -3,7 +3,9 @@
 #include "core/MethodRegistry.h"
 #include "dataset/FieldDef.h"
 #include "demo/DemoCatalog.h"
+#include "demo/DemoCosts.h"
 #include "demo/DemoWriter.h"
+#include "money/DayPrice.h"
 #include "storage/Storage.h"
 #include "storage/Transaction.h"
 
@@ -19,15 +21,18 @@ constexpr int kMaxPerSubcategory = 9999; // four digits at the leaf level
 constexpr int kPricedCap = 3000; // products priced outside the first table's period in force
 constexpr int kCostCap = 5000;   // products with costs and tax rates outside the first branch
 
-double trunc2(double v)
+// a × b cut to cents, computed exactly.
+double trunc2(double a, double b)
 {
-    return std::floor(v * 100.0 + 1e-7) / 100.0;
+    return (Decimal::fromDouble(a) * Decimal::fromDouble(b)).truncated(2).toDouble();
 }
 
 // Shelf prices end in ,90.
 double shelfPrice(double v)
 {
-    return std::max(0.9, std::floor(v) + 0.9);
+    return std::max(Decimal::fromDouble(v).truncated(0) + *Decimal::parse(u"0.9"),
+                    *Decimal::parse(u"0.9"))
+        .toDouble();
 }
 
 struct Product
@@ -147,7 +152,7 @@ private:
         p.code = nextProductCode();
         p.costRatio = between(0.35, 0.55);
         // A few products have no percentage for the price calculation.
-        p.markup = chance(95) ? trunc2((1.0 / p.costRatio - 1.0) * 100.0) : 0;
+        p.markup = chance(95) ? trunc2(1.0 / p.costRatio - 1.0, 100.0) : 0;
         m_out.insert("PRODUTO",
                      {p.code, p.name, p.tree, packaged ? QVariant(barcode(p.code)) : QVariant()});
         m_products << p;
@@ -250,10 +255,10 @@ private:
                 b == 0 ? int(m_products.size()) : std::min(int(m_products.size()), kCostCap);
             for (int i = 0; i < count; ++i) {
                 const Product &p = m_products[i];
-                const double cost = trunc2(p.price * p.costRatio);
+                const double cost = trunc2(p.price, p.costRatio);
                 for (int type = 1; type <= 3; ++type)
-                    m_out.insert("CUSTOPROD", {branchCode(b), p.code, type,
-                                               trunc2(cost * (0.98 + 0.04 * type))});
+                    m_out.insert("CUSTOPROD",
+                                 {branchCode(b), p.code, type, trunc2(cost, 0.98 + 0.04 * type)});
                 if (p.markup > 0)
                     m_out.insert("PERCCUSTO", {branchCode(b), p.code, p.markup});
                 // Some products wait for their tax rate: approval lists them.
@@ -314,11 +319,11 @@ private:
               const QDateTime &end, const Product &p, double factor)
     {
         const double price = shelfPrice(p.price * factor);
-        const QVariant delivery = chance(70) ? QVariant(trunc2(price * 1.1)) : QVariant();
+        const QVariant delivery = chance(70) ? QVariant(trunc2(price, 1.1)) : QVariant();
         const QVariant orderPad = chance(50) ? QVariant(price) : QVariant();
         const double client = chance(90) ? 0.0 : 1.0;
         const bool calculated = p.markup > 0 && chance(50);
-        const double cost = trunc2(p.price * p.costRatio);
+        const double cost = trunc2(p.price, p.costRatio);
         QVariant from, to;
         if (p.category == u"01" && p.subcategory == u"05") {
             from = QStringLiteral("0600");
@@ -330,31 +335,33 @@ private:
         m_out.insert("ITEMPRECO",
                      {branch, table, start, p.code, p.code, price, delivery, orderPad, client,
                       p.category == u"03" && p.subcategory == u"04" ? "S" : "N",
-                      chance(40) ? QVariant(trunc2(price * 1.05)) : QVariant(),
-                      calculated ? QVariant(trunc2(cost * (1 + p.markup / 100))) : QVariant(),
+                      chance(40) ? QVariant(trunc2(price, 1.05)) : QVariant(),
+                      calculated ? QVariant(trunc2(cost, 1 + p.markup / 100)) : QVariant(),
                       calculated ? QVariant(p.markup) : QVariant(), chance(5) ? "S" : "N", from, to,
                       "N"});
         for (const auto &[index, quantity] : p.components) {
             const Product &c = m_products[index];
             m_out.insert("ITEMPRECO", {branch, table, start, c.code, p.code,
-                                       trunc2(shelfPrice(c.price * factor) * 0.85), QVariant(),
+                                       trunc2(shelfPrice(c.price * factor), 0.85), QVariant(),
                                        QVariant(), 0.0, "N", QVariant(), QVariant(), QVariant(),
                                        "N", QVariant(), QVariant(), "N"});
         }
         if (chance(6))
-            dayPrice(branch, table, start, end, p, price + client, delivery);
+            dayPrice(branch, table, start, end, p, price, client, delivery);
     }
 
-    static double applied(double base, bool percent, bool discount, double amount)
+    // The price the screen would compute for the rule.
+    static double applied(Decimal base, bool percent, bool discount, double amount)
     {
-        const double delta = percent ? trunc2(amount / 100.0 * base) : amount;
-        return trunc2(discount ? base - delta : base + delta);
+        return dayprice::priceFor(base, Decimal::fromDouble(amount), {percent, discount})
+            .toDouble();
     }
 
     // One of the usual rules: happy hour, weekend, holiday, eve of a
     // holiday or a consumer type's discount.
     void dayPrice(const QString &branch, const QString &table, const QDateTime &start,
-                  const QDateTime &end, const Product &p, double base, const QVariant &delivery)
+                  const QDateTime &end, const Product &p, double price, double client,
+                  const QVariant &delivery)
     {
         struct Rule
         {
@@ -375,7 +382,9 @@ private:
         };
         const Rule &r = rules[between(0, int(std::size(rules)) - 1)];
         const bool dlv = r.withDelivery && delivery.isValid();
-        const double dlvBase = delivery.toDouble() + (base - p.price);
+        const Decimal base = Decimal::fromDouble(price) + Decimal::fromDouble(client);
+        const Decimal dlvBase =
+            Decimal::fromDouble(delivery.toDouble()) + Decimal::fromDouble(client);
         for (const QString &d : r.days) {
             m_out.insert(
                 "ITEMPRECODIA",
@@ -442,6 +451,7 @@ void generateDemo(Storage &storage, const DemoOptions &options)
             QStringLiteral("Número de filiais da demonstração deve estar entre 1 e 9999."));
     Transaction tx(storage);
     DemoBuilder(storage, options).run();
+    completeFirstBranchCosts(storage);
     tx.commit();
     // Fresh statistics let the planner pick the key lookups for the joins.
     storage.execDirect(QStringLiteral("ANALYZE"));

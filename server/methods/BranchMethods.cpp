@@ -64,20 +64,17 @@ QVariant getVerifTabePrec(Context &ctx, const QVariantList &args)
     return packetResult(reader.read(q));
 }
 
-bool tableHasRows(const Storage &storage, const QString &from, const QString &branch,
-                  const QString &table)
+bool tableHasPeriods(const Storage &storage, const QString &branch, const QString &table)
 {
-    return queryHasRows(
-        storage,
-        QStringLiteral("SELECT 1 FROM %1 WHERE %2 = :branch AND CDTABEPREC = :table")
-            .arg(from,
-                 from == u"TABEVEND" ? QStringLiteral("CDFILIAL") : QStringLiteral("CDFILTABPR")),
-        {{QStringLiteral(":branch"), branch}, {QStringLiteral(":table"), table}});
+    return queryHasRows(storage,
+                        QStringLiteral("SELECT 1 FROM TABEVEND WHERE CDFILIAL = :branch AND "
+                                       "CDTABEPREC = :table"),
+                        {{QStringLiteral(":branch"), branch}, {QStringLiteral(":table"), table}});
 }
 
 // Inserts, renames and deletes tables in one transaction. A table is deleted
 // only when it has no periods and no assignment left; a new code that exists
-// is refused.
+// is refused; a saved code never changes.
 QVariant setTabePrec(Context &ctx, const QVariantList &args)
 {
     const DeltaPacket &delta = deltaArg(args[0]);
@@ -87,6 +84,7 @@ QVariant setTabePrec(Context &ctx, const QVariantList &args)
         return QStringLiteral("a tabela de preço %1 da filial %2")
             .arg(row.text(def.indexOf(u"CDTABEPREC")), row.text(def.indexOf(u"CDFILIAL")));
     });
+    writer.setKeyFixed(true);
     const int cBranch = writer.column(u"CDFILIAL");
     const int cTable = writer.column(u"CDTABEPREC");
     const int cName = writer.column(u"NMTABEPREC");
@@ -119,21 +117,17 @@ QVariant setTabePrec(Context &ctx, const QVariantList &args)
         case ChangeKind::Delete: {
             const DeltaRow row = writer.originalRow(change);
             const QString branch = row.text(cBranch), table = row.text(cTable);
-            if (tableHasRows(db, QStringLiteral("TABEVEND"), branch, table)) {
+            if (tableHasPeriods(db, branch, table)) {
                 throw ServerError(
                     QStringLiteral(
                         "A tabela de preço %1 possui períodos de vigência e não pode ser excluída. "
                         "Exclua antes os seus períodos.")
                         .arg(table));
             }
-            for (const char *assignment :
-                 {"TABPRECFILI", "TABPRECLOJA", "TABPRECCLI", "TABPRECCLIFILI"}) {
-                if (tableHasRows(db, QLatin1String(assignment), branch, table)) {
-                    throw ServerError(
-                        QStringLiteral("A tabela de preço %1 está parametrizada por cliente, "
-                                       "loja ou filial e não pode ser excluída.")
-                            .arg(table));
-                }
+            if (tableIsAssigned(db, branch, table)) {
+                throw ServerError(QStringLiteral("A tabela de preço %1 está parametrizada por "
+                                                 "cliente, loja ou filial e não pode ser excluída.")
+                                      .arg(table));
             }
             writer.removeOrConflict(row);
             break;

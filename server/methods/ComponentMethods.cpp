@@ -47,16 +47,25 @@ QVariant getItemPrecoComp(Context &ctx, const QVariantList &args)
 }
 
 // Saves component prices in one transaction, like the item rows: each row
-// must be a component of its parent product; the quantity is the product's
-// and is not saved here.
+// must be a component of its parent product, and the branch must allow
+// prices of components (IDPRECDIFCOM not "N"); the quantity is the
+// product's and is not saved here.
 QVariant setItemPrecoComp(Context &ctx, const QVariantList &args)
 {
     const DeltaPacket &delta = deltaArg(args[0]);
     Storage &db = ctx.storage;
     ItemWriter writer(db, delta);
     const int cProduct = writer.column(u"CDPRODUTO"), cParent = writer.column(u"CDPRPAITABPR");
+    const int cBranch = writer.column(u"CDFILIAL");
 
     auto prepare = [&](DeltaRow &row) {
+        if (queryHasRows(db,
+                         QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = :branch AND "
+                                        "IDPRECDIFCOM = 'N'"),
+                         {{QStringLiteral(":branch"), row.text(cBranch)}})) {
+            throw ServerError(QStringLiteral("A filial %1 não permite preços de componentes.")
+                                  .arg(row.text(cBranch)));
+        }
         if (!queryHasRows(db,
                           QStringLiteral("SELECT 1 FROM PRODCOMP WHERE CDPRODUTO = :parent AND "
                                          "CDPRODCOMP = :product"),

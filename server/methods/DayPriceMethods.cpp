@@ -1,5 +1,7 @@
 // Differentiated prices by day, hour and consumer type.
+#include "methods/DayPriceRecompute.h"
 #include "methods/MethodSupport.h"
+#include "money/DayPrice.h"
 #include "storage/DeltaWriter.h"
 #include "storage/PacketReader.h"
 #include "storage/Storage.h"
@@ -51,12 +53,159 @@ QVariant getPrecoHora(Context &ctx, const QVariantList &args)
         QStringLiteral("ler os preços diferenciados")));
 }
 
-void requireCode(const DeltaRow &row, int column, const QString &name, const QStringList &codes)
+// The differentiated prices registered with exactly these ten key values.
+// Only an equal key clashes: overlapping hours, every day against one day or
+// every consumer type against one are different prices that the sale
+// resolves, not duplicates.
+QVariant getVdModalidade(Context &ctx, const QVariantList &args)
+{
+    static const char *const names[] = {
+        "CDFILIAL",     "CDTABEPREC",   "DTINIVGPREC",  "CDPRODUTO",    "CDPRPAITABPR",
+        "CDTIPOCONSPD", "NRDIASEMANPR", "HRINIPRECDIA", "HRFINPRECDIA", "DTINIVALPREC"};
+    QStringList terms;
+    SqlBinds binds;
+    for (int i = 0; i < 10; ++i) {
+        const QString name = QString::fromLatin1(names[i]);
+        terms << QStringLiteral("%1 = :%1").arg(name);
+        const bool date = i == 2 || i == 9;
+        binds.append({u':' + name, date ? SqlDialect::bindDateTime(dateTimeArg(args[i]))
+                                        : QVariant(args[i].toString())});
+    }
+    PacketReader reader({{"CDPRODUTO", FieldType::String, 10},
+                         {"CDTIPOCONSPD", FieldType::String, 2},
+                         {"NRDIASEMANPR", FieldType::String, 1},
+                         {"HRINIPRECDIA", FieldType::String, 4},
+                         {"HRFINPRECDIA", FieldType::String, 4}});
+    return packetResult(reader.read(
+        ctx.storage,
+        QStringLiteral("SELECT CDPRODUTO, CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA "
+                       "FROM ITEMPRECODIA WHERE ") +
+            terms.join(QStringLiteral(" AND ")),
+        binds, QStringLiteral("verificar o preço diferenciado")));
+}
+
+// The bulk price update of a period (see raiseToCalculatedPrices).
+QVariant setItemPrecoAtuPrec(Context &ctx, const QVariantList &args)
+{
+    Transaction tx(ctx.storage);
+    const int changed = raiseToCalculatedPrices(ctx.storage, args[0].toString(), args[1].toString(),
+                                                dateTimeArg(args[2]));
+    tx.commit();
+    return changed;
+}
+
+void requireCode(const DeltaRow &row, int column, const QString &name, const QStringList &codes,
+                 const QString &missing = {})
 {
     const QString v = row.text(column);
+    if (v.isEmpty() && !missing.isEmpty())
+        throw ServerError(missing);
     if (!v.isEmpty() && !codes.contains(v)) {
         throw ServerError(QStringLiteral("Valor inválido para o campo %1: \"%2\".").arg(name, v),
                           ErrorArguments);
+    }
+}
+
+// The item's prices and the period's dates a differentiated price is checked
+// and priced against.
+struct PricingBasis
+{
+    std::optional<Decimal> prices[3]; // general, delivery, order pad
+    Decimal subsidy;
+    QString periodStart, periodEnd; // as the database's date-time text
+};
+
+std::optional<Decimal> optionalDecimal(const QVariant &v)
+{
+    return v.isNull() ? std::nullopt : std::optional<Decimal>(Decimal::fromDouble(v.toDouble()));
+}
+
+PricingBasis pricingBasis(const Storage &db, const DeltaRow &row, const TableDef &def)
+{
+    SqlBinds binds;
+    QStringList terms;
+    for (const char16_t *k :
+         {u"CDFILIAL", u"CDTABEPREC", u"DTINIVGPREC", u"CDPRODUTO", u"CDPRPAITABPR"}) {
+        const QString name = QString::fromUtf16(k);
+        terms << QStringLiteral("I.%1 = :%1").arg(name);
+        binds.append({u':' + name, row.values[def.indexOf(name)]});
+    }
+    QSqlQuery q = runQuery(
+        db,
+        QStringLiteral("SELECT I.VRPRECITEM, I.VRPRECITEMDLV, I.VRPRECITEMCMD, I.VRPRECITEMCL, "
+                       "%1, %2 FROM ITEMPRECO I JOIN TABEVEND V ON V.CDFILIAL = I.CDFILIAL AND "
+                       "V.CDTABEPREC = I.CDTABEPREC AND V.DTINIVGPREC = I.DTINIVGPREC WHERE ")
+                .arg(db.dialect().selectDateTime(QStringLiteral("V.DTINIVGPREC")),
+                     db.dialect().selectDateTime(QStringLiteral("V.DTFINVGPREC"))) +
+            terms.join(QStringLiteral(" AND ")),
+        binds, QStringLiteral("ler o preço do produto"));
+    if (!q.next())
+        throw ServerError(QStringLiteral("Preço do produto não está cadastrado."));
+    PricingBasis basis;
+    for (int m = 0; m < 3; ++m)
+        basis.prices[m] = optionalDecimal(q.value(m));
+    basis.subsidy = optionalDecimal(q.value(3)).value_or(Decimal());
+    basis.periodStart = q.value(4).toString();
+    basis.periodEnd = q.value(5).toString();
+    return basis;
+}
+
+// What the screen checks before a post, checked again here, and the resulting
+// prices computed from the amounts: the stored price is always the one its
+// amount gives. A modality not taking part keeps an amount of 0 and no price.
+void priceRow(const Storage &db, const TableDef &def, DeltaRow &row)
+{
+    if (!row.has(def.indexOf(u"DTINIVALPREC")))
+        return;
+    const PricingBasis basis = pricingBasis(db, row, def);
+    // Date-times compare as their database text, 'yyyy-MM-dd HH:mm:ss'.
+    const QString validFrom = row.text(def.indexOf(u"DTINIVALPREC"));
+    const int cValidTo = def.indexOf(u"DTFINVALPREC");
+    if (validFrom < basis.periodStart) {
+        throw ServerError(QStringLiteral("Data inicial de validade deve ser maior ou igual que a "
+                                         "data inicial de vigência."));
+    }
+    // A period without an end leaves the validity end free.
+    if (!row.isNull(cValidTo) && !basis.periodEnd.isEmpty() &&
+        row.text(cValidTo) > basis.periodEnd) {
+        throw ServerError(QStringLiteral("Data final de validade deve ser menor ou igual que a "
+                                         "data final de vigência."));
+    }
+    const std::optional<dayprice::Rule> rule = dayprice::ruleFromCodes(
+        row.text(def.indexOf(u"IDPERVALORPR")), row.text(def.indexOf(u"IDDESCACREPR")));
+    if (!rule)
+        throw ServerError(QStringLiteral("Percentual/Valor deve ser informado."));
+    static const char16_t *const flags[] = {u"IDTPMODGERAL", u"IDTPMODDLV", u"IDTPMODCMD"};
+    static const char16_t *const amounts[] = {u"VRPRECODIA", u"VRPRECODIADLV", u"VRPRECODIACMD"};
+    static const char16_t *const results[] = {u"PRECO", u"PRECODLV", u"PRECOCMD"};
+    static const char *const missingPrice[] = {
+        "Preço do produto não está cadastrado.",
+        "Para informar preço diferenciado para o delivery, o preco de delivery do produto "
+        "também deve ser informado.",
+        "Para informar preço diferenciado para comanda, o preco de comanda do produto também "
+        "deve ser informado."};
+    for (int m = 0; m < 3; ++m) {
+        const int cAmount = def.indexOf(amounts[m]), cResult = def.indexOf(results[m]);
+        row.present[cAmount] = row.present[cResult] = true;
+        if (row.text(def.indexOf(flags[m])) != u"S") {
+            row.values[cAmount] = 0.0;
+            row.values[cResult] = QVariant(QMetaType::fromType<double>());
+            continue;
+        }
+        if (!basis.prices[m])
+            throw ServerError(QString::fromUtf8(missingPrice[m]));
+        const Decimal amount = optionalDecimal(row.values[cAmount]).value_or(Decimal());
+        if (amount <= Decimal(0))
+            throw ServerError(QStringLiteral("Valor deve ser maior que zero."));
+        const Decimal base = *basis.prices[m] + basis.subsidy;
+        const Decimal price = dayprice::priceFor(base, amount, *rule);
+        if (price <= Decimal(0))
+            throw ServerError(QStringLiteral("Preço deve ser maior que zero."));
+        if (!dayprice::priceWithinLimits(price, base)) {
+            throw ServerError(QStringLiteral(
+                "O valor do acréscimo não pode ser maior ou igual ao preço do produto."));
+        }
+        row.values[cResult] = price.toDouble();
     }
 }
 
@@ -83,9 +232,12 @@ QVariant setPrecoHora(Context &ctx, const QVariantList &args)
 
     auto check = [&](const DeltaRow &row) {
         requireCode(row, cDay, QStringLiteral("NRDIASEMANPR"),
-                    {"1", "2", "3", "4", "5", "6", "7", "V", "F", "T"});
-        requireCode(row, col(u"IDPERVALORPR"), QStringLiteral("IDPERVALORPR"), {"P", "V"});
-        requireCode(row, col(u"IDDESCACREPR"), QStringLiteral("IDDESCACREPR"), {"D", "A"});
+                    {"1", "2", "3", "4", "5", "6", "7", "V", "F", "T"},
+                    QStringLiteral("Dia deve ser informado."));
+        requireCode(row, col(u"IDPERVALORPR"), QStringLiteral("IDPERVALORPR"), {"P", "V"},
+                    QStringLiteral("Percentual/Valor deve ser informado."));
+        requireCode(row, col(u"IDDESCACREPR"), QStringLiteral("IDDESCACREPR"), {"D", "A"},
+                    QStringLiteral("Desconto/Acréscimo deve ser informado."));
         for (const char16_t *flag :
              {u"IDVISUACUPOM", u"IDTPMODGERAL", u"IDTPMODDLV", u"IDTPMODCMD"})
             requireCode(row, col(flag), QString::fromUtf16(flag), {"S", "N"});
@@ -120,7 +272,7 @@ QVariant setPrecoHora(Context &ctx, const QVariantList &args)
     for (const DeltaChange &change : delta.changes) {
         switch (change.kind) {
         case ChangeKind::Insert: {
-            const DeltaRow row = writer.currentRow(change);
+            DeltaRow row = writer.currentRow(change);
             check(row);
             QStringList terms;
             SqlBinds binds;
@@ -135,14 +287,16 @@ QVariant setPrecoHora(Context &ctx, const QVariantList &args)
                                   terms.join(QStringLiteral(" AND ")),
                               binds))
                 throw ServerError(QStringLiteral("Preço do produto não está cadastrado."));
+            priceRow(db, def, row);
             if (!writer.insert(row))
                 throw ServerError(alreadyThere);
             break;
         }
         case ChangeKind::Update: {
             const DeltaRow original = writer.originalRow(change);
-            const DeltaRow current = writer.currentRow(change);
+            DeltaRow current = writer.currentRow(change);
             check(current);
+            priceRow(db, def, current);
             if (!sameKey(original, current) && writer.exists(current))
                 throw ServerError(alreadyThere);
             writer.updateOrConflict(original, current);
@@ -167,6 +321,12 @@ void registerDayPriceMethods(MethodRegistry &registry)
     registry.add(kPriceTableObject,
                  {"GetPrecoHora", {A::String, A::String, A::DateTime}, getPrecoHora});
     registry.add(kPriceTableObject, {"SetPrecoHora", {A::Delta}, setPrecoHora});
+    registry.add(kPriceTableObject, {"getVdModalidade",
+                                     {A::String, A::String, A::DateTime, A::String, A::String,
+                                      A::String, A::String, A::String, A::String, A::DateTime},
+                                     getVdModalidade});
+    registry.add(kPriceTableObject,
+                 {"SetItemPrecoAtuPrec", {A::String, A::String, A::DateTime}, setItemPrecoAtuPrec});
 }
 
 } // namespace prx::server

@@ -1,6 +1,7 @@
 #include "methods/ItemWriter.h"
 
 #include "core/MethodRegistry.h"
+#include "methods/DayPriceRecompute.h"
 #include "methods/MethodSupport.h"
 #include "storage/Storage.h"
 #include "storage/Transaction.h"
@@ -23,6 +24,7 @@ ItemWriter::ItemWriter(const Storage &storage, const DeltaPacket &delta)
     : DeltaWriter(storage, Schema::table(u"ITEMPRECO"), delta, describeItem), m_db(storage),
       m_delta(delta)
 {
+    setKeyFixed(true);
 }
 
 QList<FieldDef> ItemWriter::packetFields()
@@ -79,6 +81,15 @@ void ItemWriter::removeDayPrices(const DeltaRow &original)
              QStringLiteral("excluir preços diferenciados"));
 }
 
+// The stored prices of the item's differentiated prices follow its prices.
+void ItemWriter::recomputeDayPrices(const DeltaRow &row)
+{
+    SqlBinds key;
+    for (const QString &k : table().primaryKey)
+        key.append({u':' + k, row.values[column(k)]});
+    recomputeDayPricesOfItem(m_db, key);
+}
+
 void ItemWriter::apply(const DeltaChange &change, const std::function<void(DeltaRow &)> &prepare)
 {
     switch (change.kind) {
@@ -90,16 +101,17 @@ void ItemWriter::apply(const DeltaChange &change, const std::function<void(Delta
             throw ServerError(what.left(1).toUpper() + what.mid(1) +
                               QStringLiteral(" já está cadastrado no período."));
         }
+        recomputeDayPrices(row);
         break;
     }
     case ChangeKind::Update: {
         const DeltaRow original = originalRow(change);
         DeltaRow current = currentRow(change);
         prepare(current);
-        if (update(original, current))
+        if (update(original, current) || (allPricesNull(original) && insert(current))) {
+            recomputeDayPrices(current);
             break;
-        if (allPricesNull(original) && insert(current))
-            break;
+        }
         conflict(original);
     }
     case ChangeKind::Delete: {

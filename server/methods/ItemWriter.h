@@ -30,6 +30,7 @@ public:
 private:
     bool allPricesNull(const DeltaRow &original) const;
     void removeDayPrices(const DeltaRow &original);
+    void recomputeDayPrices(const DeltaRow &row);
 
     const Storage &m_db;
     const DeltaPacket &m_delta;

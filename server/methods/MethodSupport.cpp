@@ -56,6 +56,19 @@ bool queryHasRows(const Storage &storage, const QString &sql, const SqlBinds &bi
     return runQuery(storage, sql, binds, QStringLiteral("verificar registros")).next();
 }
 
+bool tableIsAssigned(const Storage &storage, const QString &branch, const QString &table)
+{
+    for (const char *assignment : {"TABPRECFILI", "TABPRECLOJA", "TABPRECCLI", "TABPRECCLIFILI"}) {
+        if (queryHasRows(storage,
+                         QStringLiteral("SELECT 1 FROM %1 WHERE CDFILTABPR = :branch AND "
+                                        "CDTABEPREC = :table")
+                             .arg(QLatin1String(assignment)),
+                         {{QStringLiteral(":branch"), branch}, {QStringLiteral(":table"), table}}))
+            return true;
+    }
+    return false;
+}
+
 void registerAllMethods(MethodRegistry &registry)
 {
     registerBranchMethods(registry);
@@ -64,6 +77,10 @@ void registerAllMethods(MethodRegistry &registry)
     registerItemMethods(registry);
     registerComponentMethods(registry);
     registerDayPriceMethods(registry);
+    registerCostMethods(registry);
+    registerPromotionMethods(registry);
+    registerTransferMethods(registry);
+    registerImportMethods(registry);
 }
 
 } // namespace prx::server

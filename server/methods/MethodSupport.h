@@ -50,6 +50,10 @@ QSqlQuery runQuery(const Storage &storage, const QString &sql, const SqlBinds &b
 // Whether the query, with these values bound by name, yields a row.
 bool queryHasRows(const Storage &storage, const QString &sql, const SqlBinds &binds);
 
+// Whether client branches, stores, branches or clients buy by the table: such
+// a table and its periods are in use and are not deleted.
+bool tableIsAssigned(const Storage &storage, const QString &branch, const QString &table);
+
 // The query behind GetItemPreco, for the checks of its plan.
 QString itemListSql();
 
@@ -60,5 +64,9 @@ void registerPeriodStateMethods(MethodRegistry &registry);
 void registerItemMethods(MethodRegistry &registry);
 void registerComponentMethods(MethodRegistry &registry);
 void registerDayPriceMethods(MethodRegistry &registry);
+void registerCostMethods(MethodRegistry &registry);
+void registerPromotionMethods(MethodRegistry &registry);
+void registerTransferMethods(MethodRegistry &registry);
+void registerImportMethods(MethodRegistry &registry);
 
 } // namespace prx::server

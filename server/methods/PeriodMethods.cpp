@@ -50,9 +50,10 @@ QVariant getMaxDtFinVg(Context &ctx, const QVariantList &args)
     PacketReader reader({kEnd});
     QSqlQuery q = periodQuery(
         ctx.storage,
-        QStringLiteral("SELECT %1 FROM TABEVEND WHERE CDFILIAL = :branch AND CDTABEPREC = :table "
-                       "HAVING MAX(DTFINVGPREC) IS NOT NULL")
-            .arg(ctx.storage.dialect().selectDateTime(QStringLiteral("MAX(DTFINVGPREC)"))),
+        QStringLiteral("SELECT %1 FROM (SELECT MAX(DTFINVGPREC) AS LASTEND FROM TABEVEND "
+                       "WHERE CDFILIAL = :branch AND CDTABEPREC = :table) M "
+                       "WHERE LASTEND IS NOT NULL")
+            .arg(ctx.storage.dialect().selectDateTime(QStringLiteral("LASTEND"))),
         args);
     return packetResult(reader.read(q));
 }
@@ -135,7 +136,8 @@ void deletePeriodContents(const Storage &db, const DeltaRow &row, int cBranch, i
 // (pending); an edited one keeps its state unless one is sent. The end must
 // come after the start and the period may not overlap another of the table.
 // Deleting a period deletes its items, component prices and differentiated
-// prices with it.
+// prices with it, and is refused while the table is assigned to buyers. Keys
+// (branch, table, start) never change on an update.
 QVariant setTabeVend(Context &ctx, const QVariantList &args)
 {
     const DeltaPacket &delta = deltaArg(args[0]);
@@ -148,6 +150,7 @@ QVariant setTabeVend(Context &ctx, const QVariantList &args)
         return QStringLiteral("o período de vigência de %1 da tabela de preço %2")
             .arg(dateText(SqlDialect::dateTimeFromText(row.text(cStart))), row.text(cTable));
     });
+    writer.setKeyFixed(true);
 
     auto check = [&](DeltaRow &row, const DeltaRow *original) {
         if (row.text(cState).trimmed().isEmpty()) {
@@ -167,7 +170,10 @@ QVariant setTabeVend(Context &ctx, const QVariantList &args)
             throw ServerError(QStringLiteral(
                 "Data final de vigência deve ser maior que a data inicial de vigência."));
         }
-        if (end.isValid() && overlapsAnother(db, row.text(cBranch), row.text(cTable), start, end)) {
+        // A period without an end is checked as its start day, as
+        // getTabePrecData reports it.
+        if (overlapsAnother(db, row.text(cBranch), row.text(cTable), start,
+                            end.isValid() ? end : start)) {
             throw ServerError(QStringLiteral("Operação bloqueada!  A data final da vigência está "
                                              "em conflito com o período de outra vigência."));
         }
@@ -192,12 +198,19 @@ QVariant setTabeVend(Context &ctx, const QVariantList &args)
         case ChangeKind::Update: {
             const DeltaRow original = writer.originalRow(change);
             DeltaRow current = writer.currentRow(change);
+            writer.requireSameKey(original, current);
             check(current, &original);
             writer.updateOrConflict(original, current);
             break;
         }
         case ChangeKind::Delete: {
             const DeltaRow original = writer.originalRow(change);
+            if (tableIsAssigned(db, original.text(cBranch), original.text(cTable))) {
+                throw ServerError(
+                    QStringLiteral("A tabela de preço %1 está parametrizada por cliente, loja ou "
+                                   "filial: seus períodos de vigência não podem ser excluídos.")
+                        .arg(original.text(cTable)));
+            }
             deletePeriodContents(db, original, cBranch, cTable, cStart);
             writer.removeOrConflict(original);
             break;

@@ -38,8 +38,20 @@ QVariant getVeriVing(Context &ctx, const QVariantList &args)
     return packets;
 }
 
-// Sets the approval state ("1" to "4") of one period; an unknown state or
-// period is refused.
+// The products of the period (their own rows) without a tax rate in the
+// table's branch.
+const QString kProductsWithoutTaxSql = QStringLiteral(
+    "FROM ITEMPRECO I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO "
+    "WHERE I.CDFILIAL = :branch AND I.CDTABEPREC = :table AND I.DTINIVGPREC = :start "
+    "AND I.CDPRPAITABPR = I.CDPRODUTO "
+    "AND NOT EXISTS (SELECT 1 FROM ALIQPROD A "
+    "WHERE A.CDFILIAL = I.CDFILIAL AND A.CDPRODUTO = I.CDPRODUTO)");
+
+// Sets the approval state of one period, inside one transaction with its
+// checks: releasing ("2") from any state (again on a released one changes
+// nothing); approving ("4") only a confirmed ("3") one none of whose products
+// lacks a tax rate; "1" and "3" as sent. An unknown state or period is
+// refused.
 QVariant setAlteraStatus(Context &ctx, const QVariantList &args)
 {
     const QString state = args[0].toString();
@@ -48,22 +60,45 @@ QVariant setAlteraStatus(Context &ctx, const QVariantList &args)
             QStringLiteral("Situação do período de vigência inválida: %1.").arg(state));
     const QDateTime start = parseDateText(args[3], QStringLiteral("Data inicial de vigência"));
     Storage &db = ctx.storage;
+    const SqlBinds key{{QStringLiteral(":branch"), args[2]},
+                       {QStringLiteral(":table"), args[1]},
+                       {QStringLiteral(":start"), SqlDialect::bindDateTime(start)}};
     Transaction tx(db);
-    const QSqlQuery q =
-        runQuery(db,
-                 QStringLiteral("UPDATE TABEVEND SET IDSITVGPREC = :state, DTULTALT = %1 "
-                                "WHERE CDFILIAL = :branch AND CDTABEPREC = :table AND "
-                                "DTINIVGPREC = :start")
-                     .arg(db.dialect().now()),
-                 {{QStringLiteral(":state"), state},
-                  {QStringLiteral(":branch"), args[2]},
-                  {QStringLiteral(":table"), args[1]},
-                  {QStringLiteral(":start"), SqlDialect::bindDateTime(start)}},
-                 QStringLiteral("alterar a situação do período"));
-    if (q.numRowsAffected() != 1) {
+    QSqlQuery current = runQuery(db,
+                                 QStringLiteral("SELECT IDSITVGPREC FROM TABEVEND WHERE CDFILIAL = "
+                                                ":branch AND CDTABEPREC = :table AND "
+                                                "DTINIVGPREC = :start"),
+                                 key, QStringLiteral("ler a situação do período"));
+    if (!current.next()) {
         throw ServerError(QStringLiteral("Período de vigência de %1 da tabela de preço %2 não "
                                          "cadastrado.")
                               .arg(dateText(start), args[1].toString()));
+    }
+    const QString was = current.value(0).toString();
+    current.finish();
+    if (state == QLatin1String("4")) {
+        if (was != QLatin1String("3")) {
+            throw ServerError(QStringLiteral("Somente um período de vigência confirmado pode ser "
+                                             "aprovado."));
+        }
+        if (queryHasRows(db, QStringLiteral("SELECT 1 ") + kProductsWithoutTaxSql, key)) {
+            throw ServerError(QStringLiteral("O período de vigência possui produtos sem alíquota "
+                                             "de imposto e não pode ser aprovado."));
+        }
+    }
+    // The state checked above must still be the period's when it changes.
+    const QSqlQuery update =
+        runQuery(db,
+                 QStringLiteral("UPDATE TABEVEND SET IDSITVGPREC = :state, DTULTALT = %1 "
+                                "WHERE CDFILIAL = :branch AND CDTABEPREC = :table AND "
+                                "DTINIVGPREC = :start AND IDSITVGPREC = :was")
+                     .arg(db.dialect().now()),
+                 key + SqlBinds{{QStringLiteral(":state"), state}, {QStringLiteral(":was"), was}},
+                 QStringLiteral("alterar a situação do período"));
+    if (update.numRowsAffected() != 1) {
+        throw ServerError(QStringLiteral("Operação recusada: outro usuário alterou o período de "
+                                         "vigência. Atualize os dados e repita a operação."),
+                          ErrorConflict);
     }
     tx.commit();
     return true;
@@ -81,13 +116,8 @@ QVariant getProdSemImpos(Context &ctx, const QVariantList &args)
     QSqlQuery q = runQuery(
         ctx.storage,
         QStringLiteral(
-            "SELECT I.CDFILIAL, I.CDTABEPREC, P.CDARVPROD, P.NMPRODUTO "
-            "FROM ITEMPRECO I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO "
-            "WHERE I.CDFILIAL = :branch AND I.CDTABEPREC = :table AND I.DTINIVGPREC = :start "
-            "AND I.CDPRPAITABPR = I.CDPRODUTO "
-            "AND NOT EXISTS (SELECT 1 FROM ALIQPROD A "
-            "WHERE A.CDFILIAL = I.CDFILIAL AND A.CDPRODUTO = I.CDPRODUTO) "
-            "ORDER BY P.CDARVPROD"),
+            "SELECT I.CDFILIAL, I.CDTABEPREC, P.CDARVPROD, P.NMPRODUTO ") +
+            kProductsWithoutTaxSql + QStringLiteral(" ORDER BY P.CDARVPROD"),
         {{QStringLiteral(":branch"), args[0]},
          {QStringLiteral(":table"), args[1]},
          {QStringLiteral(":start"), SqlDialect::bindDateTime(start)}},

@@ -114,6 +114,19 @@ void DeltaWriter::requireKey(const DeltaRow &row) const
     }
 }
 
+void DeltaWriter::requireSameKey(const DeltaRow &original, const DeltaRow &current) const
+{
+    for (const QString &k : m_table.primaryKey) {
+        const int c = m_table.indexOf(k);
+        if (current.has(c) && current.values[c] != original.values[c]) {
+            throw ServerError(QStringLiteral("Operação recusada: o campo %1 de %2 não pode ser "
+                                             "alterado.")
+                                  .arg(k, m_describe(original)),
+                              ErrorArguments);
+        }
+    }
+}
+
 QSqlQuery &DeltaWriter::cached(const QString &sql)
 {
     auto it = m_queries.find(sql);
@@ -177,6 +190,8 @@ bool DeltaWriter::update(const DeltaRow &original, const DeltaRow &current)
 {
     requireKey(original);
     requireKey(current);
+    if (m_keyFixed)
+        requireSameKey(original, current);
     QStringList sets;
     for (int c = 0; c < m_table.columns.size(); ++c) {
         if (current.has(c))

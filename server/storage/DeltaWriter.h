@@ -43,6 +43,14 @@ public:
                 std::function<QString(const DeltaRow &)> describe);
 
     const TableDef &table() const { return m_table; }
+
+    // A row's key names it for good (a table's code, a period's start, a
+    // product's price row): with this on, an update that would change a key
+    // column is refused, whoever sends it.
+    void setKeyFixed(bool fixed) { m_keyFixed = fixed; }
+    // Refuses a current row whose key differs from the original's (what an
+    // update does itself when the key is fixed).
+    void requireSameKey(const DeltaRow &original, const DeltaRow &current) const;
     int column(QStringView name) const;   // asserts that it exists
     QVariant nullValue(int column) const; // a null of the column's type
 
@@ -80,6 +88,7 @@ private:
     std::function<QString(const DeltaRow &)> m_describe;
     QList<int> m_deltaIndex; // per table column: its index in the delta, or -1
     int m_stampColumn = -1;  // DTULTALT, set by every write
+    bool m_keyFixed = false;
     std::map<QString, QSqlQuery> m_queries;
 };
 

@@ -117,6 +117,22 @@ QString SqlDialect::selectDateTime(const QString &expression) const
     return QStringLiteral("to_char(%1, 'YYYY-MM-DD HH24:MI:SS')").arg(expression);
 }
 
+QString SqlDialect::typedParam(const QString &param, FieldType type) const
+{
+    if (isSqlite())
+        return param;
+    const ColumnDef column{QString(), type, type == FieldType::String ? 40 : 0, false};
+    return QStringLiteral("CAST(%1 AS %2)").arg(param, columnType(column));
+}
+
+QString SqlDialect::addDays(const QString &expression, const QString &daysParam) const
+{
+    if (isSqlite())
+        return QStringLiteral("datetime(%1, %2 || ' days')").arg(expression, daysParam);
+    return QStringLiteral("(%1 + CAST(%2 AS INTEGER) * INTERVAL '1 day')")
+        .arg(expression, daysParam);
+}
+
 QString SqlDialect::dateTimeText(const QDateTime &value)
 {
     return value.date().toString(u"yyyy-MM-dd") + u' ' + value.time().toString(u"HH:mm:ss");

@@ -53,6 +53,14 @@ public:
     // 'yyyy-MM-dd HH:mm:ss' text.
     QString selectDateTime(const QString &expression) const;
 
+    // A bound parameter used where nothing around it gives it a type (the
+    // select list of an INSERT ... SELECT, both arms of a CASE): PostgreSQL
+    // must be told, SQLite takes the value as it comes.
+    QString typedParam(const QString &param, FieldType type) const;
+    // A date-time expression moved by a whole number of days (the parameter
+    // holds the number, negative to go back).
+    QString addDays(const QString &expression, const QString &daysParam) const;
+
     // The value bound for a date-time parameter; a null variant for an
     // invalid date-time.
     static QVariant bindDateTime(const QDateTime &value);

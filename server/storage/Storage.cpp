@@ -1,14 +1,18 @@
 #include "storage/Storage.h"
 
+#include "core/CallDeadline.h"
 #include "core/MethodRegistry.h"
 #include "storage/Schema.h"
 
 #include <QAtomicInt>
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QUrl>
 #include <QUrlQuery>
+
+#include <sqlite3.h>
 
 namespace prx::server {
 
@@ -28,6 +32,27 @@ bool isPlainIdentifier(const QString &name)
 {
     static const QRegularExpression re(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));
     return re.match(name).hasMatch();
+}
+
+// Called by SQLite every few thousand steps of a statement: a call past its
+// time limit is interrupted inside the statement it is running.
+int interruptPastDeadline(void *)
+{
+    return CallDeadline::expired() ? 1 : 0;
+}
+
+void watchDeadline(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return;
+    if (sqlite3 *native = *static_cast<sqlite3 *const *>(handle.constData()))
+        sqlite3_progress_handler(native, 4000, interruptPastDeadline, nullptr);
+}
+
+[[noreturn]] void raiseDeadline()
+{
+    throw ServerError(CallDeadline::message(), ErrorLimit);
 }
 
 } // namespace
@@ -87,6 +112,8 @@ std::unique_ptr<Storage> Storage::open(const QString &fileOrUrl, QString *error)
             QSqlDatabase::removeDatabase(name);
             return nullptr;
         }
+        if (!pg)
+            watchDeadline(db);
     }
     std::unique_ptr<Storage> storage(
         new Storage(pg ? SqlDialect::Kind::Postgres : SqlDialect::Kind::Sqlite, name));
@@ -119,8 +146,19 @@ void Storage::createSchema()
     }
 }
 
+void Storage::limitStatementTime(int seconds)
+{
+    // SQLite is watched from inside its statements (see watchDeadline);
+    // PostgreSQL cancels a statement itself once it runs past this.
+    if (m_dialect.isSqlite() || seconds <= 0)
+        return;
+    execDirect(QStringLiteral("SET statement_timeout = %1").arg(qint64(seconds) * 1000));
+}
+
 QSqlQuery Storage::prepare(const QString &sql) const
 {
+    if (CallDeadline::expired())
+        raiseDeadline();
     QSqlQuery query(database());
     query.setForwardOnly(true);
     query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
@@ -134,12 +172,16 @@ QSqlQuery Storage::prepare(const QString &sql) const
 
 void Storage::exec(QSqlQuery &query, const QString &doing) const
 {
+    if (CallDeadline::expired())
+        raiseDeadline();
     if (!query.exec())
         raise(query.lastError(), doing);
 }
 
 void Storage::execDirect(const QString &sql) const
 {
+    if (CallDeadline::expired())
+        raiseDeadline();
     QSqlQuery query(database());
     if (!query.exec(sql))
         raise(query.lastError(), sql);
@@ -149,6 +191,9 @@ void Storage::raise(const QSqlError &error, const QString &doing)
 {
     const QString text = error.text();
     const QString code = error.nativeErrorCode();
+    // Interrupted at the call's time limit (SQLite 9, PostgreSQL 57014).
+    if (CallDeadline::expired() && (code == u"9" || code == u"57014"))
+        raiseDeadline();
     auto has = [&](const char *what) {
         return text.contains(QLatin1String(what), Qt::CaseInsensitive);
     };

@@ -31,6 +31,10 @@ public:
     // Creates every table and index that does not exist yet.
     virtual void createSchema();
 
+    // No single statement may run longer than this (PostgreSQL); the whole
+    // call is bounded by CallDeadline on both databases.
+    void limitStatementTime(int seconds);
+
     const SqlDialect &dialect() const { return m_dialect; }
     QString connectionName() const { return m_connectionName; }
     QSqlDatabase database() const;

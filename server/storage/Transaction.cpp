@@ -4,6 +4,9 @@
 
 #include <QSqlError>
 
+#include <cstdio>
+#include <unistd.h>
+
 namespace prx::server {
 
 Transaction::Transaction(const Storage &storage) : m_storage(storage)
@@ -21,8 +24,26 @@ Transaction::~Transaction()
     q.exec(QStringLiteral("ROLLBACK"));
 }
 
+namespace {
+
+// Set only by the crash test: the process stops here with the whole unit of
+// work done but not committed, so that it can be killed at a known point.
+bool stallBeforeCommit()
+{
+    static const bool stall = qEnvironmentVariableIsSet("PRX_TEST_STALL_BEFORE_COMMIT");
+    return stall;
+}
+
+} // namespace
+
 void Transaction::commit()
 {
+    if (stallBeforeCommit()) {
+        std::fputs("prx-server: commit pending\n", stderr);
+        std::fflush(stderr);
+        for (;;)
+            ::pause();
+    }
     m_storage.execDirect(QStringLiteral("COMMIT"));
     m_open = false;
 }

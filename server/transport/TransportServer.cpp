@@ -1,17 +1,39 @@
 #include "transport/TransportServer.h"
 
+#include "net/AccessKey.h"
+#include "transport/CallRunner.h"
+
 #include <QDateTime>
-#include <QElapsedTimer>
+#include <QSslServer>
+#include <QSslSocket>
+#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <cstdio>
+#include <sys/socket.h>
 
 namespace prx::server {
 
-TransportServer::TransportServer(const MethodRegistry &registry, Context &context, QObject *parent)
-    : QObject(parent), m_registry(registry), m_context(context)
+namespace {
+
+// A client has this long to answer the access challenge.
+constexpr int ChallengeSeconds = 10;
+// Bytes Qt buffers for a client whose call is still running: past that, TCP
+// itself holds the client back.
+constexpr qint64 SocketBufferBytes = 1024 * 1024;
+
+QString addressOf(const QTcpSocket *socket)
 {
-    connect(&m_listener, &QTcpServer::newConnection, this, &TransportServer::acceptPending);
+    return QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
+}
+
+} // namespace
+
+TransportServer::TransportServer(const MethodRegistry &registry, QObject *parent)
+    : QObject(parent), m_registry(registry)
+{
+    m_sweep.setInterval(1000);
+    connect(&m_sweep, &QTimer::timeout, this, &TransportServer::sweep);
 }
 
 TransportServer::~TransportServer()
@@ -19,154 +41,298 @@ TransportServer::~TransportServer()
     close();
 }
 
+bool TransportServer::startWorkers(int count, const WorkerPool::OpenContext &open, QString *error)
+{
+    return m_pool.start(count, open, error);
+}
+
 bool TransportServer::listen(const QHostAddress &address, quint16 port)
 {
-    return m_listener.listen(address, port);
+    if (m_access.usesTls()) {
+        auto tls = std::make_unique<QSslServer>();
+        tls->setSslConfiguration(m_access.tls);
+        // A failed handshake ends that connection inside QSslServer; it is
+        // logged here so that probing shows in the log.
+        connect(tls.get(), &QSslServer::errorOccurred, this,
+                [this](QSslSocket *socket, QAbstractSocket::SocketError) {
+                    log(addressOf(socket),
+                        QStringLiteral("conexão TLS recusada: %1").arg(socket->errorString()));
+                });
+        connect(tls.get(), &QSslServer::pendingConnectionAvailable, this,
+                &TransportServer::acceptPending);
+        m_listener = std::move(tls);
+    } else {
+        m_listener = std::make_unique<QTcpServer>();
+    }
+    connect(m_listener.get(), &QTcpServer::newConnection, this, &TransportServer::acceptPending);
+    if (!m_listener->listen(address, port))
+        return false;
+    m_sweep.start();
+    return true;
+}
+
+QHostAddress TransportServer::serverAddress() const
+{
+    return m_listener ? m_listener->serverAddress() : QHostAddress();
+}
+
+quint16 TransportServer::serverPort() const
+{
+    return m_listener ? m_listener->serverPort() : 0;
+}
+
+QString TransportServer::errorString() const
+{
+    return m_listener ? m_listener->errorString() : QString();
 }
 
 void TransportServer::close()
 {
-    m_listener.close();
-    const QList<QTcpSocket *> sockets = m_buffers.keys();
-    for (QTcpSocket *socket : sockets) {
-        socket->disconnect(this);
+    m_sweep.stop();
+    if (m_listener)
+        m_listener->close();
+    const QList<quint64> ids = m_peers.keys();
+    for (quint64 id : ids) {
+        QTcpSocket *socket = m_peers.value(id).socket;
+        forget(id);
         socket->abort();
-        socket->deleteLater();
     }
-    m_buffers.clear();
+    // Calls still running are cancelled at their next statement; their
+    // answers would have nobody to go to.
+    m_pool.stop();
 }
 
-void TransportServer::log(const QTcpSocket *socket, const QString &text) const
+void TransportServer::log(const QString &address, const QString &text) const
 {
     if (m_quiet)
         return;
     const QString line =
-        QStringLiteral("%1 %2:%3 %4\n")
+        QStringLiteral("%1 %2 %3\n")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
-                 socket->peerAddress().toString())
-            .arg(socket->peerPort())
-            .arg(text);
+                 address, text);
     std::fputs(line.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
 }
 
 void TransportServer::acceptPending()
 {
-    while (QTcpSocket *socket = m_listener.nextPendingConnection()) {
+    while (QTcpSocket *socket = m_listener->nextPendingConnection()) {
+        if (m_limits.maxConnections > 0 && m_peers.size() >= m_limits.maxConnections) {
+            turnAway(socket, QStringLiteral("O servidor de aplicação atingiu o limite de %1 "
+                                            "conexões; tente novamente em instantes.")
+                                 .arg(m_limits.maxConnections));
+            continue;
+        }
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        m_buffers.insert(socket, QByteArray());
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { forget(socket); });
+        socket->setReadBufferSize(SocketBufferBytes);
+        const quint64 id = m_nextId++;
+        Peer peer;
+        peer.socket = socket;
+        peer.address = addressOf(socket);
+        peer.quietFor.start();
+        if (!m_access.key.isEmpty()) {
+            peer.state = State::Challenged;
+            peer.challenge = access::newNonce();
+            socket->write(access::challengeFrame(peer.challenge));
+        }
+        m_peers.insert(id, peer);
+        connect(socket, &QTcpSocket::readyRead, this, [this, id] { readFrom(id); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, id] { forget(id); });
     }
 }
 
-void TransportServer::forget(QTcpSocket *socket)
+void TransportServer::turnAway(QTcpSocket *socket, const QString &message)
 {
-    if (m_buffers.remove(socket)) {
-        socket->disconnect(this);
-        socket->deleteLater();
-    }
+    log(addressOf(socket), QStringLiteral("conexão recusada: limite de conexões"));
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    // A client that never reads must not keep the socket open.
+    QTimer::singleShot(5000, socket, [socket] { socket->abort(); });
+    socket->write(noticeFrame(ErrorLimit, message));
+    socket->disconnectFromHost();
 }
 
-void TransportServer::drop(QTcpSocket *socket, const QString &reason)
+void TransportServer::forget(quint64 id)
 {
-    log(socket, QStringLiteral("conexão encerrada: %1").arg(reason));
-    forget(socket);
+    const auto it = m_peers.find(id);
+    if (it == m_peers.end())
+        return;
+    QTcpSocket *socket = it->socket;
+    m_peers.erase(it);
+    socket->disconnect(this);
+    socket->deleteLater();
+}
+
+void TransportServer::drop(quint64 id, const QString &reason)
+{
+    const auto it = m_peers.find(id);
+    if (it == m_peers.end())
+        return;
+    log(it->address, QStringLiteral("conexão encerrada: %1").arg(reason));
+    QTcpSocket *socket = it->socket;
+    forget(id);
     socket->abort();
 }
 
-void TransportServer::readFrom(QTcpSocket *socket)
+void TransportServer::closeWith(quint64 id, int code, const QString &message, int delayMs)
 {
-    auto it = m_buffers.find(socket);
-    if (it == m_buffers.end())
+    const auto it = m_peers.find(id);
+    if (it == m_peers.end())
         return;
-    it->append(socket->readAll());
-    QByteArray body;
-    for (;;) {
-        it = m_buffers.find(socket); // serve() may have dropped the connection
-        if (it == m_buffers.end())
+    it->state = State::Closing;
+    auto send = [this, id, code, message] {
+        const auto peer = m_peers.find(id);
+        if (peer == m_peers.end())
             return;
-        switch (wire::takeFrame(*it, &body, m_frameLimit)) {
+        QTcpSocket *socket = peer->socket;
+        QTimer::singleShot(5000, socket, [socket] { socket->abort(); });
+        socket->write(noticeFrame(code, message));
+        // Closing a socket that still has unread input makes the system
+        // reset it, and the notice may be lost with the reset. So only the
+        // sending side is closed once the notice is out; what the client
+        // still sends is read and dropped until it hangs up (or the timer).
+        auto *ssl = qobject_cast<QSslSocket *>(socket);
+        if (ssl && ssl->isEncrypted()) {
+            socket->disconnectFromHost();
+            return;
+        }
+        auto shutDown = [socket] {
+            if (socket->bytesToWrite() == 0)
+                ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, shutDown);
+        socket->flush();
+        shutDown();
+    };
+    if (delayMs > 0)
+        QTimer::singleShot(delayMs, this, send);
+    else
+        send();
+}
+
+void TransportServer::readFrom(quint64 id)
+{
+    auto it = m_peers.find(id);
+    if (it == m_peers.end() || it->busy)
+        return;
+    if (it->state == State::Closing) {
+        it->socket->readAll(); // dropped: see closeWith
+        it->buffer.clear();
+        return;
+    }
+    it->buffer.append(it->socket->readAll());
+    it->quietFor.restart();
+    QByteArray body;
+    while (it != m_peers.end() && !it->busy && it->state != State::Closing) {
+        const bool challenged = it->state == State::Challenged;
+        const quint32 limit = challenged ? access::HandshakeFrameLimit : m_limits.frameBytes;
+        switch (wire::takeFrame(it->buffer, &body, limit)) {
         case wire::FrameStatus::Incomplete:
             return;
         case wire::FrameStatus::TooLarge:
-            drop(socket,
-                 QStringLiteral("mensagem maior que o limite de %1 bytes").arg(m_frameLimit));
+            if (challenged) {
+                log(it->address, QStringLiteral("acesso recusado: mensagem grande antes da "
+                                                "prova da chave"));
+                closeWith(id, ErrorAccess,
+                          QStringLiteral("Acesso ao servidor de aplicação "
+                                         "recusado."),
+                          m_refusalDelayMs);
+            } else {
+                log(it->address, QStringLiteral("conexão encerrada: mensagem maior que o "
+                                                "limite de %1 bytes")
+                                     .arg(m_limits.frameBytes));
+                closeWith(id, ErrorLimit,
+                          QStringLiteral("A mensagem passa do limite de %1 bytes do servidor de "
+                                         "aplicação; envie menos dados por chamada.")
+                              .arg(m_limits.frameBytes));
+            }
             return;
         case wire::FrameStatus::Ready:
-            serve(socket, body);
+            if (challenged)
+                checkAnswer(id, *it, body);
+            else
+                startCall(id, *it, std::move(body));
             break;
         }
+        it = m_peers.find(id);
     }
 }
 
-void TransportServer::serve(QTcpSocket *socket, const QByteArray &body)
+void TransportServer::checkAnswer(quint64 id, Peer &peer, const QByteArray &body)
 {
-    wire::Request request;
-    QString error;
-    bool idRead = false;
-    if (!wire::decodeRequest(body, &request, &error, &idRead)) {
-        if (!idRead) {
-            drop(socket, error);
-            return;
-        }
-        wire::Answer answer;
-        answer.id = request.id;
-        answer.errorCode = ErrorBadFrame;
-        answer.errorMessage = error;
-        send(socket, answer);
-        log(socket, QStringLiteral("pedido %1 recusado: %2").arg(request.id).arg(error));
+    QByteArray answer;
+    QByteArray nonce;
+    if (access::readAnswer(body, &answer, &nonce) &&
+        access::sameBytes(answer, access::clientAnswer(m_access.key, peer.challenge, nonce))) {
+        peer.socket->write(
+            access::proofFrame(access::serverProof(m_access.key, peer.challenge, nonce)));
+        peer.state = State::Serving;
+        peer.challenge.clear();
         return;
     }
-
-    QElapsedTimer timer;
-    timer.start();
-    Outcome outcome = dispatch(m_registry, m_context, request.object, request.method, request.args);
-    wire::Answer answer;
-    answer.id = request.id;
-    answer.ok = outcome.ok;
-    answer.errorCode = outcome.code;
-    answer.errorMessage = outcome.message;
-    if (outcome.ok) {
-        // A payload that cannot travel must not reach the client as a null.
-        QString why;
-        if (wire::isWritable(outcome.payload, &why)) {
-            answer.payload = std::move(outcome.payload);
-        } else {
-            answer.ok = false;
-            answer.errorCode = ErrorInternal;
-            answer.errorMessage =
-                QStringLiteral(
-                    "Erro interno do servidor: a resposta de %1 não pode ser enviada (%2).")
-                    .arg(request.method, why);
-        }
-    }
-    send(socket, answer);
-    log(socket, QStringLiteral("%1.%2 %3 ms %4")
-                    .arg(request.object, request.method)
-                    .arg(double(timer.nsecsElapsed()) / 1e6, 0, 'f', 1)
-                    .arg(answer.ok ? QStringLiteral("ok")
-                                   : QStringLiteral("erro %1: %2")
-                                         .arg(answer.errorCode)
-                                         .arg(answer.errorMessage)));
+    log(peer.address, QStringLiteral("acesso recusado: a prova da chave de acesso não confere"));
+    closeWith(id, ErrorAccess,
+              QStringLiteral("Acesso ao servidor de aplicação recusado: a chave de acesso não "
+                             "confere."),
+              m_refusalDelayMs);
 }
 
-void TransportServer::send(QTcpSocket *socket, const wire::Answer &answer)
+void TransportServer::startCall(quint64 id, Peer &peer, QByteArray body)
 {
-    QByteArray frame = wire::encodeAnswer(answer);
-    if (frame.isEmpty()) {
-        wire::Answer tooLarge;
-        tooLarge.id = answer.id;
-        tooLarge.errorCode = ErrorInternal;
-        tooLarge.errorMessage = QStringLiteral("A resposta passa do tamanho máximo de uma mensagem "
-                                               "(%1 MB); restrinja a consulta.")
-                                    .arg(wire::MaxFrameBytes / (1024 * 1024));
-        frame = wire::encodeAnswer(tooLarge);
+    peer.busy = true;
+    const int callSeconds = m_limits.callSeconds;
+    const MethodRegistry &registry = m_registry;
+    m_pool.post([this, id, &registry, callSeconds, body = std::move(body)](Context &context) {
+        CallReply reply = runCall(registry, context, body, callSeconds);
+        QMetaObject::invokeMethod(
+            this,
+            [this, id, reply = std::move(reply)] {
+                finishCall(id, reply.frame, reply.drop, reply.logText);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TransportServer::finishCall(quint64 id, const QByteArray &frame, bool drop,
+                                 const QString &logText)
+{
+    const auto it = m_peers.find(id);
+    if (it == m_peers.end())
+        return; // the client left while its call ran
+    if (drop) {
+        this->drop(id, logText);
+        return;
     }
-    // The caller may have gone while the method ran; its answer is then
-    // simply not sent.
-    if (socket->state() == QAbstractSocket::ConnectedState)
-        socket->write(frame);
+    it->busy = false;
+    it->quietFor.restart();
+    if (it->socket->state() == QAbstractSocket::ConnectedState)
+        it->socket->write(frame);
+    log(it->address, logText);
+    // Frames that came in while the call ran are waiting in the buffers.
+    readFrom(id);
+}
+
+void TransportServer::sweep()
+{
+    const QList<quint64> ids = m_peers.keys();
+    for (quint64 id : ids) {
+        const auto it = m_peers.find(id);
+        if (it == m_peers.end() || it->busy || it->state == State::Closing)
+            continue;
+        const qint64 quiet = it->quietFor.elapsed();
+        if (it->state == State::Challenged && quiet > ChallengeSeconds * 1000) {
+            log(it->address, QStringLiteral("acesso recusado: a prova da chave não veio a tempo"));
+            closeWith(id, ErrorAccess,
+                      QStringLiteral("Acesso ao servidor de aplicação recusado: a prova da chave "
+                                     "de acesso não veio a tempo."));
+        } else if (m_limits.idleSeconds > 0 && quiet > qint64(m_limits.idleSeconds) * 1000) {
+            log(it->address,
+                QStringLiteral("conexão encerrada: %1 s sem uso").arg(m_limits.idleSeconds));
+            closeWith(id, ErrorLimit,
+                      QStringLiteral("Conexão encerrada pelo servidor de aplicação após %1 "
+                                     "segundos sem uso.")
+                          .arg(m_limits.idleSeconds));
+        }
+    }
 }
 
 } // namespace prx::server

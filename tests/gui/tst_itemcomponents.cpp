@@ -34,6 +34,14 @@ private slots:
     // those made a row change slow on a large period).
     void rowChangeShowsOnlyTheItemsPrices();
 
+    // When the components of the new row fail to load, the grid below
+    // still shows that row's differentiated prices, not the last item's.
+    void failedComponentLoadStillFollowsTheItem();
+
+    // A component's quantity belongs to the product's composition: it is
+    // shown, and no key opens it for typing.
+    void quantityIsReadOnly();
+
     // Choosing the composition from the list page opens the items and then
     // the components of the item in focus; they follow the item in focus.
     void compositionMenuFromListPage();
@@ -47,7 +55,7 @@ void ItemComponentsTest::componentEditSavesBothInOrder()
     ClientDataSet *parts = form->cdsItemPrecoComp;
     QVERIFY(items->locate(u"NRCOMPPROD", 3.0));
     const QString parent = items->fieldByName(u"CDPRODUTO").asString();
-    // A product on promotion, so that its start of edit changes it.
+    // A product on promotion: its start of edit must keep the mark.
     QVERIFY(test::execFixtureSql(m_server.databaseFile(),
                                  QStringLiteral("UPDATE ITEMPRECO SET IDPRODPROMOC = 'S' WHERE "
                                                 "CDPRODUTO = '%1' AND CDPRPAITABPR = '%1'")
@@ -69,12 +77,14 @@ void ItemComponentsTest::componentEditSavesBothInOrder()
     QCOMPARE(parts->state(), DataSetState::Edit);
     // The product follows its component into edit, with its start-of-edit step.
     QCOMPARE(items->state(), DataSetState::Edit);
-    QCOMPARE(items->fieldByName(u"IDPRODPROMOC").asString(), QStringLiteral("N"));
+    QCOMPARE(items->fieldByName(u"IDPRODPROMOC").asString(), QStringLiteral("S"));
     QVERIFY(!form->pgcItemPreco->isTabEnabled(form->pgcItemPreco->indexOf(form->tshProduto)));
     form->dbgItPrecoComp->commitEditor();
     QCOMPARE(parts->fieldByName(u"VRPRECITEM").asFloat(), 7.25);
 
-    // Posting the product posts the component row first and saves both.
+    // Posting the product (its price changed too) posts the component row
+    // first and saves both, the product first.
+    items->fieldByName(u"VRPRECITEM").setAsFloat(31.5);
     m_proxy.clearCalls();
     QVERIFY(runUserAction([&] { items->post(); }));
     QCOMPARE(m_ui->errors(), QStringList());
@@ -84,7 +94,8 @@ void ItemComponentsTest::componentEditSavesBothInOrder()
     QCOMPARE(parts->state(), DataSetState::Browse);
     QCOMPARE(parts->changeCount(), 0);
     QCOMPARE(m_page.stored("VRPRECITEM", part, parent).toDouble(), 7.25);
-    QCOMPARE(m_page.stored("IDPRODPROMOC", parent).toString(), QStringLiteral("N"));
+    QCOMPARE(m_page.stored("VRPRECITEM", parent).toDouble(), 31.5);
+    QCOMPARE(m_page.stored("IDPRODPROMOC", parent).toString(), QStringLiteral("S"));
 }
 
 void ItemComponentsTest::rowChangeShowsOnlyTheItemsPrices()
@@ -105,16 +116,7 @@ void ItemComponentsTest::rowChangeShowsOnlyTheItemsPrices()
     }
     QVERIFY(priced >= 0);
     const QString product = items->fieldByName(u"CDPRODUTO").asString();
-    const QString columns = QStringLiteral(
-        "CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, DTINIVALPREC, DTFINVALPREC, "
-        "IDPERVALORPR, IDDESCACREPR, VRPRECODIA, VRPRECODIADLV, VRPRECODIACMD, PRECO, PRECODLV, "
-        "PRECOCMD, IDVISUACUPOM, IDTPMODGERAL, IDTPMODDLV, IDTPMODCMD");
-    QVERIFY(test::execFixtureSql(
-        m_server.databaseFile(),
-        QStringLiteral("INSERT INTO ITEMPRECODIA (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
-                       "CDPRPAITABPR, %1) SELECT CDFILIAL, CDTABEPREC, DTINIVGPREC, '%2', '%2', "
-                       "%1 FROM ITEMPRECODIA WHERE CDPRODUTO = '%3' AND CDPRPAITABPR = '%3'")
-            .arg(columns, other, product)));
+    QVERIFY(m_page.copyDayPrices(product, other));
     QTest::mouseClick(form->sbtVerificar, Qt::LeftButton);
     QVERIFY(items->locate(u"CDPRODUTO", product));
     const int own = prices->recordCount();
@@ -174,6 +176,59 @@ void ItemComponentsTest::compositionMenuFromListPage()
     QCOMPARE(form->pgcItemPreco->currentWidget(), form->tshProduto);
     QVERIFY(form->mnuProduto->isChecked());
     QVERIFY(!form->mnuComposicao->isChecked());
+}
+
+void ItemComponentsTest::failedComponentLoadStillFollowsTheItem()
+{
+    TfrmTabePreco *form = m_page.open();
+    QVERIFY(form);
+    ClientDataSet *items = form->cdsItemPreco;
+    ClientDataSet *prices = form->cdsPrecoHora;
+    // Two composite items (the composition stays shown between them), the
+    // second with differentiated prices copied from a priced item.
+    QStringList composites;
+    QString priced;
+    for (int row = 0; row < items->recordCount(); ++row) {
+        items->moveTo(row);
+        if (items->fieldByName(u"NRCOMPPROD").asFloat() > 0)
+            composites << items->fieldByName(u"CDPRODUTO").asString();
+        else if (priced.isEmpty() && prices->recordCount() > 0)
+            priced = items->fieldByName(u"CDPRODUTO").asString();
+    }
+    QVERIFY(composites.size() >= 2 && !priced.isEmpty());
+    QVERIFY(m_page.copyDayPrices(priced, composites[1]));
+    QTest::mouseClick(form->sbtVerificar, Qt::LeftButton);
+    QVERIFY(items->locate(u"CDPRODUTO", composites[0]));
+    form->pgcItemPreco->setCurrentWidget(form->tshComposicao);
+    const int before = prices->recordCount();
+
+    m_proxy.failMethod(QStringLiteral("GetItemPrecoComp"), QStringLiteral("Falha ao ler."));
+    QVERIFY(!runUserAction([&] { items->locate(u"CDPRODUTO", composites[1]); }));
+    m_proxy.clearFailures();
+    QCOMPARE(items->fieldByName(u"CDPRODUTO").asString(), composites[1]);
+    QVERIFY(prices->recordCount() > 0);
+    QVERIFY(prices->recordCount() != before);
+    for (int row = 0; row < prices->recordCount(); ++row) {
+        prices->moveTo(row);
+        QCOMPARE(prices->fieldByName(u"CDPRODUTO").asString(), composites[1]);
+    }
+}
+
+void ItemComponentsTest::quantityIsReadOnly()
+{
+    TfrmTabePreco *form = m_page.open();
+    QVERIFY(form);
+    QVERIFY(form->cdsItemPreco->locate(u"NRCOMPPROD", 3.0));
+    form->pgcItemPreco->setCurrentWidget(form->tshComposicao);
+    QVERIFY(form->cdsItemPrecoComp->recordCount() > 0);
+    form->dbgItPrecoComp->setFocus();
+    QTRY_COMPARE(Cli_prx51700::stGrid, QStringLiteral("4"));
+    form->dbgItPrecoComp->setSelectedIndex(
+        form->dbgItPrecoComp->columnByField(QStringLiteral("QUANTIDADE"))->index());
+    QTest::keyClick(form->dbgItPrecoComp, Qt::Key_F2);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("9"));
+    QVERIFY(!form->dbgItPrecoComp->editorActive());
+    QCOMPARE(form->cdsItemPrecoComp->state(), DataSetState::Browse);
 }
 
 QTEST_MAIN(ItemComponentsTest)

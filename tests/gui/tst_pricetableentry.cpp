@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTabWidget>
@@ -78,6 +79,22 @@ private slots:
     void periodDeletion();
     // Deleting a table takes its period with it, and both leave the server.
     void tableDeletion();
+    // A table that another period or an assignment keeps is refused before
+    // anything is deleted: its period and prices stay.
+    void tableDeletionRefusedUpFront_data();
+    void tableDeletionRefusedUpFront();
+    // Ctrl+Delete in the table grid deletes nothing and asks nothing.
+    void ctrlDeleteNeverDeletesATable();
+    // Pasted text never reaches the code of a saved table.
+    void pasteCannotChangeASavedCode();
+    // A new table that goes away (cancelled, or refused by the server)
+    // leaves the periods of the table now in focus on show.
+    void droppedNewTableShowsTheRowsPeriods_data();
+    void droppedNewTableShowsTheRowsPeriods();
+    // With the focus in the table grid the commands act on the tables, also
+    // on a table without periods; Tab past the last column reaches the
+    // period grid, where they act on the periods.
+    void commandsFollowTheGridInUse();
     // Printing asks for the printing module by name and says when it is
     // missing.
     void printWithoutModule();
@@ -533,6 +550,175 @@ void PriceTableEntryTest::tableDeletion()
     QVERIFY(!form->cdsTabePrec->locate(u"CDTABEPREC", QStringLiteral("054")));
     QCOMPARE(countRows("SELECT 1 FROM TABEPREC WHERE CDTABEPREC = '054'"), 0);
     QCOMPARE(countRows("SELECT 1 FROM TABEVEND WHERE CDTABEPREC = '054'"), 0);
+}
+
+void PriceTableEntryTest::tableDeletionRefusedUpFront_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("another period")
+        << "056"
+        << "Exclusão não permitida. A tabela de preço possui outros períodos de vigência; "
+           "exclua-os antes de excluir a tabela.";
+    QTest::newRow("assigned") << "057"
+                              << "Exclusão não permitida. Esta Tabela de Preço está parametrizada "
+                                 "por Cliente, Loja ou Filial.";
+}
+
+void PriceTableEntryTest::tableDeletionRefusedUpFront()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, message);
+    QVERIFY(execSql(QStringLiteral("INSERT INTO TABEPREC (CDFILIAL, CDTABEPREC, NMTABEPREC) "
+                                   "VALUES ('0001', '%1', 'Mantida')")
+                        .arg(table)));
+    for (const char *start : {"2032-01-01", "2032-02-01"}) {
+        if (table == u"057" && QLatin1String(start) == QLatin1String("2032-02-01"))
+            break; // one period only: the assignment alone keeps it
+        QVERIFY(execSql(QStringLiteral("INSERT INTO TABEVEND (CDFILIAL, CDTABEPREC, DTINIVGPREC, "
+                                       "DTFINVGPREC, IDSITVGPREC) VALUES ('0001', '%1', "
+                                       "'%2 00:00:00', '%2 00:00:00', '1')")
+                            .arg(table, QLatin1String(start))));
+    }
+    if (table == u"057") {
+        QVERIFY(execSql("INSERT INTO TABPRECFILI (CDFILIAL, CDFILTABPR, CDTABEPREC) "
+                        "VALUES ('0002', '0001', '057')"));
+    }
+    const QString periods =
+        QStringLiteral("SELECT 1 FROM TABEVEND WHERE CDTABEPREC = '%1'").arg(table);
+    const int stored = countRows(periods);
+    TfrmTabePreco *form = test::openOnBranch();
+    QVERIFY(form);
+    QVERIFY(selectTable(form, table));
+    m_ui->answerQuestion(MsgYes, QStringLiteral("Confirma exclusão da tabela de venda?"));
+    QTest::mouseClick(form->sbtExcluir, Qt::LeftButton);
+    QCOMPARE(m_ui->errors(), QStringList{message});
+    QCOMPARE(countRows(periods), stored);
+    QCOMPARE(form->cdsTabeVend->recordCount(), stored);
+    QCOMPARE(countRows(QStringLiteral("SELECT 1 FROM TABEPREC WHERE CDTABEPREC = '%1'").arg(table)),
+             1);
+}
+
+void PriceTableEntryTest::ctrlDeleteNeverDeletesATable()
+{
+    TfrmTabePreco *form = test::openOnBranch();
+    QVERIFY(form);
+    QVERIFY(selectTable(form, QStringLiteral("050")));
+    const int tables = form->cdsTabePrec->recordCount();
+    QTest::keyClick(form->dbgPadrao, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(m_ui->messages().size(), 0);
+    QCOMPARE(form->cdsTabePrec->recordCount(), tables);
+    QCOMPARE(countRows("SELECT 1 FROM TABEPREC WHERE CDTABEPREC = '050'"), 1);
+}
+
+void PriceTableEntryTest::pasteCannotChangeASavedCode()
+{
+    TfrmTabePreco *form = test::openOnBranch();
+    QVERIFY(form);
+    QVERIFY(selectTable(form, QStringLiteral("002")));
+    form->dbgPadrao->setSelectedIndex(0);
+    type(QStringLiteral("9")); // unlocks the code column, and is dropped itself
+    QTest::keyClick(form->dbgPadrao, Qt::Key_F2);
+    QVERIFY(form->dbgPadrao->editorHasFocus());
+    QApplication::clipboard()->setText(QStringLiteral("777"));
+    press(Qt::Key_V, Qt::ControlModifier);
+    press(Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(form->dbgPadrao->editorText(), QStringLiteral("002"));
+    form->dbgPadrao->commitEditor();
+    press(Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(form->cdsTabePrecCDTABEPREC->asString(), QStringLiteral("002"));
+    QCOMPARE(form->cdsTabePrec->changeCount(), 0);
+    QCOMPARE(countRows("SELECT 1 FROM TABEPREC WHERE CDFILIAL = '0001' AND CDTABEPREC = '777'"),
+             0);
+}
+
+void PriceTableEntryTest::droppedNewTableShowsTheRowsPeriods_data()
+{
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("cancelled") << false;
+    QTest::newRow("refused by the server") << true;
+}
+
+void PriceTableEntryTest::droppedNewTableShowsTheRowsPeriods()
+{
+    QFETCH(bool, refused);
+    TfrmTabePreco *form = test::openOnBranch();
+    QVERIFY(form);
+    QVERIFY(selectTable(form, QStringLiteral("051")));
+    QCOMPARE(form->cdsTabeVend->recordCount(), 1);
+    QTest::mouseClick(form->sbtIncluir, Qt::LeftButton);
+    QCOMPARE(form->cdsTabePrec->state(), DataSetState::Insert);
+    QCOMPARE(form->cdsTabeVend->recordCount(), 0);
+    if (refused) {
+        m_proxy.failMethod(QStringLiteral("SetTabePrec"), QStringLiteral("Recusado."));
+        typeIntoCell(form->dbgPadrao, QStringLiteral("8"));
+        press(Qt::Key_Tab);
+        typeIntoCell(form->dbgPadrao, QStringLiteral("Oito"));
+        press(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(m_ui->errors(), QStringList{"Recusado."});
+    } else {
+        m_ui->answerQuestion(MsgYes, QStringLiteral("Cancelar operação?"));
+        QTest::mouseClick(form->sbtCancelar, Qt::LeftButton);
+    }
+    QCOMPARE(form->cdsTabePrec->state(), DataSetState::Browse);
+    const QString table = form->cdsTabePrecCDTABEPREC->asString();
+    QVERIFY(!table.isEmpty());
+    const int periods =
+        countRows(QStringLiteral("SELECT 1 FROM TABEVEND WHERE CDFILIAL = '0001' AND "
+                                 "CDTABEPREC = '%1'")
+                      .arg(table));
+    QVERIFY(periods > 0);
+    QCOMPARE(form->cdsTabeVend->recordCount(), periods);
+    QCOMPARE(form->cdsTabeVend->fieldByName(u"CDTABEPREC").asString(), table);
+}
+
+void PriceTableEntryTest::commandsFollowTheGridInUse()
+{
+    QVERIFY(execSql("INSERT INTO TABEPREC (CDFILIAL, CDTABEPREC, NMTABEPREC) "
+                    "VALUES ('0001', '058', 'Sem vigência')"));
+    QVERIFY(execSql("INSERT INTO TABEVEND (CDFILIAL, CDTABEPREC, DTINIVGPREC, DTFINVGPREC, "
+                    "IDSITVGPREC) VALUES ('0001', '059', '2031-06-01 00:00:00', "
+                    "'2031-06-30 00:00:00', '1')"));
+    QVERIFY(execSql("INSERT INTO TABEPREC (CDFILIAL, CDTABEPREC, NMTABEPREC) "
+                    "VALUES ('0001', '059', 'Com vigência')"));
+    TfrmTabePreco *form = test::openOnBranch();
+    QVERIFY(form);
+    QVERIFY(selectTable(form, QStringLiteral("059")));
+    QTRY_VERIFY(form->dbgPadrao->hasFocus());
+
+    // Arrowing onto a table without periods keeps the table commands on.
+    press(Qt::Key_Up);
+    QCOMPARE(form->cdsTabePrecCDTABEPREC->asString(), QStringLiteral("058"));
+    QCOMPARE(form->cdsTabeVend->recordCount(), 0);
+    QVERIFY(form->sbtAlterar->isEnabled());
+    QVERIFY(form->sbtExcluir->isEnabled());
+    QVERIFY(form->sbtVerificar->isEnabled());
+    QVERIFY(form->sbtProcurar->isEnabled());
+    m_ui->answerQuestion(MsgYes, QStringLiteral("Confirma exclusão da tabela de venda?"));
+    QTest::mouseClick(form->sbtExcluir, Qt::LeftButton);
+    QCOMPARE(m_ui->errors(), QStringList());
+    QCOMPARE(countRows("SELECT 1 FROM TABEPREC WHERE CDTABEPREC = '058'"), 0);
+
+    // Back on a table with periods, Alter still alters the table.
+    QVERIFY(selectTable(form, QStringLiteral("059")));
+    QVERIFY(form->dbgPadrao->hasFocus());
+    QVERIFY(form->sbtAlterar->isEnabled());
+    QTest::mouseClick(form->sbtAlterar, Qt::LeftButton);
+    QCOMPARE(form->cdsTabePrec->state(), DataSetState::Edit);
+    QCOMPARE(form->cdsTabeVend->state(), DataSetState::Browse);
+    m_ui->answerQuestion(MsgYes, QStringLiteral("Cancelar operação?"));
+    QTest::mouseClick(form->sbtCancelar, Qt::LeftButton);
+    QCOMPARE(form->cdsTabePrec->state(), DataSetState::Browse);
+
+    // Tab past the name reaches the periods, and the commands follow them.
+    form->dbgPadrao->setSelectedIndex(1);
+    press(Qt::Key_Tab);
+    QTRY_VERIFY(form->dbgTabeVend->hasFocus());
+    QTest::mouseClick(form->sbtAlterar, Qt::LeftButton);
+    QCOMPARE(form->cdsTabeVend->state(), DataSetState::Edit);
+    m_ui->answerQuestion(MsgYes, QStringLiteral("Cancelar operação?"));
+    QTest::mouseClick(form->sbtCancelar, Qt::LeftButton);
+    QCOMPARE(form->cdsTabeVend->state(), DataSetState::Browse);
 }
 
 void PriceTableEntryTest::printWithoutModule()

@@ -52,6 +52,14 @@ private slots:
     // The approval buttons follow the period's state and keep theirs when
     // there is no period.
     void approvalButtonsFollowThePeriod();
+    // While a period is typed the approval buttons are off: a state change
+    // reloads the periods and would drop what was typed.
+    void approvalWaitsForTheTypedPeriod();
+    // The period in force today is the current one once a table's periods
+    // load, not the oldest.
+    void periodInForceIsCurrent();
+    // Ctrl+Tab / Ctrl+PgDown and Ctrl+PgUp switch pages, into their grids.
+    void pagesByKeyboard();
     // On the detail page the commands act on the price items: Alter and
     // Confirm save the item, Cancel brings its price back, Delete clears the
     // product's prices on the server.
@@ -351,8 +359,68 @@ void PriceTableScreenTest::restrictedBranchCannotAlterComponents()
     QCOMPARE(form->cdsItemPrecoComp->state() == DataSetState::Edit, alter);
     if (alter)
         form->cdsItemPrecoComp->cancel();
+    // Back to the detail page, the product sub-page is shown again and the
+    // commands are those of its grid.
+    form->pgcPadrao->setCurrentWidget(form->tshFolhaDados);
+    form->pgcPadrao->setCurrentWidget(form->tshFormulario);
+    QCOMPARE(form->pgcItemPreco->currentWidget(), form->tshProduto);
+    QVERIFY(form->mnuAlterar->isEnabled());
     QVERIFY(
         execSql(QStringLiteral("UPDATE FILIAL SET IDPRECDIFCOM = 'S' WHERE CDFILIAL = '0001'")));
+}
+
+void PriceTableScreenTest::approvalWaitsForTheTypedPeriod()
+{
+    TfrmTabePreco *form = test::openOnBranch();
+    QVERIFY(form);
+    QVERIFY(form->cdsTabePrec->locate(u"CDTABEPREC", QStringLiteral("001")));
+    QVERIFY(form->cdsTabeVend->locate(u"IDSITVGPREC", QStringLiteral("3")));
+    QVERIFY(form->btnLibDig->isEnabled() && form->btnAprDig->isEnabled());
+    form->dbgTabeVend->setFocus();
+    QTRY_VERIFY(form->dbgTabeVend->hasFocus());
+    QTest::mouseClick(form->sbtAlterar, Qt::LeftButton);
+    QCOMPARE(form->cdsTabeVend->state(), DataSetState::Edit);
+    const QDateTime typed = form->cdsTabeVendDTFINVGPREC->asDateTime().addDays(1);
+    form->cdsTabeVendDTFINVGPREC->setAsDateTime(typed);
+    QVERIFY(!form->btnLibDig->isEnabled() && !form->btnAprDig->isEnabled());
+    QTest::mouseClick(form->btnLibDig, Qt::LeftButton);
+    QCOMPARE(form->cdsTabeVend->state(), DataSetState::Edit);
+    QCOMPARE(form->cdsTabeVendDTFINVGPREC->asDateTime(), typed);
+    form->cdsTabeVend->cancel();
+    form->cdsTabePrec->cancelUpdates();
+    QVERIFY(form->btnLibDig->isEnabled() && form->btnAprDig->isEnabled());
+}
+
+void PriceTableScreenTest::periodInForceIsCurrent()
+{
+    TfrmTabePreco *form = test::openOnBranch();
+    QVERIFY(form);
+    const QDate today = QDate::currentDate();
+    for (const char *table : {"001", "002"}) {
+        QVERIFY(form->cdsTabePrec->locate(u"CDTABEPREC", QString::fromLatin1(table)));
+        QVERIFY(form->cdsTabeVend->recordCount() > 1);
+        QVERIFY(form->cdsTabeVend->currentRow() > 0);
+        QVERIFY(form->cdsTabeVendDTINIVGPREC->asDateTime().date() <= today);
+        QVERIFY(form->cdsTabeVendDTFINVGPREC->asDateTime().date() >= today);
+    }
+}
+
+void PriceTableScreenTest::pagesByKeyboard()
+{
+    TfrmTabePreco *form = test::openOnBranch();
+    QVERIFY(form);
+    QTRY_VERIFY(form->dbgPadrao->hasFocus());
+    QTest::keyClick(form->dbgPadrao, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(form->pgcPadrao->currentWidget(), form->tshFormulario);
+    QTRY_VERIFY(form->dbsItemPreco->hasFocus());
+    QCOMPARE(Cli_prx51700::stGrid, QStringLiteral("1"));
+    QTest::keyClick(form->dbsItemPreco, Qt::Key_PageUp, Qt::ControlModifier);
+    QCOMPARE(form->pgcPadrao->currentWidget(), form->tshFolhaDados);
+    QTRY_VERIFY(form->dbgPadrao->hasFocus());
+    QTest::keyClick(form->dbgPadrao, Qt::Key_PageDown, Qt::ControlModifier);
+    QCOMPARE(form->pgcPadrao->currentWidget(), form->tshFormulario);
+    QTRY_VERIFY(form->dbsItemPreco->hasFocus());
+    QCOMPARE(m_ui->errors(), QStringList());
 }
 
 void PriceTableScreenTest::approvalButtonsFollowThePeriod()

@@ -136,12 +136,16 @@ void ButtonRulesTest::approvalButtons_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<int>("lib"); // -1 keeps, 0 off, 1 on
     QTest::addColumn<int>("apr");
-    QTest::newRow("pending") << "1" << 1 << 0;
-    QTest::newRow("released") << "2" << 0 << 0;
-    QTest::newRow("confirmed") << "3" << 1 << 1;
-    QTest::newRow("approved") << "4" << 1 << 0;
-    QTest::newRow("no period") << "" << -1 << -1;
-    QTest::newRow("unknown") << "9" << -1 << -1;
+    QTest::addColumn<bool>("periodTyped");
+    QTest::newRow("pending") << "1" << 1 << 0 << false;
+    QTest::newRow("released") << "2" << 0 << 0 << false;
+    QTest::newRow("confirmed") << "3" << 1 << 1 << false;
+    QTest::newRow("approved") << "4" << 1 << 0 << false;
+    QTest::newRow("no period") << "" << -1 << -1 << false;
+    QTest::newRow("unknown") << "9" << -1 << -1 << false;
+    // A state change reloads the periods and would drop what is typed.
+    QTest::newRow("confirmed, period typed") << "3" << 0 << 0 << true;
+    QTest::newRow("new period typed") << "" << 0 << 0 << true;
 }
 
 void ButtonRulesTest::approvalButtons()
@@ -149,8 +153,10 @@ void ButtonRulesTest::approvalButtons()
     QFETCH(QString, status);
     QFETCH(int, lib);
     QFETCH(int, apr);
+    QFETCH(bool, periodTyped);
     ButtonInputs in = browsingList();
     in.idSitVgPrec = status;
+    in.tabeVendEditing = periodTyped;
     const ButtonStates b = computeButtons(in);
     auto code = [](const std::optional<bool> &v) { return v ? int(*v) : -1; };
     QCOMPARE(code(b.libDig), lib);

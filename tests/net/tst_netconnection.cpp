@@ -141,11 +141,28 @@ private slots:
     // a call started from inside that wait mixing up two answers.
     void waitKeepsTimersRunning();
     void nestedCallIsRefused();
+    // Guards against a server limit reaching the user as a mere "connection
+    // lost" instead of the server's own words.
+    void serverLimitNoticeIsTheAnswer();
     // Guards against packets and errors being altered on the way back.
     void payloadAndErrorArriveIntact();
     // Guards against a failed call going unreported or not stopping the command.
     void checkResultServ();
 };
+
+void TestNetConnection::serverLimitNoticeIsTheAnswer()
+{
+    TestServer small(64 * 1024);
+    QVERIFY(small.start());
+    NetConnection c;
+    pointAt(c, small.port());
+    const ServerResult r = c.call(QStringLiteral("Echo"), {QString(70000, QLatin1Char('x'))});
+    QVERIFY(!r.ok);
+    QCOMPARE(r.code, int(prx::server::ErrorLimit));
+    QVERIFY2(r.message.contains(u"passa do limite de 65536 bytes"), qPrintable(r.message));
+    // The next call connects again and is served.
+    QVERIFY(c.call(QStringLiteral("Echo"), {1}).ok);
+}
 
 void TestNetConnection::beforeConnectSetsAddress()
 {

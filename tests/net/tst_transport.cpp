@@ -5,7 +5,9 @@
 #include "core/MethodRegistry.h"
 
 #include <QtEndian>
+
 #include <QtTest>
+#include <future>
 
 using namespace prx;
 using namespace prx::server;
@@ -62,6 +64,14 @@ private slots:
     void pipelinedRequests();
     void manyClientsAtOnce();
     void largePacketAnswer();
+    // Guards against one slow call holding up every other client.
+    void slowCallDoesNotHoldOthers();
+    // Guards against a bound that, once passed, brings the server down,
+    // leaves the client hanging or tells it nothing it can show.
+    void limitPassed_data();
+    void limitPassed();
+    // Guards against a server that cannot stop while a call runs on.
+    void stopCancelsRunningCall();
 };
 
 void TestTransport::callsAndErrors_data()
@@ -221,7 +231,9 @@ void TestTransport::pipelinedRequests()
 {
     RawClient client;
     QVERIFY(client.connectTo(m_server.port()));
-    QByteArray both = wire::encodeRequest({11, Obj, QStringLiteral("Sleep"), {qint64(20)}});
+    // The first call is the slowest: with several workers, the later ones
+    // must still wait for it.
+    QByteArray both = wire::encodeRequest({11, Obj, QStringLiteral("Sleep"), {qint64(200)}});
     both += wire::encodeRequest({12, Obj, QStringLiteral("Echo"), {QStringLiteral("segundo")}});
     both += wire::encodeRequest({13, Obj, QStringLiteral("Fail"), {QStringLiteral("terceiro")}});
     client.send(both);
@@ -265,6 +277,102 @@ void TestTransport::largePacketAnswer()
     QVERIFY(got);
     QCOMPARE(got->rowCount(), 100000);
     QVERIFY(*got == *TestServer::rows(100000));
+}
+
+void TestTransport::slowCallDoesNotHoldOthers()
+{
+    RawClient slow;
+    QVERIFY(slow.connectTo(m_server.port()));
+    slow.send(wire::encodeRequest({1, Obj, QStringLiteral("Sleep"), {qint64(2000)}}));
+    QTest::qWait(50); // the slow call is on a worker now
+    RawClient quick;
+    QVERIFY(quick.connectTo(m_server.port()));
+    const wire::Answer a = quick.call(Obj, QStringLiteral("Echo"), {QStringLiteral("já")});
+    QVERIFY2(a.ok, qPrintable(a.errorMessage));
+    wire::Answer late;
+    QVERIFY2(!slow.answer(&late, 0), "the quick call waited for the slow one");
+    QVERIFY(slow.answer(&late, 10000));
+    QVERIFY(late.ok);
+}
+
+void TestTransport::limitPassed_data()
+{
+    QTest::addColumn<QString>("fragment"); // of the message the client gets
+    QTest::newRow("connections") << "limite de 2 conexões";
+    QTest::newRow("frame size") << "passa do limite de 65536 bytes";
+    QTest::newRow("idle time") << "após 1 segundos sem uso";
+    QTest::newRow("call time") << "tempo máximo de 1 segundos";
+}
+
+void TestTransport::limitPassed()
+{
+    QFETCH(QString, fragment);
+    const QByteArray tag = QTest::currentDataTag();
+    TransportLimits limits;
+    limits.maxConnections = tag == "connections" ? 2 : 100;
+    limits.frameBytes = tag == "frame size" ? 64 * 1024 : wire::MaxFrameBytes;
+    limits.idleSeconds = tag == "idle time" ? 1 : 0;
+    limits.callSeconds = tag == "call time" ? 1 : 0;
+    TestServer server(limits);
+    QVERIFY(server.start());
+
+    RawClient held;
+    QVERIFY(held.connectTo(server.port()));
+    QVERIFY(held.call(Obj, QStringLiteral("Echo"), {1}).ok);
+    RawClient client;
+    QVERIFY(client.connectTo(server.port()));
+    qint64 expectedId = 0; // the server's word on the connection itself
+    if (tag == "frame size") {
+        QByteArray header(4, '\0');
+        qToBigEndian(quint32(64 * 1024 + 1), header.data());
+        client.send(header);
+    } else if (tag == "connections") {
+        QVERIFY(client.call(Obj, QStringLiteral("Echo"), {2}).ok);
+        RawClient third;
+        QVERIFY(third.connectTo(server.port()));
+        wire::Answer a;
+        QVERIFY(third.answer(&a));
+        QCOMPARE(a.id, qint64(0));
+        QVERIFY2(a.errorMessage.contains(fragment), qPrintable(a.errorMessage));
+        QVERIFY(third.closedByServer());
+        held.abort(); // a slot frees up
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                RawClient next;
+                return next.connectTo(server.port()) &&
+                       next.call(Obj, QStringLiteral("Echo"), {3}).ok;
+            }(),
+            5000);
+        return;
+    } else if (tag == "call time") {
+        client.send(wire::encodeRequest({77, Obj, QStringLiteral("Spin"), {}}));
+        expectedId = 77;
+        // Cancelled in the database, the call frees its worker for others.
+        QVERIFY(held.call(Obj, QStringLiteral("Echo"), {4}).ok);
+    }
+    wire::Answer a;
+    QVERIFY(client.answer(&a, 8000));
+    QCOMPARE(a.id, expectedId);
+    QVERIFY(!a.ok);
+    QCOMPARE(a.errorCode, int(ErrorLimit));
+    QVERIFY2(a.errorMessage.contains(fragment), qPrintable(a.errorMessage));
+    if (expectedId == 0)
+        QVERIFY(client.closedByServer());
+    expectStillServing(server.port());
+}
+
+void TestTransport::stopCancelsRunningCall()
+{
+    TransportLimits unbounded;
+    unbounded.callSeconds = 0;
+    auto server = std::make_unique<TestServer>(unbounded);
+    QVERIFY(server->start());
+    RawClient client;
+    QVERIFY(client.connectTo(server->port()));
+    client.send(wire::encodeRequest({1, Obj, QStringLiteral("Spin"), {}}));
+    QTest::qWait(200); // inside the statement now
+    auto stopped = std::async(std::launch::async, [&] { server.reset(); });
+    QVERIFY(stopped.wait_for(std::chrono::seconds(20)) == std::future_status::ready);
 }
 
 QTEST_GUILESS_MAIN(TestTransport)

@@ -2,7 +2,12 @@
 // since must never be overwritten, and a refused save writes nothing at all.
 #include "ServerTestBase.h"
 
+#include "core/WorkerPool.h"
+
 #include <QCoreApplication>
+
+#include <condition_variable>
+#include <mutex>
 
 using namespace prx;
 using namespace prx::server;
@@ -30,6 +35,11 @@ private slots:
     // Doubles are compared exactly: a value with no short decimal form read
     // and sent back unchanged is not a conflict.
     void exactDoublesAreNoConflict();
+    // Many workers, each with its own connection, read-modify-write one
+    // price at the same time: every save either lands on what it read or is
+    // refused as a conflict (then read again), so no increment is lost, and
+    // waiting for the one writer never surfaces as a "busy" error.
+    void parallelWorkersLoseNoUpdate();
 
 private:
     DataPacketPtr itemsOn(Storage &s, const QString &branch)
@@ -169,6 +179,85 @@ void TestConcurrency::exactDoublesAreNoConflict()
     d.changes << updateOf(*theirs, row, {{"VRPRECITEM", 10.0}});
     const Outcome out = callOn(otherUser(), "SetItemPreco", {deltaArg(d), ""});
     QVERIFY2(out.ok, qPrintable(out.message));
+}
+
+void TestConcurrency::parallelWorkersLoseNoUpdate()
+{
+    const DataPacketPtr first = itemsOn(storage(), "0001");
+    const int row = pricedRows(*first, 1).value(0, -1);
+    QVERIFY(row >= 0);
+    const QString product = value(*first, row, "CDPRODUTO").toString();
+    const double start = value(*first, row, "VRPRECITEM").toDouble();
+
+    constexpr int Workers = 4;
+    constexpr int Increments = 5;
+    MethodRegistry registry;
+    registerAllMethods(registry);
+    // Declared before the pool, so that they outlive its jobs on any early return.
+    std::mutex mutex;
+    std::condition_variable done;
+    int finished = 0;
+    int conflicts = 0;
+    QStringList failures;
+    WorkerPool pool;
+    const QString where = location();
+    QString error;
+    QVERIFY2(pool.start(
+                 Workers,
+                 [where](QString *why) -> std::shared_ptr<Context> {
+                     std::shared_ptr<Storage> s = Storage::open(where, why);
+                     if (!s)
+                         return nullptr;
+                     return std::shared_ptr<Context>(new Context{*s}, [s](Context *c) mutable {
+                         delete c;
+                         s.reset();
+                     });
+                 },
+                 &error),
+             qPrintable(error));
+
+    const QVariantList readArgs{"0001", "001", "00001", "3", day(-30), product, "N"};
+    for (int w = 0; w < Workers; ++w) {
+        pool.post([&](Context &context) {
+            int saved = 0;
+            for (int attempt = 0; saved < Increments && attempt < 200; ++attempt) {
+                const Outcome read = dispatch(registry, context, kObject, "GetItemPreco", readArgs);
+                const DataPacketPtr p = read.ok ? read.payload.value<DataPacketPtr>() : nullptr;
+                const int r = p ? findRow(*p, "CDPRODUTO", product) : -1;
+                if (r < 0) {
+                    std::lock_guard lock(mutex);
+                    failures << QStringLiteral("read: ") + read.message;
+                    break;
+                }
+                DeltaPacket d = deltaOf(*p);
+                const double now = value(*p, r, "VRPRECITEM").toDouble();
+                d.changes << updateOf(*p, r, {{"VRPRECITEM", now + 1.0}});
+                const Outcome out = dispatch(registry, context, kObject, "SetItemPreco",
+                                             {QVariant::fromValue(d), ""});
+                std::lock_guard lock(mutex);
+                if (out.ok)
+                    ++saved;
+                else if (out.code == ErrorConflict)
+                    ++conflicts;
+                else
+                    failures << out.message;
+            }
+            std::lock_guard lock(mutex);
+            ++finished;
+            done.notify_all();
+        });
+    }
+    {
+        std::unique_lock lock(mutex);
+        QVERIFY(
+            done.wait_for(lock, std::chrono::seconds(120), [&] { return finished == Workers; }));
+    }
+    pool.stop();
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+    const DataPacketPtr after = itemsOn(storage(), "0001");
+    QCOMPARE(value(*after, findRow(*after, "CDPRODUTO", product), "VRPRECITEM").toDouble(),
+             start + Workers * Increments);
+    qInfo("conflicts refused and retried: %d", conflicts);
 }
 
 PRX_SERVER_TEST_MAIN(TestConcurrency)

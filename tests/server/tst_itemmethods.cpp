@@ -202,6 +202,7 @@ void TestItemMethods::setItemPrecoRefuses_data()
     QTest::newRow("too-long") << "IDPRODPROMOC" << QVariant("SS") << "";
     QTest::newRow("bad-list") << "VRPRECITEM" << QVariant(5.0) << "VRPRECITEMDLV";
     QTest::newRow("other-parent") << "CDPRPAITABPR" << QVariant("0000000002") << "";
+    QTest::newRow("other-product") << "CDPRODUTO" << QVariant("0000000002") << "";
 }
 
 void TestItemMethods::setItemPrecoRefuses()
@@ -257,6 +258,17 @@ void TestItemMethods::components()
     DeltaPacket wrong = deltaOf(*after);
     wrong.changes << updateOf(*after, 0, {{"CDPRODUTO", combo}, {"VRPRECITEM", 1.0}});
     QVERIFY(call("SetItemPrecoComp", {deltaArg(wrong)}).message.contains(u"não é componente"));
+
+    // Branch 0003 does not allow component prices: refused, nothing written.
+    QCOMPARE(scalar("SELECT IDPRECDIFCOM FROM FILIAL WHERE CDFILIAL = '0003'").toString(),
+             QStringLiteral("N"));
+    const DataPacketPtr locked = read("GetItemPrecoComp", {"0003", "001", combo, day(-30)});
+    QVERIFY(locked->rowCount() > 0);
+    DeltaPacket forbidden = deltaOf(*locked);
+    forbidden.changes << updateOf(*locked, 0, {{"VRPRECITEM", 7.77}});
+    QVERIFY(call("SetItemPrecoComp", {deltaArg(forbidden)}).message.contains(u"não permite"));
+    QCOMPARE(read("GetItemPrecoComp", {"0003", "001", combo, day(-30)})->rowValues(0),
+             locked->rowValues(0));
 }
 
 void TestItemMethods::dayPrices()

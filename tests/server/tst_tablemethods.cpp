@@ -21,9 +21,16 @@ private slots:
     void getFilial();
     // Insert, rename, duplicate code and delete of a table without periods.
     void setTabePrecLifecycle();
-    // A table with periods or assignments is never deleted.
+    // A table with periods or assignments is never deleted, nor a period of
+    // an assigned table.
     void setTabePrecRefusesDeletion_data();
     void setTabePrecRefusesDeletion();
+    // A saved table's code and a saved period's start are never changed by
+    // an update, whoever sends it.
+    void keysNeverChange_data();
+    void keysNeverChange();
+    // A period sent without an end still may not start inside another.
+    void openEndedPeriodInsideAnotherRefused();
     // A new period without a state starts pending; a bad range is refused.
     void setTabeVendInsertAndUpdate();
     // Deleting a period takes its items, component and differentiated prices.
@@ -37,6 +44,9 @@ private slots:
     void getVeriVing();
     // Approval state changes and the products without tax rate.
     void approval();
+    // Which state changes the server takes, whatever a client sends.
+    void approvalTransitions_data();
+    void approvalTransitions();
 };
 
 void TestTableMethods::packetLayouts_data()
@@ -144,12 +154,19 @@ void TestTableMethods::setTabePrecRefusesDeletion()
     QFETCH(QString, table);
     QFETCH(QString, message);
     if (table == u"002") {
-        // Without periods, the assignments alone must still keep the table.
+        // Its periods are in use: none can be deleted.
         const DataPacketPtr periods = read("GetTabeVend", {"0001", "002"});
         DeltaPacket d = deltaOf(*periods);
-        for (int r = 0; r < periods->rowCount(); ++r)
-            d.changes << deleteOf(*periods, r);
-        QVERIFY(call("SetTabeVend", {deltaArg(d)}).ok);
+        d.changes << deleteOf(*periods, 0);
+        const Outcome refused = call("SetTabeVend", {deltaArg(d)});
+        QVERIFY(refused.message.contains(u"parametrizada"));
+        QCOMPARE(read("GetTabeVend", {"0001", "002"})->rowCount(), periods->rowCount());
+        // Without periods, the assignments alone must still keep the table.
+        for (const char *priced : {"ITEMPRECODIA", "ITEMPRECO", "TABEVEND"}) {
+            storage().execDirect(QStringLiteral("DELETE FROM %1 WHERE CDFILIAL = '0001' AND "
+                                                "CDTABEPREC = '002'")
+                                     .arg(QLatin1String(priced)));
+        }
     }
     const DataPacketPtr tables = read("GetTabePrec", {"0001"});
     DeltaPacket d = deltaOf(*tables);
@@ -158,6 +175,53 @@ void TestTableMethods::setTabePrecRefusesDeletion()
     QVERIFY(!out.ok);
     QVERIFY2(out.message.contains(message), qPrintable(out.message));
     QCOMPARE(read("GetVerifTabePrec", {"0001", table})->rowCount(), 1);
+}
+
+void TestTableMethods::keysNeverChange_data()
+{
+    QTest::addColumn<QString>("reader");
+    QTest::addColumn<QString>("writer");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("table code") << "GetTabePrec" << "SetTabePrec" << "CDTABEPREC"
+                                << QVariant("077");
+    QTest::newRow("table branch") << "GetTabePrec" << "SetTabePrec" << "CDFILIAL"
+                                  << QVariant("0002");
+    QTest::newRow("period start") << "GetTabeVend" << "SetTabeVend" << "DTINIVGPREC"
+                                  << QVariant(day(400));
+}
+
+void TestTableMethods::keysNeverChange()
+{
+    QFETCH(QString, reader);
+    QFETCH(QString, writer);
+    QFETCH(QString, field);
+    QFETCH(QVariant, value);
+    const QVariantList args = reader == u"GetTabePrec" ? QVariantList{"0001"}
+                                                       : QVariantList{"0001", "001"};
+    const DataPacketPtr before = read(reader, args);
+    DeltaPacket d = deltaOf(*before);
+    d.changes << updateOf(*before, 0, {{field, value}});
+    const Outcome out = call(writer, {deltaArg(d)});
+    QVERIFY(!out.ok);
+    QVERIFY2(out.message.contains(u"não pode ser alterado"), qPrintable(out.message));
+    const DataPacketPtr after = read(reader, args);
+    QCOMPARE(after->rowCount(), before->rowCount());
+    QCOMPARE(after->rowValues(0), before->rowValues(0));
+}
+
+void TestTableMethods::openEndedPeriodInsideAnotherRefused()
+{
+    // Branch 0003, table 001: [-90,-31], [-30,29], [30,119].
+    const DataPacketPtr periods = read("GetTabeVend", {"0003", "001"});
+    QVERIFY(call("getTabePrecData", {"0003", "001", day(10), day(10)}).payload.toBool());
+    DeltaPacket d = deltaOf(*periods);
+    d.changes << insertOf(periods->fields(),
+                          {{"CDFILIAL", "0003"}, {"CDTABEPREC", "001"}, {"DTINIVGPREC", day(10)}});
+    const Outcome out = call("SetTabeVend", {deltaArg(d)});
+    QVERIFY(!out.ok);
+    QVERIFY2(out.message.contains(u"conflito"), qPrintable(out.message));
+    QCOMPARE(read("GetVerifTabeVend", {"0003", "001", day(10)})->rowCount(), 0);
 }
 
 void TestTableMethods::setTabeVendInsertAndUpdate()
@@ -316,6 +380,66 @@ void TestTableMethods::approval()
     QCOMPARE(missing->rowCount(), expected.size());
     for (int r = 0; r < missing->rowCount(); ++r)
         QCOMPARE(value(*missing, r, "CDARVPROD"), expected[r]);
+}
+
+void TestTableMethods::approvalTransitions_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<bool>("taxRatesMissing");
+    QTest::addColumn<QString>("refusal"); // empty: taken
+    QTest::newRow("approve confirmed") << "3" << "4" << false << "";
+    QTest::newRow("approve pending") << "1" << "4" << false << "confirmado";
+    QTest::newRow("approve released") << "2" << "4" << false << "confirmado";
+    QTest::newRow("approve without tax") << "3" << "4" << true << "alíquota";
+    QTest::newRow("release pending") << "1" << "2" << false << "";
+    QTest::newRow("release approved") << "4" << "2" << false << "";
+    QTest::newRow("release twice") << "2" << "2" << false << "";
+    QTest::newRow("unknown state") << "1" << "X" << false << "inválida";
+}
+
+void TestTableMethods::approvalTransitions()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(bool, taxRatesMissing);
+    QFETCH(QString, refusal);
+    // Branch 0001, table 001, the period starting 30 days from now.
+    const QString start = day(30).date().toString(u"dd/MM/yyyy");
+    auto state = [&] {
+        return scalar("SELECT IDSITVGPREC FROM TABEVEND WHERE CDFILIAL = '0001' AND "
+                      "CDTABEPREC = '001' AND DTINIVGPREC = :s",
+                      {{":s", day(30)}})
+            .toString();
+    };
+    storage().execDirect(QStringLiteral("UPDATE TABEVEND SET IDSITVGPREC = '%1' WHERE CDFILIAL = "
+                                        "'0001' AND CDTABEPREC = '001'")
+                             .arg(from));
+    // Every product of the branch gets a rate, but one when the case wants it.
+    storage().execDirect(QStringLiteral(
+        "INSERT INTO ALIQPROD (CDFILIAL, CDPRODUTO, VRALIQPROD) SELECT DISTINCT I.CDFILIAL, "
+        "I.CDPRODUTO, 18 FROM ITEMPRECO I WHERE I.CDFILIAL = '0001' AND NOT EXISTS (SELECT 1 "
+        "FROM ALIQPROD A WHERE A.CDFILIAL = I.CDFILIAL AND A.CDPRODUTO = I.CDPRODUTO)"));
+    if (taxRatesMissing) {
+        const QVariant product =
+            scalar("SELECT MIN(CDPRODUTO) FROM ITEMPRECO WHERE CDFILIAL = '0001' AND "
+                   "CDTABEPREC = '001' AND DTINIVGPREC = :s AND CDPRODUTO = CDPRPAITABPR",
+                   {{":s", day(30)}});
+        storage().execDirect(QStringLiteral("DELETE FROM ALIQPROD WHERE CDFILIAL = '0001' AND "
+                                            "CDPRODUTO = '%1'")
+                                 .arg(product.toString()));
+    }
+    QCOMPARE(read("getProdSemImpos", {"0001", "001", start})->rowCount() > 0, taxRatesMissing);
+
+    const Outcome out = call("setAlteraStatus", {to, "001", "0001", start});
+    if (refusal.isEmpty()) {
+        QVERIFY2(out.ok, qPrintable(out.message));
+        QCOMPARE(state(), to);
+    } else {
+        QVERIFY(!out.ok);
+        QVERIFY2(out.message.contains(refusal), qPrintable(out.message));
+        QCOMPARE(state(), from);
+    }
 }
 
 PRX_SERVER_TEST_MAIN(TestTableMethods)

@@ -1,4 +1,5 @@
 #include "GridData.h"
+#include "GuiHelpers.h"
 #include "ScriptedHostUi.h"
 
 #include "dataset/Abort.h"
@@ -11,10 +12,13 @@
 #include "widgets/WidgetUtils.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -73,6 +77,14 @@ private slots:
     void editingFollowsColumnFieldAndGridSettings_data();
     void editingFollowsColumnFieldAndGridSettings();
     void hiddenColumnsAreSkipped();
+    // The key of a saved row (a field tagged 1) changed by any way text can
+    // reach the cell: typed, pasted, or committed by an input method. A new
+    // row takes it all.
+    void keyFieldTakesTextOnlyOnNewRows_data();
+    void keyFieldTakesTextOnlyOnNewRows();
+    // Frozen columns scrolled away with the rest, or a cell moved to left
+    // under them; a click on them moves the grid's cursor.
+    void frozenColumnsStayInView();
     void millionRowsReadOnlyWhatIsShown();
 
 private:
@@ -716,6 +728,83 @@ void TestDBGrid::millionRowsReadOnlyWhatIsShown()
           "one row down %lld ms",
           loadMs, bindMs, lastMs, moveMs);
     m_grid->setDataSource(m_source);
+}
+
+void TestDBGrid::keyFieldTakesTextOnlyOnNewRows_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("newRow");
+    for (const char *how : {"typed", "ctrl+v", "shift+insert", "input method"}) {
+        QTest::addRow("%s, saved row", how) << QString::fromLatin1(how) << false;
+        QTest::addRow("%s, new row", how) << QString::fromLatin1(how) << true;
+    }
+}
+
+void TestDBGrid::keyFieldTakesTextOnlyOnNewRows()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, newRow);
+    m_grid->setOption(DBGrid::AllowInsert);
+    m_ds->fieldByName(u"CODIGO").setTag(1);
+    m_ds->moveTo(2);
+    if (newRow)
+        m_ds->append();
+    m_grid->setSelectedIndex(0);
+    key(Qt::Key_F2);
+    QVERIFY(m_grid->editorActive());
+    QVERIFY(m_grid->editorHasFocus());
+    QApplication::clipboard()->setText(QStringLiteral("9999"));
+    auto *line = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(line);
+    line->selectAll();
+    if (how == u"typed") {
+        type(QStringLiteral("9999"));
+    } else if (how == u"ctrl+v") {
+        key(Qt::Key_V, Qt::ControlModifier);
+    } else if (how == u"shift+insert") {
+        key(Qt::Key_Insert, Qt::ShiftModifier);
+    } else {
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("9999"));
+        QApplication::sendEvent(line, &commit);
+    }
+    m_grid->commitEditor();
+    const QString code = m_ds->fieldByName(u"CODIGO").asString();
+    QCOMPARE(code, newRow ? QStringLiteral("9999") : QStringLiteral("0003"));
+    if (newRow)
+        m_ds->cancel();
+    QCOMPARE(m_ds->valueAt(2, 0).toString(), QStringLiteral("0003"));
+}
+
+void TestDBGrid::frozenColumnsStayInView()
+{
+    m_window->resize(260, 300);
+    for (int c = 0; c < m_grid->columnCount(); ++c)
+        m_grid->column(c).setWidth(120);
+    m_grid->setFrozenColumns(1);
+    QTest::qWait(20);
+    auto *frozen = m_grid->findChild<QTableView *>();
+    QVERIFY(frozen && frozen->isVisible());
+    QCOMPARE(frozen->horizontalHeader()->sectionSize(0), 120);
+
+    key(Qt::Key_End); // the last column, far right
+    QCOMPARE(m_grid->selectedIndex(), m_grid->columnCount() - 1);
+    QVERIFY(m_grid->horizontalScrollBar()->value() > 0);
+    QVERIFY(frozen->isVisible());
+    // The second column, brought back into view, shows beside the frozen one.
+    key(Qt::Key_Home);
+    key(Qt::Key_Right);
+    QCOMPARE(m_grid->selectedIndex(), 1);
+    QVERIFY(m_grid->visualRect(m_grid->model()->index(m_ds->currentRow(), 1)).left() >= 120);
+
+    // A click on a frozen cell moves the grid's cursor there.
+    key(Qt::Key_End);
+    const QRect cell = frozen->visualRect(frozen->model()->index(4, 0));
+    QTest::mouseClick(frozen->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(m_ds->currentRow(), 4);
+    QCOMPARE(m_grid->selectedIndex(), 0);
+    QVERIFY(m_grid->hasFocus());
+    grabScreenshot(m_window, QStringLiteral("dbgrid-frozen.png"));
 }
 
 QTEST_MAIN(TestDBGrid)

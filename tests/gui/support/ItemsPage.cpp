@@ -97,4 +97,18 @@ QVariant ItemsPage::stored(const QString &column, const QString &product, const 
          {QStringLiteral(":start"), periodStart.toString(Qt::ISODate) + QLatin1Char('%')}});
 }
 
+bool ItemsPage::copyDayPrices(const QString &from, const QString &to)
+{
+    const QString columns = QStringLiteral(
+        "CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, DTINIVALPREC, DTFINVALPREC, "
+        "IDPERVALORPR, IDDESCACREPR, VRPRECODIA, VRPRECODIADLV, VRPRECODIACMD, PRECO, PRECODLV, "
+        "PRECOCMD, IDVISUACUPOM, IDTPMODGERAL, IDTPMODDLV, IDTPMODCMD");
+    return execFixtureSql(
+        server.databaseFile(),
+        QStringLiteral("INSERT INTO ITEMPRECODIA (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
+                       "CDPRPAITABPR, %1) SELECT CDFILIAL, CDTABEPREC, DTINIVGPREC, '%2', '%2', "
+                       "%1 FROM ITEMPRECODIA WHERE CDPRODUTO = '%3' AND CDPRPAITABPR = '%3'")
+            .arg(columns, to, from));
+}
+
 } // namespace prx::test

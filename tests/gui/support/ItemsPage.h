@@ -40,6 +40,9 @@ public:
     // A column (or expression) of the product's saved row in the period
     // opened last; an invalid value without a row.
     QVariant stored(const QString &column, const QString &product, const QString &parent = {});
+    // Gives product `to` (as its own item) the differentiated prices of
+    // product `from`, straight in the database; false when that fails.
+    bool copyDayPrices(const QString &from, const QString &to);
 
     ServerFixture server;
     FaultProxy proxy;

@@ -4,6 +4,7 @@
 #include "transport/TransportServer.h"
 
 #include <QEventLoop>
+#include <QSqlQuery>
 
 #include <future>
 #include <stdexcept>
@@ -11,26 +12,15 @@
 using namespace prx;
 using namespace prx::server;
 
-namespace {
-
-// The test methods never touch the database, but a context needs one: an
-// empty SQLite database in memory.
-Context &unusedContext()
+TestServer::TestServer(quint32 frameLimit)
 {
-    static std::unique_ptr<Storage> storage = [] {
-        QString error;
-        auto opened = Storage::open(QStringLiteral(":memory:"), &error);
-        if (!opened)
-            throw std::runtime_error(error.toStdString());
-        return opened;
-    }();
-    static Context context{*storage};
-    return context;
+    m_limits.frameBytes = frameLimit;
 }
 
-} // namespace
-
-TestServer::TestServer(quint32 frameLimit) : m_frameLimit(frameLimit) {}
+TestServer::TestServer(const TransportLimits &limits, const TransportAccess &access, int workers)
+    : m_limits(limits), m_access(access), m_workers(workers)
+{
+}
 
 TestServer::~TestServer()
 {
@@ -86,6 +76,16 @@ void TestServer::addTestMethods(MethodRegistry &registry)
     registry.add(object, {QStringLiteral("Unsendable"), {}, [](Context &, const QVariantList &) {
                               return QVariant(QVariantMap{{QStringLiteral("a"), 1}});
                           }});
+    registry.add(object, {QStringLiteral("Spin"), {}, [](Context &c, const QVariantList &) {
+                              QSqlQuery q = c.storage.prepare(QStringLiteral(
+                                  "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) "
+                                  "SELECT COUNT(*) FROM n"));
+                              c.storage.exec(q, QStringLiteral("contar sem fim"));
+                              return QVariant(true);
+                          }});
+    registry.add(object, {QStringLiteral("Worker"), {}, [](Context &c, const QVariantList &) {
+                              return QVariant(c.storage.connectionName());
+                          }});
 }
 
 bool TestServer::start(quint16 port)
@@ -93,14 +93,31 @@ bool TestServer::start(quint16 port)
     stop();
     std::promise<quint16> ready;
     std::future<quint16> listening = ready.get_future();
-    const quint32 limit = m_frameLimit;
-    m_thread = QThread::create([port, limit, &ready] {
+    m_thread = QThread::create([this, port, &ready] {
         MethodRegistry registry;
         addTestMethods(registry);
-        TransportServer server(registry, unusedContext());
+        TransportServer server(registry);
         server.setQuiet(true);
-        server.setFrameLimit(limit);
-        const bool ok = server.listen(QHostAddress::LocalHost, port);
+        server.setLimits(m_limits);
+        server.setAccess(m_access);
+        server.setRefusalDelay(200);
+        // The test methods touch no tables; each worker still gets a
+        // database of its own, empty and in memory.
+        QString error;
+        const bool ok =
+            server.startWorkers(
+                m_workers,
+                [](QString *why) -> std::shared_ptr<Context> {
+                    std::shared_ptr<Storage> s = Storage::open(QStringLiteral(":memory:"), why);
+                    if (!s)
+                        return nullptr;
+                    return std::shared_ptr<Context>(new Context{*s}, [s](Context *c) mutable {
+                        delete c;
+                        s.reset();
+                    });
+                },
+                &error) &&
+            server.listen(QHostAddress::LocalHost, port);
         ready.set_value(ok ? server.serverPort() : 0);
         if (!ok)
             return;

@@ -2,6 +2,7 @@
 
 #include "core/MethodRegistry.h"
 #include "net/Wire.h"
+#include "transport/TransportServer.h"
 
 #include <QThread>
 
@@ -12,12 +13,16 @@
 //   Fail(text) -> ServerError(text)    Crash() -> std::runtime_error
 //   Sleep(integer ms) -> true          Rows(integer n) -> packet of n rows
 //   Unsendable() -> a value the wire cannot carry
+//   Spin() -> a SQL statement that never ends by itself (for the call limit)
+//   Worker() -> the name of the database connection of the worker that ran it
 class TestServer
 {
 public:
     static constexpr const char *Object = "Teste.rdmEco";
 
     explicit TestServer(quint32 frameLimit = prx::wire::MaxFrameBytes);
+    TestServer(const prx::server::TransportLimits &limits,
+               const prx::server::TransportAccess &access = {}, int workers = 4);
     ~TestServer();
 
     // Listens on loopback (port 0: any free port); false when it cannot.
@@ -29,7 +34,9 @@ public:
     static prx::DataPacketPtr rows(int count);
 
 private:
-    quint32 m_frameLimit;
+    prx::server::TransportLimits m_limits;
+    prx::server::TransportAccess m_access;
+    int m_workers = 4;
     QThread *m_thread = nullptr; // owned
     quint16 m_port = 0;
 };

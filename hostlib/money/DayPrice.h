@@ -1,0 +1,56 @@
+#pragma once
+
+#include "money/Decimal.h"
+
+#include <optional>
+
+namespace prx::dayprice {
+
+// How a differentiated price changes the item's price: by a percentage or
+// by a fixed amount, as a discount or as an increase. The screen, the server
+// and the demo compute with these same routines, so a price stored by one is
+// the price the others would compute.
+struct Rule
+{
+    bool percentage = false; // IDPERVALORPR "P"; "V" is a fixed amount
+    bool discount = false;   // IDDESCACREPR "D"; "A" is an increase
+};
+
+// The price an amount gives on a base. A percentage is cut to cents before it
+// is applied, and the result cut again; a fixed amount is applied as it is.
+Decimal priceFor(Decimal base, Decimal amount, Rule rule);
+
+// The amount that gives a typed price on a base, and the direction it takes.
+// A percentage is cut to two decimals; a typed price below the base always
+// makes a percentage a discount (a price above the base is refused there), so
+// the row reproduces its own price. A fixed amount keeps the direction asked
+// for (a price on the wrong side of the base then gives a negative amount,
+// which the checks refuse).
+struct Derived
+{
+    Decimal amount;
+    bool discount = false;
+};
+enum class Refusal
+{
+    None,
+    BaseNotPositive, // a percentage of a base of 0 or below means nothing
+    AboveBase,       // a percentage derived from a price above the base
+};
+Refusal amountFor(Decimal base, Decimal price, Rule rule, Derived *out);
+
+// A resulting price is acceptable when it is above 0 and below twice its
+// base (an increase must stay below the base itself).
+bool priceWithinLimits(Decimal price, Decimal base);
+
+// The calculated price rounded up to the cent, the consumer price it becomes
+// in the bulk price update.
+inline Decimal raisedPrice(Decimal calculated)
+{
+    return calculated.ceiled(2);
+}
+
+// Rule codes as stored: nullopt when a code is neither of its two values.
+std::optional<Rule> ruleFromCodes(QStringView valueOrPercent, QStringView discountOrIncrease);
+
+} // namespace prx::dayprice

@@ -1,0 +1,207 @@
+#include "methods/PriceSetCopy.h"
+
+#include "storage/Storage.h"
+
+namespace prx::server {
+
+namespace {
+
+const QString kPresentTable = QStringLiteral("PRXCOPIAPRESENTES");
+
+// The period columns of a target row; every other column is the source's,
+// but the time of the change.
+QString targetColumn(const QString &column, SqlParams &p, const SqlDialect &d,
+                     const PriceSetCopy::Side &target)
+{
+    if (column == u"CDFILIAL")
+        return d.typedParam(p.add(target.branch), FieldType::String);
+    if (column == u"CDTABEPREC")
+        return d.typedParam(p.add(target.table), FieldType::String);
+    if (column == u"DTINIVGPREC")
+        return d.typedParam(p.addDateTime(target.period.start), FieldType::DateTime);
+    if (column == u"DTULTALT")
+        return d.now();
+    return QStringLiteral("S.") + column;
+}
+
+// The rows of a period; columns qualified by `alias` when one is given.
+QString periodOf(const QString &alias, SqlParams &p, const PriceSetCopy::Side &side)
+{
+    const QString a = alias.isEmpty() ? QString() : alias + u'.';
+    return QStringLiteral("%1CDFILIAL = %2 AND %1CDTABEPREC = %3 AND %1DTINIVGPREC = %4")
+        .arg(a, p.add(side.branch), p.add(side.table), p.addDateTime(side.period.start));
+}
+
+} // namespace
+
+QString PriceSetCopy::productFilter(const QString &alias, const QString &segmentParam) const
+{
+    // A key lookup per row: cheaper than building the segment's whole list
+    // again for every statement.
+    QString filter = QStringLiteral("EXISTS (SELECT 1 FROM PRODSEGMER G WHERE G.CDSEGMER = %2 "
+                                    "AND G.CDPRODUTO = %1.CDPRPAITABPR)")
+                         .arg(alias, segmentParam);
+    if (!m_options.keyTable.isEmpty()) {
+        filter += QStringLiteral(" AND %1.CDPRPAITABPR IN (SELECT K.CDCHAVE FROM %2 K)")
+                      .arg(alias, m_options.keyTable);
+    }
+    return filter;
+}
+
+// Covers the whole source period.
+static QString spansSource(SqlParams &p, const PriceSetCopy::Side &source, const SqlDialect &d)
+{
+    return QStringLiteral("(S.DTINIVALPREC <= %1 AND (S.DTFINVALPREC IS NULL OR "
+                          "S.DTFINVALPREC >= %2))")
+        .arg(d.typedParam(p.addDateTime(source.period.start), FieldType::DateTime),
+             d.typedParam(p.addDateTime(source.period.end), FieldType::DateTime));
+}
+
+QString PriceSetCopy::validityStart(SqlParams &p, const Side &source, const Side &target) const
+{
+    const SqlDialect &d = m_db.dialect();
+    auto date = [&](const QDateTime &v) {
+        return d.typedParam(p.addDateTime(v), FieldType::DateTime);
+    };
+    const qint64 days = source.period.start.daysTo(target.period.start);
+    const QString spans = spansSource(p, source, d);
+    const QString moved = d.addDays(QStringLiteral("S.DTINIVALPREC"), p.add(days));
+    const QString moved2 = d.addDays(QStringLiteral("S.DTINIVALPREC"), p.add(days));
+    return QStringLiteral("CASE WHEN %1 THEN %2 WHEN %3 < %4 THEN %5 ELSE %6 END")
+        .arg(spans, date(target.period.start), moved, date(target.period.start),
+             date(target.period.start), moved2);
+}
+
+QString PriceSetCopy::validityEnd(SqlParams &p, const Side &source, const Side &target) const
+{
+    const SqlDialect &d = m_db.dialect();
+    auto date = [&](const QDateTime &v) {
+        return d.typedParam(p.addDateTime(v), FieldType::DateTime);
+    };
+    const qint64 days = source.period.start.daysTo(target.period.start);
+    const QString spans = spansSource(p, source, d);
+    const QString moved = d.addDays(QStringLiteral("S.DTFINVALPREC"), p.add(days));
+    const QString moved2 = d.addDays(QStringLiteral("S.DTFINVALPREC"), p.add(days));
+    return QStringLiteral("CASE WHEN %1 THEN %2 WHEN S.DTFINVALPREC IS NULL THEN NULL "
+                          "WHEN %3 > %4 THEN %5 ELSE %6 END")
+        .arg(spans, date(target.period.end), moved, date(target.period.end),
+             date(target.period.end), moved2);
+}
+
+QString PriceSetCopy::validityKept(SqlParams &p, const Side &source, const Side &target) const
+{
+    const SqlDialect &d = m_db.dialect();
+    auto date = [&](const QDateTime &v) {
+        return d.typedParam(p.addDateTime(v), FieldType::DateTime);
+    };
+    const qint64 days = source.period.start.daysTo(target.period.start);
+    const QString spans = spansSource(p, source, d);
+    return QStringLiteral("(%1 OR (%2 <= %3 AND (S.DTFINVALPREC IS NULL OR %4 >= %5)))")
+        .arg(spans, d.addDays(QStringLiteral("S.DTINIVALPREC"), p.add(days)),
+             date(target.period.end), d.addDays(QStringLiteral("S.DTFINVALPREC"), p.add(days)),
+             date(target.period.start));
+}
+
+void PriceSetCopy::run(const QString &sql, const SqlParams &params, const QString &doing) const
+{
+    runQuery(m_db, sql, params.binds(), doing);
+}
+
+void PriceSetCopy::check(const Side &source, const Target &target) const
+{
+    if (!m_options.moveValidity)
+        return;
+    SqlParams p;
+    QString where = periodOf(QStringLiteral("S"), p, source) + QStringLiteral(" AND ") +
+                    productFilter(QStringLiteral("S"), p.add(target.segment));
+    if (!m_options.overwrite) {
+        where += QStringLiteral(" AND S.CDPRPAITABPR NOT IN (SELECT H.CDPRPAITABPR FROM "
+                                "ITEMPRECO H WHERE %1)")
+                     .arg(periodOf(QStringLiteral("H"), p, target.side));
+    }
+    where += QStringLiteral(" AND ") + validityKept(p, source, target.side);
+    const QString start = validityStart(p, source, target.side);
+    QSqlQuery q = runQuery(
+        m_db,
+        QStringLiteral("SELECT X.CDPRPAITABPR FROM (SELECT S.CDPRODUTO, S.CDPRPAITABPR, "
+                       "S.CDTIPOCONSPD, S.NRDIASEMANPR, S.HRINIPRECDIA, S.HRFINPRECDIA, "
+                       "%1 AS DTVALIDADE FROM ITEMPRECODIA S WHERE %2) X "
+                       "GROUP BY X.CDPRODUTO, X.CDPRPAITABPR, X.CDTIPOCONSPD, X.NRDIASEMANPR, "
+                       "X.HRINIPRECDIA, X.HRFINPRECDIA, X.DTVALIDADE HAVING COUNT(*) > 1")
+            .arg(start, where),
+        p.binds(), QStringLiteral("verificar as datas de validade dos preços diferenciados"));
+    if (q.next()) {
+        throw ServerError(
+            QStringLiteral("Os preços diferenciados do produto %1 teriam a mesma data inicial de "
+                           "validade na vigência de %2. Nada foi importado.")
+                .arg(q.value(0).toString(), periodText(target.side.period)));
+    }
+}
+
+void PriceSetCopy::copy(const Side &source, const Target &target, bool fresh) const
+{
+    const SqlDialect &d = m_db.dialect();
+    const Side &to = target.side;
+    const bool keepPresent = !m_options.overwrite && !fresh;
+
+    // The source's rows that are copied: the selected products' sets.
+    auto selected = [&](SqlParams &p) {
+        QString where = periodOf(QStringLiteral("S"), p, source) + QStringLiteral(" AND ") +
+                        productFilter(QStringLiteral("S"), p.add(target.segment));
+        if (keepPresent) {
+            where += QStringLiteral(" AND S.CDPRPAITABPR NOT IN (SELECT H.CDCHAVE FROM %1 H)")
+                         .arg(kPresentTable);
+        }
+        return where;
+    };
+
+    if (fresh) {
+        // Nothing there yet.
+    } else if (m_options.overwrite) {
+        // Differentiated prices first: they hang from the item rows.
+        for (const char *table : {"ITEMPRECODIA", "ITEMPRECO"}) {
+            SqlParams p;
+            const QString own = periodOf(QString(), p, to);
+            run(QStringLiteral("DELETE FROM %1 WHERE %2 AND CDPRPAITABPR IN "
+                               "(SELECT S.CDPRPAITABPR FROM ITEMPRECO S WHERE %3)")
+                    .arg(QLatin1String(table), own, selected(p)),
+                p, QStringLiteral("substituir os preços do período"));
+        }
+    } else {
+        // What the target prices before anything is copied decides what is
+        // left alone; the inserts below would otherwise hide it.
+        m_db.execDirect(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 "
+                                       "(CDCHAVE VARCHAR(10) NOT NULL PRIMARY KEY)")
+                            .arg(kPresentTable));
+        m_db.execDirect(QStringLiteral("DELETE FROM %1").arg(kPresentTable));
+        SqlParams p;
+        run(QStringLiteral("INSERT INTO %1 (CDCHAVE) SELECT DISTINCT H.CDPRPAITABPR "
+                           "FROM ITEMPRECO H WHERE %2")
+                .arg(kPresentTable, periodOf(QStringLiteral("H"), p, to)),
+            p, QStringLiteral("ler os preços do período de destino"));
+    }
+
+    for (const char *tableName : {"ITEMPRECO", "ITEMPRECODIA"}) {
+        const TableDef &def = Schema::table(QString::fromLatin1(tableName));
+        const bool dayPrices = def.name == u"ITEMPRECODIA";
+        SqlParams p;
+        QStringList columns, values;
+        for (const ColumnDef &c : def.columns) {
+            columns << c.name;
+            if (dayPrices && m_options.moveValidity && c.name == u"DTINIVALPREC")
+                values << validityStart(p, source, to);
+            else if (dayPrices && m_options.moveValidity && c.name == u"DTFINVALPREC")
+                values << validityEnd(p, source, to);
+            else
+                values << targetColumn(c.name, p, d, to);
+        }
+        QString where = selected(p);
+        if (dayPrices && m_options.moveValidity)
+            where += QStringLiteral(" AND ") + validityKept(p, source, to);
+        run(QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %1 S WHERE %4")
+                .arg(def.name, columns.join(u", "), values.join(u", "), where),
+            p, QStringLiteral("copiar os preços do período"));
+    }
+}
+
+} // namespace prx::server

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "methods/TransferSupport.h"
+
+namespace prx::server {
+
+// Copies the price sets of one period into another period, set-based: a
+// handful of statements per pair of periods, whatever the number of items.
+//
+// A product's price set in a period is every ITEMPRECO and ITEMPRECODIA row
+// whose CDPRPAITABPR is that product: its own prices, the prices of its
+// components and the differentiated prices of both. Only products that the
+// source prices, that the target's segment sells and, when a key table is
+// given, that are in it are touched; a copied set replaces the target's set
+// of that product as a whole, so running the copy twice gives the same rows.
+class PriceSetCopy
+{
+public:
+    struct Side
+    {
+        QString branch;
+        QString table;
+        Period period;
+    };
+    struct Target
+    {
+        Side side;
+        QString segment; // the market segment of the target branch
+    };
+    struct Options
+    {
+        // Without it only products the target prices nowhere in the period
+        // are copied; its own sets stay as they are.
+        bool overwrite = true;
+        // Validity dates of differentiated prices follow the target period:
+        // those covering the whole source period cover the whole target
+        // period, the others move by the distance between the two starts and
+        // are cut to the target period (rows left wholly outside it are not
+        // copied). Without it the dates are copied as they are.
+        bool moveValidity = false;
+        QString keyTable; // scratch table of product codes (CDCHAVE); empty: every product
+    };
+
+    PriceSetCopy(const Storage &db, Options options) : m_db(db), m_options(std::move(options)) {}
+
+    // Refuses, before anything is written, a copy whose moved validity dates
+    // would give two differentiated prices of a product the same key.
+    void check(const Side &source, const Target &target) const;
+    // `fresh`: the target period was created in this transaction, so it
+    // holds nothing to replace.
+    void copy(const Side &source, const Target &target, bool fresh = false) const;
+
+private:
+    QString productFilter(const QString &alias, const QString &segmentParam) const;
+    QString validityStart(SqlParams &p, const Side &source, const Side &target) const;
+    QString validityEnd(SqlParams &p, const Side &source, const Side &target) const;
+    QString validityKept(SqlParams &p, const Side &source, const Side &target) const;
+    void run(const QString &sql, const SqlParams &params, const QString &doing) const;
+
+    const Storage &m_db;
+    Options m_options;
+};
+
+} // namespace prx::server

@@ -1,0 +1,102 @@
+#include "transport/CallRunner.h"
+
+#include "core/CallDeadline.h"
+#include "net/Wire.h"
+
+#include <QElapsedTimer>
+
+namespace prx::server {
+
+namespace {
+
+QByteArray encodeOrShrink(const wire::Answer &answer)
+{
+    QByteArray frame = wire::encodeAnswer(answer);
+    if (!frame.isEmpty())
+        return frame;
+    wire::Answer tooLarge;
+    tooLarge.id = answer.id;
+    tooLarge.errorCode = ErrorInternal;
+    tooLarge.errorMessage = QStringLiteral("A resposta passa do tamanho máximo de uma mensagem "
+                                           "(%1 MB); restrinja a consulta.")
+                                .arg(wire::MaxFrameBytes / (1024 * 1024));
+    return wire::encodeAnswer(tooLarge);
+}
+
+} // namespace
+
+QByteArray noticeFrame(int code, const QString &message)
+{
+    wire::Answer notice;
+    notice.id = 0;
+    notice.errorCode = code;
+    notice.errorMessage = message;
+    return wire::encodeAnswer(notice);
+}
+
+CallReply runCall(const MethodRegistry &registry, Context &context, const QByteArray &body,
+                  int callSeconds)
+{
+    CallReply reply;
+    wire::Request request;
+    QString error;
+    bool idRead = false;
+    if (!wire::decodeRequest(body, &request, &error, &idRead)) {
+        if (!idRead) {
+            reply.drop = true;
+            reply.logText = error;
+            return reply;
+        }
+        wire::Answer answer;
+        answer.id = request.id;
+        answer.errorCode = ErrorBadFrame;
+        answer.errorMessage = error;
+        reply.frame = encodeOrShrink(answer);
+        reply.logText = QStringLiteral("pedido %1 recusado: %2").arg(request.id).arg(error);
+        return reply;
+    }
+
+    QElapsedTimer timer;
+    timer.start();
+    Outcome outcome;
+    {
+        CallDeadline::Scope limit(callSeconds);
+        outcome = dispatch(registry, context, request.object, request.method, request.args);
+        // However the database put it, a call stopped at its limit is told so.
+        if (!outcome.ok && CallDeadline::expired()) {
+            outcome.code = ErrorLimit;
+            outcome.message = CallDeadline::message();
+        }
+    }
+    wire::Answer answer;
+    answer.id = request.id;
+    answer.ok = outcome.ok;
+    answer.errorCode = outcome.code;
+    answer.errorMessage = outcome.message;
+    if (outcome.ok) {
+        // A payload that cannot travel must not reach the client as a null.
+        QString why;
+        if (wire::isWritable(outcome.payload, &why)) {
+            answer.payload = std::move(outcome.payload);
+        } else {
+            answer.ok = false;
+            answer.errorCode = ErrorInternal;
+            answer.errorMessage =
+                QStringLiteral(
+                    "Erro interno do servidor: a resposta de %1 não pode ser enviada (%2).")
+                    .arg(request.method, why);
+        }
+    }
+    reply.frame = encodeOrShrink(answer);
+    reply.logText =
+        QStringLiteral("%1.%2 %3 ms %4")
+            .arg(request.object, request.method)
+            .arg(double(timer.nsecsElapsed()) / 1e6, 0, 'f', 1)
+            .arg(
+                answer.ok
+                    ? QStringLiteral("ok")
+                    : QStringLiteral("erro %1: %2").arg(answer.errorCode).arg(answer.errorMessage));
+    return reply;
+}
+
+} // namespace prx::server

@@ -30,6 +30,7 @@ void FilterIndex::clear()
 {
     m_buckets.clear();
     m_fields.clear();
+    m_lastRow = -1;
     m_built = false;
 }
 
@@ -56,6 +57,7 @@ void FilterIndex::build(const QList<int> &fields, int rowCount,
         }
         bucket->push_back(row);
     }
+    m_lastRow = rowCount - 1;
     m_built = true;
 }
 
@@ -69,6 +71,7 @@ void FilterIndex::add(const QString &key, int row)
 {
     std::vector<int> &bucket = m_buckets[key];
     bucket.insert(std::lower_bound(bucket.begin(), bucket.end(), row), row);
+    m_lastRow = std::max(m_lastRow, row);
 }
 
 void FilterIndex::remove(const QString &key, int row)
@@ -86,6 +89,9 @@ void FilterIndex::remove(const QString &key, int row)
 
 void FilterIndex::rowInserted(int at)
 {
+    if (at > m_lastRow)
+        return;
+    ++m_lastRow;
     for (std::vector<int> &bucket : m_buckets) {
         for (auto it = std::lower_bound(bucket.begin(), bucket.end(), at); it != bucket.end(); ++it)
             ++*it;
@@ -94,6 +100,11 @@ void FilterIndex::rowInserted(int at)
 
 void FilterIndex::rowRemoved(int at)
 {
+    if (at >= m_lastRow) {
+        m_lastRow = std::min(m_lastRow, at - 1); // nothing held after it moves
+        return;
+    }
+    --m_lastRow;
     for (std::vector<int> &bucket : m_buckets) {
         for (auto it = std::upper_bound(bucket.begin(), bucket.end(), at); it != bucket.end(); ++it)
             --*it;

@@ -44,6 +44,10 @@ public:
 private:
     QList<int> m_fields;
     QHash<QString, std::vector<int>> m_buckets;
+    // No bucket holds a row past this one: a row added at the end of the
+    // storage (every new row) then moves nothing, without visiting each
+    // bucket (one per product on a large period).
+    int m_lastRow = -1;
     bool m_built = false;
 };
 

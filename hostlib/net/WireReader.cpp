@@ -61,8 +61,14 @@ qint64 WireReader::remaining() const
 qint64 WireReader::reserveBound(quint64 declared, qint64 minItemBytes) const
 {
     // A count read from the wire is only believed as far as the bytes left
-    // could hold that many items.
-    const qint64 fit = remaining() / std::max<qint64>(1, minItemBytes);
+    // could hold that many items. Without a known end, that would be the
+    // whole frame limit: a few bytes declaring a huge count would then
+    // reserve hundreds of megabytes, so the reservation stays small and the
+    // list grows as items really arrive.
+    constexpr qint64 UnknownEndItems = 64 * 1024;
+    qint64 fit = remaining() / std::max<qint64>(1, minItemBytes);
+    if (m_end < 0)
+        fit = std::min(fit, UnknownEndItems);
     return qint64(std::min<quint64>(declared, quint64(fit)));
 }
 

@@ -30,7 +30,12 @@ public:
     bool enterMap(const char *what);
     bool enterArray(const char *what);
     bool leave();
-    bool hasNext() const { return m_reader.hasNext(); }
+    // A reader in error stays on its item: a loop over a container must stop
+    // there rather than take the same item again until the budget runs out.
+    bool hasNext() const
+    {
+        return m_reader.lastError() == QCborError::NoError && m_reader.hasNext();
+    }
     bool key(QString *key);
     bool text(QString *out, const char *what);
     bool integer(qint64 *out, const char *what);

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 
 namespace prx {
@@ -227,6 +229,18 @@ void DialogHostUi::procura(ClientDataSet &dataSet)
 void DialogHostUi::busyOn(int kind, const QString &text)
 {
     busy()->start(kind, text);
+}
+
+void DialogHostUi::printPreview(const QString &title, const PagePainter &paint)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(title);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    QPrintPreviewDialog preview(&printer, dialogParent());
+    preview.setWindowTitle(title);
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                     [&paint](QPrinter *target) { paint(*target); });
+    preview.exec();
 }
 
 void DialogHostUi::busyOff()

@@ -30,6 +30,7 @@ public:
     void busyOn(int kind, const QString &text) override;
     void busyOff() override;
     QWidget *mainWindow() const override { return m_mainWindow; }
+    void printPreview(const QString &title, const PagePainter &paint) override;
 
     BusyIndicator *busyIndicator();
     int busyDepth() const;

@@ -37,6 +37,8 @@ HostUi *installed = nullptr;
 
 } // namespace
 
+void HostUi::printPreview(const QString &, const PagePainter &) {}
+
 HostUi &HostUi::instance()
 {
     return installed ? *installed : headless;

@@ -3,6 +3,9 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
+class QPagedPaintDevice;
 class QWidget;
 
 namespace prx {
@@ -45,6 +48,12 @@ public:
 
     // The application's main window (parent of dialogs); may be null in tests.
     virtual QWidget *mainWindow() const = 0;
+
+    // The print preview of a report: `paint` draws every page on the device
+    // it is given (the preview's printer; a PDF writer in tests). Without a
+    // host nothing is shown.
+    using PagePainter = std::function<void(QPagedPaintDevice &device)>;
+    virtual void printPreview(const QString &title, const PagePainter &paint);
 
     static HostUi &instance();
     static void install(HostUi *ui); // not owned; nullptr puts the default back

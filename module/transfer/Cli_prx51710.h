@@ -3,12 +3,20 @@
 #include "package/PackageExport.h"
 
 #include "forms/TfrmDadosGerRel.h"
+#include "services/Messages.h"
 
 #include <QVariant>
+
+class QComboBox;
 
 namespace prx {
 
 class ClientDataSet;
+
+namespace report {
+class TableReport;
+struct Definition;
+} // namespace report
 
 // "Inconsistências de Preços Copiados" (PRX51710): the report of the
 // products whose differentiated prices could not be copied.
@@ -21,8 +29,20 @@ public:
     ~TfrmInconsistenciaCopia() override;
 
     void FormCreate() override;
+    void btnVisualizarClick() override;
+    // Before the report is filled: refuses any other report than this
+    // screen's, and gives the report the parameters it declares.
+    void rpddPadraoBeforeGetQueryParams(const report::Definition &definition,
+                                        QList<std::pair<QString, QString>> *params);
+    // The report as it is previewed.
+    report::TableReport buildReport();
+
+    static inline const QString kTitle = QStringLiteral("Inconsistências de Preços Copiados");
+    static inline const QString kReportCode = QStringLiteral("PRX517");
 
     ClientDataSet *cdsErrosCopia; // owned (child)
+    QComboBox *cmbRelatorio;      // the report chooser
+    TMessages msgPadrao;
 };
 
 namespace Cli_prx51710 {

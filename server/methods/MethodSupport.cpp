@@ -81,6 +81,8 @@ void registerAllMethods(MethodRegistry &registry)
     registerPromotionMethods(registry);
     registerTransferMethods(registry);
     registerImportMethods(registry);
+    registerAutoDayPriceMethods(registry);
+    registerCopyMethods(registry);
 }
 
 } // namespace prx::server

@@ -68,5 +68,7 @@ void registerCostMethods(MethodRegistry &registry);
 void registerPromotionMethods(MethodRegistry &registry);
 void registerTransferMethods(MethodRegistry &registry);
 void registerImportMethods(MethodRegistry &registry);
+void registerAutoDayPriceMethods(MethodRegistry &registry);
+void registerCopyMethods(MethodRegistry &registry);
 
 } // namespace prx::server

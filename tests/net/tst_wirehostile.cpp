@@ -30,6 +30,10 @@ private slots:
     // Guards against values the wire cannot carry being sent as nulls.
     void unwritableValuesAreNamed_data();
     void unwritableValuesAreNamed();
+    // Guards against a few bytes that declare a huge count making the
+    // packet readers reserve memory for it (found by fuzzing: 219 bytes
+    // reserved about 450 MB).
+    void declaredCountOnlyBoundsReservation();
 };
 
 void TestWireHostile::hostileBody_data()
@@ -197,6 +201,13 @@ void TestWireHostile::hostileBody_data()
         w.endArray();
         w.endArray();
     });
+    // Found by fuzzing: a reader error inside nested counted lists left the
+    // loop taking the same item again until the value budget ran out
+    // (seconds of work for 73 bytes).
+    QTest::newRow("error inside counted lists") << QByteArray::fromHex(
+        "a46461726773949090003b0c00000000000000009aef8600206000000000000060ff"
+        "0f0000606060606060606060006060606060606060606060606060606060606060"
+        "606060000000");
 }
 
 void TestWireHostile::hostileBody()
@@ -240,6 +251,7 @@ void TestWireHostile::hostileBody()
         {"delta update without originals", QStringLiteral("não tem um valor por campo")},
         {"delta cell of wrong type", QStringLiteral("o campo F0 de uma alteração deve ser número")},
         {"flood of nulls", QStringLiteral("valores demais")},
+        {"error inside counted lists", QStringLiteral("dados CBOR inválidos")},
     };
     const QString reason = reasons.value(QTest::currentDataTag());
     QVERIFY2(!reason.isEmpty(), "every hostile body names the reason it must be refused for");
@@ -368,6 +380,33 @@ void TestWireHostile::unwritableValuesAreNamed()
     if (writable) // what passes the check must also read back
         QVERIFY(throughRequest(value).typeId() == value.typeId() ||
                 value.typeId() == QMetaType::ULongLong);
+}
+
+void TestWireHostile::declaredCountOnlyBoundsReservation()
+{
+    // {fields: [one float field], changes: array of 2^60 items} and then
+    // nothing.
+    const QByteArray bytes = cbor([&](QCborStreamWriter &w) {
+        w.startMap(2);
+        w.append(QStringLiteral("fields"));
+        w.startArray(1);
+        w.startMap(3);
+        w.append(QStringLiteral("name"));
+        w.append(QStringLiteral("F0"));
+        w.append(QStringLiteral("type"));
+        w.append(QStringLiteral("float"));
+        w.append(QStringLiteral("size"));
+        w.append(qint64(0));
+        w.endMap();
+        w.endArray();
+        w.append(QStringLiteral("changes"));
+        w.startArray(quint64(1) << 60);
+    });
+    QCborStreamReader reader(bytes);
+    QString error;
+    DeltaPacket d;
+    QVERIFY(!wire::readDeltaPacket(reader, &d, &error));
+    QVERIFY2(d.changes.capacity() <= 64 * 1024, qPrintable(QString::number(d.changes.capacity())));
 }
 
 QTEST_GUILESS_MAIN(TestWireHostile)

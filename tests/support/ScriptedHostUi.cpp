@@ -3,6 +3,9 @@
 #include "dataset/DataSource.h"
 #include "net/CheckResultServ.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QPdfWriter>
 #include <QTest>
 
 namespace prx::test {
@@ -201,6 +204,22 @@ void ScriptedHostUi::busyOn(int kind, const QString &text)
     m_busyKinds.append(kind);
     m_busyTexts.append(text);
     m_maxDepth = qMax(m_maxDepth, busyDepth());
+}
+
+void ScriptedHostUi::printPreview(const QString &title, const PagePainter &paint)
+{
+    const QString path = QDir::temp().filePath(QStringLiteral("prx-previa-%1-%2.pdf")
+                                                   .arg(QCoreApplication::applicationPid())
+                                                   .arg(m_previewFiles.size() + 1));
+    {
+        QPdfWriter writer(path);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
+        writer.setResolution(300);
+        paint(writer);
+    }
+    m_previewFiles << path;
+    m_previewTitles << title;
 }
 
 void ScriptedHostUi::busyOff()

@@ -84,6 +84,11 @@ public:
     void busyOff() override;
     QWidget *mainWindow() const override { return m_mainWindow; }
     void setMainWindow(QWidget *window) { m_mainWindow = window; }
+    // A print preview is written to a PDF file of the system's temporary
+    // folder instead; the paths and titles in the order shown.
+    void printPreview(const QString &title, const PagePainter &paint) override;
+    const QStringList &previewFiles() const { return m_previewFiles; }
+    const QStringList &previewTitles() const { return m_previewTitles; }
 
 private:
     enum class Kind
@@ -117,6 +122,8 @@ private:
     QList<int> m_busyKinds;
     QStringList m_busyTexts;
     QWidget *m_mainWindow = nullptr;
+    QStringList m_previewFiles;
+    QStringList m_previewTitles;
 };
 
 } // namespace prx::test

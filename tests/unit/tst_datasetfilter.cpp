@@ -178,13 +178,25 @@ private slots:
         auto ds = makePrices(50, 4);
         const QStringList products = {"P0", "P1", "P2", "P3"};
         ds->setFiltered(true);
-        for (int step = 0; step < 60; ++step) {
+        for (int step = 0; step < 200; ++step) {
             ds->setFilter(productFilter(products[rng.bounded(4)]));
             if (ds->isEmpty())
                 continue;
             ds->moveTo(int(rng.bounded(ds->recordCount())));
-            if (rng.bounded(3) == 0) {
+            const int work = int(rng.bounded(5));
+            if (work == 0) {
                 ds->deleteRecord();
+            } else if (work == 1) {
+                // New rows go in the middle (insert) or after every other
+                // row (append): the index must move what follows them.
+                if (rng.bounded(2) == 0)
+                    ds->insert();
+                else
+                    ds->append();
+                ds->fieldByName(u"CDFILIAL").setAsString(QStringLiteral("0001"));
+                ds->fieldByName(u"CDPRODUTO").setAsString(products[rng.bounded(4)]);
+                ds->fieldByName(u"DTINIVGPREC").setAsString(QStringLiteral("01/02/2026"));
+                ds->post();
             } else {
                 ds->edit();
                 ds->fieldByName(u"CDPRODUTO").setAsString(products[rng.bounded(4)]);

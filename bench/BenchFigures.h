@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QList>
+#include <QString>
 
 #include <algorithm>
 #include <vector>
@@ -39,6 +40,20 @@ inline qint64 residentBytes()
         return -1;
     const QList<QByteArray> parts = f.readAll().split(' ');
     return parts.size() > 1 ? parts[1].toLongLong() * sysconf(_SC_PAGESIZE) : -1;
+}
+
+// The server's SQLite settings, put before the hand-written SQL the sqlite3
+// tool runs for a baseline.
+inline const QString kServerSqliteSettings =
+    QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; ");
+
+// Replaces `to` (and its WAL files) with a copy of `from`, so that each run
+// starts from the same database.
+inline bool freshCopy(const QString &from, const QString &to)
+{
+    for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+        QFile::remove(to + suffix);
+    return QFile::copy(from, to);
 }
 
 } // namespace prx::bench

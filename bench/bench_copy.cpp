@@ -29,8 +29,7 @@ using namespace prx::server;
 
 namespace {
 
-const QString kSettings =
-    QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; ");
+const QString &kSettings = kServerSqliteSettings;
 
 struct Work
 {
@@ -38,13 +37,6 @@ struct Work
     std::function<QVariant(Context &)> ours;
     QString sql; // the same work for the tool
 };
-
-bool freshCopy(const QString &from, const QString &to)
-{
-    for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
-        QFile::remove(to + suffix);
-    return QFile::copy(from, to);
-}
 
 } // namespace
 

@@ -7,6 +7,18 @@
 # then merged into fuzz/corpus/TARGET, which the test suite replays.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+# The fuzzers need clang and its runtime; the ordinary build and CI do not.
+for p in clang libclang-rt-14-dev; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        SUDO=""
+        [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+        $SUDO apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
+            clang libclang-rt-14-dev
+        break
+    fi
+done
 seconds="${1:-600}"
 shift || true
 targets=("$@")

@@ -14,6 +14,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 
@@ -79,8 +80,7 @@ QWidget *MainWindow::showChild(QWidget *form)
     const QList<QMdiSubWindow *> children = m_mdi->subWindowList();
     for (QMdiSubWindow *child : children) {
         if (child->widget() == form) {
-            if (!child->isMaximized())
-                child->showNormal();
+            child->showNormal();
             m_mdi->setActiveSubWindow(child);
             return child;
         }
@@ -92,8 +92,11 @@ QWidget *MainWindow::showChild(QWidget *form)
     connect(form, &QObject::destroyed, child, [child] { child->close(); });
     child->setWindowTitle(form->windowTitle());
     child->setWindowIcon(form->windowIcon());
-    // A screen takes the whole work area: its grids are wide.
-    child->showMaximized();
+    // A screen takes the whole work area, its grids are wide; in the normal
+    // window state its creator asks for, so it fills the area rather than
+    // being maximised.
+    child->setGeometry(QRect(QPoint(0, 0), m_mdi->viewport()->size()));
+    child->show();
     m_mdi->setActiveSubWindow(child);
     return child;
 }
@@ -101,10 +104,15 @@ QWidget *MainWindow::showChild(QWidget *form)
 void MainWindow::showAtStart()
 {
     const QByteArray geometry = windowSettings().value(kGeometryKey).toByteArray();
-    if (!geometry.isEmpty() && restoreGeometry(geometry))
+    if (!geometry.isEmpty() && restoreGeometry(geometry)) {
         show();
-    else
-        showMaximized();
+        return;
+    }
+    // Without a window manager to maximise it, the window still takes the
+    // screen.
+    if (const QScreen *where = screen())
+        setGeometry(where->availableGeometry());
+    showMaximized();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

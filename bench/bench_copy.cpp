@@ -6,6 +6,7 @@
 // Every run starts from a fresh copy of the same database.
 //
 //   bench_copy [--products N] [--runs N] [--db FILE] [--only NAME-PREFIX]
+#include "BenchDemo.h"
 #include "BenchFigures.h"
 
 #include "core/MethodRegistry.h"
@@ -45,8 +46,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     auto option = [&](const QString &name, const QString &fallback) {
-        const int i = args.indexOf(name);
-        return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
+        return commandOption(args, name, fallback);
     };
     const int runs = option("--runs", "3").toInt();
     QTemporaryDir dir;
@@ -54,15 +54,10 @@ int main(int argc, char *argv[])
     DemoOptions demo;
     demo.products = option("--products", "100000").toInt();
     QString error;
-    if (source.isEmpty() || !QFile::exists(source)) {
-        source = dir.filePath("demo.sqlite");
-        auto db = Storage::open(source, &error);
-        if (!db) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return 1;
-        }
-        db->createSchema();
-        generateDemo(*db, demo);
+    source = demoDatabase(source, dir, demo, &error);
+    if (source.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
     }
     // The period in force of table 001 of branch 0001, as the demo wrote it.
     const QString start = demo.today.addDays(-30).toString(QStringLiteral("yyyy-MM-dd")) +

@@ -1,6 +1,7 @@
 // Price items of a period: the product grid of the screen.
 #include "methods/ItemWriter.h"
 #include "methods/MethodSupport.h"
+#include "methods/ProductSelection.h"
 #include "storage/DeltaWriter.h"
 #include "storage/PacketReader.h"
 #include "storage/Storage.h"
@@ -9,34 +10,6 @@
 #include <QRegularExpression>
 
 namespace prx::server {
-
-namespace {
-
-// Length of a leaf code when the tree has `levels` levels ("3" in the demo:
-// 2 + 2 + 4 digits).
-int leafCodeLength(const Storage &db, const QString &levelsText)
-{
-    bool ok = false;
-    const int levels = levelsText.toInt(&ok);
-    if (!ok || levels < 1 || levels > 20 || levelsText != QString::number(levels)) {
-        throw ServerError(QStringLiteral("Número de níveis da árvore de produtos inválido: \"%1\".")
-                              .arg(levelsText),
-                          ErrorArguments);
-    }
-    QSqlQuery q =
-        runQuery(db,
-                 QStringLiteral(
-                     "SELECT COUNT(*), SUM(NRDIGITOS) FROM PARAMARVPROD WHERE NRNIVEL <= :levels"),
-                 {{QStringLiteral(":levels"), levels}},
-                 QStringLiteral("ler os níveis da árvore de produtos"));
-    if (!q.next() || q.value(0).toInt() != levels) {
-        throw ServerError(QStringLiteral("A árvore de produtos não tem %1 níveis.").arg(levels),
-                          ErrorArguments);
-    }
-    return q.value(1).toInt();
-}
-
-} // namespace
 
 QString itemListSql()
 {

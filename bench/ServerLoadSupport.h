@@ -55,4 +55,18 @@ inline DataPacketPtr packetOf(NetConnection &net, const QString &method, const Q
     return r.payload.value<DataPacketPtr>();
 }
 
+// The arguments of GetItemPreco for the first period of table 001 of branch
+// 0001, as the screen sends them.
+inline QVariantList itemListArgs(NetConnection &net)
+{
+    const DataPacketPtr branch =
+        packetOf(net, QStringLiteral("GetFilial"), {QStringLiteral("0001"), QString()});
+    const QString segment = branch->string(0, branch->indexOf(u"CDSEGMER"));
+    const DataPacketPtr periods = packetOf(net, QStringLiteral("GetTabeVend"),
+                                           {QStringLiteral("0001"), QStringLiteral("001")});
+    const QDateTime start = periods->dateTime(0, periods->indexOf(u"DTINIVGPREC"));
+    return {QStringLiteral("0001"), QStringLiteral("001"), segment, QStringLiteral("3"),
+            start, QString(), QStringLiteral("T")};
+}
+
 } // namespace prx::bench

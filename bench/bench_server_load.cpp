@@ -114,19 +114,7 @@ int main(int argc, char *argv[])
         }
         NetConnection net;
         connectTo(net, port);
-        const DataPacketPtr branch =
-            packetOf(net, QStringLiteral("GetFilial"), {QStringLiteral("0001"), QString()});
-        const QString segment = branch->string(0, branch->indexOf(u"CDSEGMER"));
-        const DataPacketPtr periods = packetOf(net, QStringLiteral("GetTabeVend"),
-                                               {QStringLiteral("0001"), QStringLiteral("001")});
-        const QDateTime start = periods->dateTime(0, periods->indexOf(u"DTINIVGPREC"));
-        const QVariantList periodArgs{QStringLiteral("0001"),
-                                      QStringLiteral("001"),
-                                      segment,
-                                      QStringLiteral("3"),
-                                      start,
-                                      QString(),
-                                      QStringLiteral("T")};
+        const QVariantList periodArgs = itemListArgs(net);
         const int rows = packetOf(net, QStringLiteral("GetItemPreco"), periodArgs)->rowCount();
 
         // One call at a time makes every small call wait for whole reads:

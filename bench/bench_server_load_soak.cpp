@@ -111,19 +111,7 @@ int main(int argc, char *argv[])
 
     NetConnection net;
     connectTo(net, ports[0]);
-    const DataPacketPtr branch =
-        packetOf(net, QStringLiteral("GetFilial"), {QStringLiteral("0001"), QString()});
-    const QString segment = branch->string(0, branch->indexOf(u"CDSEGMER"));
-    const DataPacketPtr periods = packetOf(net, QStringLiteral("GetTabeVend"),
-                                           {QStringLiteral("0001"), QStringLiteral("001")});
-    const QDateTime start = periods->dateTime(0, periods->indexOf(u"DTINIVGPREC"));
-    const QVariantList periodArgs{QStringLiteral("0001"),
-                                  QStringLiteral("001"),
-                                  segment,
-                                  QStringLiteral("3"),
-                                  start,
-                                  QString(),
-                                  QStringLiteral("T")};
+    const QVariantList periodArgs = itemListArgs(net);
     const DataPacketPtr all = packetOf(net, QStringLiteral("GetItemPreco"), periodArgs);
     QStringList hot;
     QHash<QString, double> initialPrice;
@@ -135,6 +123,8 @@ int main(int argc, char *argv[])
             initialPrice[product] = all->real(r, price);
         }
     }
+    const DataPacketPtr periods = packetOf(net, QStringLiteral("GetTabeVend"),
+                                           {QStringLiteral("0001"), QStringLiteral("001")});
     const int endCol = periods->indexOf(u"DTFINVGPREC");
     const QDateTime initialEnd = periods->dateTime(lastRow(*periods), endCol);
 

@@ -42,8 +42,46 @@ QList<FieldDef> ItemWriter::packetFields()
             {"HRFIMVENPROD", FieldType::String, 4}};
 }
 
+// The limits the item grid keeps on prices hold for every client: no typed
+// price below zero (zero is a valid "no charge"), no price at or above the
+// largest value the columns take.
+void ItemWriter::checkPrices(const DeltaRow &row) const
+{
+    struct Rule
+    {
+        const char16_t *field;
+        const char *negative; // null: a negative value is not refused
+        const char *tooLarge;
+    };
+    static constexpr double Limit = 999999999999999.0;
+    static constexpr Rule Rules[] = {
+        {u"VRPRECITEM", "Valor consumidor deve ser maior que zero.",
+         "Operação bloqueda. Valor preço inválido."},
+        {u"VRPRECITEMDLV", "Valor consumidor deve ser maior que zero.",
+         "Operação bloqueda. Valor preço inválido."},
+        {u"VRPRECITEMCMD", "Valor consumidor deve ser maior que zero.",
+         "Operação bloqueda. Valor preço inválido."},
+        {u"VRPRECITEMCL", "Valor Cliente deve ser maior que zero.",
+         "Operação bloqueda. Valor preço subsidiado inválido."},
+        {u"VRPRESUGITEM", nullptr, "Operação bloqueada. Valor preço sugerido inválido."},
+        {u"VRCUSTITEM", nullptr, "Operação bloqueada. Valor preço calculado inválido."},
+    };
+    for (const Rule &rule : Rules) {
+        const int c = column(rule.field);
+        if (row.isNull(c))
+            continue;
+        const double v = row.values[c].toDouble();
+        const char *refusal = v >= Limit ? rule.tooLarge : (v < 0 ? rule.negative : nullptr);
+        if (refusal) {
+            throw ServerError(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(refusal),
+                                                            describeItem(row)));
+        }
+    }
+}
+
 void ItemWriter::checkValues(const DeltaRow &row) const
 {
+    checkPrices(row);
     for (const char16_t *flag : {u"IDPRECVARIA", u"IDPRODPROMOC", u"IDIMPPRODROT"}) {
         const QString v = row.text(column(flag));
         if (!v.isEmpty() && v != u"S" && v != u"N") {

@@ -14,7 +14,8 @@ public:
     // The layout of the item grid's packet.
     static QList<FieldDef> packetFields();
 
-    // Flags are "S" or "N", hours four valid digits; empty is allowed.
+    // Flags are "S" or "N", hours four valid digits; empty is allowed. Prices
+    // keep the grid's limits (checkPrices).
     void checkValues(const DeltaRow &row) const;
 
     // An insert adds the row (an existing one is refused). An update applies
@@ -28,6 +29,7 @@ public:
     int applyAll(const std::function<void(DeltaRow &)> &prepare);
 
 private:
+    void checkPrices(const DeltaRow &row) const;
     bool allPricesNull(const DeltaRow &original) const;
     void removeDayPrices(const DeltaRow &original);
     void recomputeDayPrices(const DeltaRow &row);

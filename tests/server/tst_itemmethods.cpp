@@ -199,6 +199,11 @@ void TestItemMethods::setItemPrecoRefuses_data()
     QTest::newRow("inf") << "VRPRECITEMCL" << QVariant(std::numeric_limits<double>::infinity())
                          << "";
     QTest::newRow("text-price") << "VRPRECITEM" << QVariant("12") << "";
+    // The grid's price limits bind other clients too.
+    QTest::newRow("negative") << "VRPRECITEM" << QVariant(-0.01) << "";
+    QTest::newRow("negative-client") << "VRPRECITEMCL" << QVariant(-1.0) << "";
+    QTest::newRow("limit-delivery") << "VRPRECITEMDLV" << QVariant(999999999999999.0) << "";
+    QTest::newRow("limit-calculated") << "VRCUSTITEM" << QVariant(1e15) << "";
     QTest::newRow("too-long") << "IDPRODPROMOC" << QVariant("SS") << "";
     QTest::newRow("bad-list") << "VRPRECITEM" << QVariant(5.0) << "VRPRECITEMDLV";
     QTest::newRow("other-parent") << "CDPRPAITABPR" << QVariant("0000000002") << "";

@@ -4,8 +4,13 @@
 #include "storage/Storage.h"
 
 #include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
 
 // The database a server benchmark works on, and its command line.
 namespace prx::bench {
@@ -16,6 +21,21 @@ inline QString commandOption(const QStringList &args, const QString &name,
 {
     const int i = args.indexOf(name);
     return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
+}
+
+// Ends a benchmark whose set-up failed, saying why.
+[[noreturn]] inline void fail(const QString &what)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(what));
+    std::exit(1);
+}
+
+// Runs a set-up statement; a failure ends the benchmark.
+inline void exec(server::Storage &db, const QString &sql)
+{
+    QSqlQuery q(db.database());
+    if (!q.exec(sql))
+        fail(sql.left(120) + QStringLiteral(": ") + q.lastError().text());
 }
 
 // `given` when that file exists; otherwise a demo database made with `demo`

@@ -14,6 +14,7 @@
 //
 // Needs PRX_BIN_DIR (where prx-server is) and PRX_BENCH_DB (a database made
 // with prx-cli demo --products 100000); the file itself is never changed.
+#include "BenchDemo.h"
 #include "BenchFigures.h"
 
 #include "core/MethodRegistry.h"
@@ -41,19 +42,6 @@ using namespace prx::server;
 namespace {
 
 constexpr int kDayPrices = 1000000;
-
-[[noreturn]] void fail(const QString &what)
-{
-    std::fprintf(stderr, "%s\n", qPrintable(what));
-    std::exit(1);
-}
-
-void exec(Storage &db, const QString &sql)
-{
-    QSqlQuery q(db.database());
-    if (!q.exec(sql))
-        fail(sql.left(80) + QStringLiteral(": ") + q.lastError().text());
-}
 
 QVariant scalar(Storage &db, const QString &sql)
 {

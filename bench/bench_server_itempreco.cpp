@@ -3,6 +3,7 @@
 // tool selecting the same rows to /dev/null. Also times the demo generation.
 //
 //   bench_server_itempreco [--products N] [--runs N] [--db FILE]
+#include "BenchDemo.h"
 #include "ItemListBaseline.h"
 
 #include "core/MethodRegistry.h"
@@ -26,8 +27,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     auto option = [&](const QString &name, const QString &fallback) {
-        const int i = args.indexOf(name);
-        return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
+        return commandOption(args, name, fallback);
     };
     const int products = option("--products", "100000").toInt();
     const int runs = option("--runs", "7").toInt();

@@ -5,6 +5,7 @@
 // same export to one. Both sides must leave the same destination rows.
 //
 //   bench_transfer [--items N] [--runs N] [--db FILE (a new file)]
+#include "BenchDemo.h"
 #include "BenchFigures.h"
 
 #include "core/MethodRegistry.h"
@@ -187,8 +188,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     auto option = [&](const QString &name, const QString &fallback) {
-        const int i = args.indexOf(name);
-        return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
+        return commandOption(args, name, fallback);
     };
     const int items = option("--items", "100000").toInt();
     const int runs = option("--runs", "5").toInt();

@@ -1,11 +1,16 @@
 // prx-cli call [--server HOST:PORT] [--object NAME] [--count] [--key-file FILE]
 //              [--tls] [--ca-file FILE] METHOD [ARG...]
 // prx-cli demo --db FILE|URL [--products N] [--branches N] [--seed N]
+// prx-cli price ... | prx-cli holiday ...: see PriceCommands.h
 
+#include "HistoryCommands.h"
+#include "PriceCommands.h"
+#include "SheetCommands.h"
 #include "demo/DemoGenerator.h"
 #include "net/JsonText.h"
 #include "net/NetConnection.h"
 #include "net/TypedArgument.h"
+#include "ServerConnect.h"
 #include "storage/Storage.h"
 
 #include <QCoreApplication>
@@ -42,7 +47,8 @@ int usage(const QString &problem = {})
         printErr(QStringLiteral("prx-cli: %1").arg(problem));
     printErr(QStringLiteral(
                  "Uso:\n"
-                 "  prx-cli call [--server HOST:PORTA] [--object NOME] [--count] MÉTODO [ARG...]\n"
+                 "  prx-cli call [--server HOST:PORTA] [--object NOME] [--count] [--user NOME]\n"
+                 "               MÉTODO [ARG...]\n"
                  "      chama MÉTODO no servidor de aplicação e mostra a resposta em JSON\n"
                  "      ARG é texto como digitado, ou com prefixo de tipo: d:2026-12-07 (data),\n"
                  "      t:2026-12-07T10:30 (data-hora), n:1.5 (número), i:3 (inteiro),\n"
@@ -51,23 +57,13 @@ int usage(const QString &problem = {})
                  "      --count   mostra só o número de linhas de cada pacote\n"
                  "      --key-file ARQUIVO  prova ao servidor que tem a chave de acesso\n"
                  "      --tls     conexão TLS; --ca-file ARQUIVO confia no certificado dado\n"
+                 "      --user NOME  o usuário registrado pelo servidor (padrão: o do sistema)\n"
                  "  prx-cli demo --db ARQUIVO|URL [--products N] [--branches N] [--seed N]\n"
-                 "      cria as tabelas e gera uma rede de demonstração")
-                 .arg(QLatin1StringView(DefaultServer), QLatin1StringView(DefaultObject)));
+                 "      cria as tabelas e gera uma rede de demonstração\n%3")
+                 .arg(QLatin1StringView(DefaultServer), QLatin1StringView(DefaultObject),
+                      cli::priceUsage() + QLatin1Char('\n') + cli::sheetUsage() +
+                          QLatin1Char('\n') + cli::historyUsage()));
     return 2;
-}
-
-bool splitServer(const QString &text, QString *host, int *port)
-{
-    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0)
-        return false;
-    bool ok = false;
-    *port = text.mid(colon + 1).toInt(&ok);
-    *host = text.left(colon);
-    if (host->startsWith(QLatin1Char('[')) && host->endsWith(QLatin1Char(']')))
-        *host = host->mid(1, host->size() - 2);
-    return ok && *port > 0 && *port <= 65535 && !host->isEmpty();
 }
 
 // Reads "--name value" or "--name=value" at args[*i]; false when args[*i] is
@@ -96,6 +92,7 @@ int runCall(const QStringList &args)
     QString object = QLatin1StringView(DefaultObject);
     QString keyFile;
     QString caFile;
+    QString user;
     bool countOnly = false;
     bool tls = false;
     int i = 0;
@@ -104,7 +101,8 @@ int runCall(const QStringList &args)
         if (takeOption(args, &i, QStringLiteral("--server"), &server, &missing) ||
             takeOption(args, &i, QStringLiteral("--object"), &object, &missing) ||
             takeOption(args, &i, QStringLiteral("--key-file"), &keyFile, &missing) ||
-            takeOption(args, &i, QStringLiteral("--ca-file"), &caFile, &missing)) {
+            takeOption(args, &i, QStringLiteral("--ca-file"), &caFile, &missing) ||
+            takeOption(args, &i, QStringLiteral("--user"), &user, &missing)) {
             if (missing)
                 return usage(QStringLiteral("falta o valor de %1").arg(args[i]));
         } else if (args[i] == QLatin1StringView("--count")) {
@@ -133,23 +131,15 @@ int runCall(const QStringList &args)
     }
     QString host;
     int port = 0;
-    if (!splitServer(server, &host, &port))
+    if (!cli::splitServer(server, &host, &port))
         return usage(QStringLiteral("servidor inválido: %1 (use HOST:PORTA)").arg(server));
-
-    ClientAccess access;
-    QString accessError;
-    if (!ClientAccess::load(keyFile, tls, caFile, &access, &accessError)) {
-        printErr(accessError);
+    NetConnection connection;
+    QString connectError;
+    if (!cli::prepareConnection({server, keyFile, caFile, user, tls, object}, &connection,
+                                &connectError)) {
+        printErr(connectError);
         return 1;
     }
-
-    NetConnection connection;
-    connection.setAccess(access);
-    connection.setServerObject(object);
-    connection.beforeConnect = [&](NetConnection &c) {
-        c.setHost(host);
-        c.setPort(port);
-    };
     const ServerResult result = connection.call(method, callArgs);
     if (!result.ok) {
         printErr(result.message);
@@ -246,6 +236,16 @@ int main(int argc, char *argv[])
         return runCall(args.mid(1));
     if (command == QLatin1StringView("demo"))
         return runDemo(args.mid(1));
+    if (command == QLatin1StringView("history"))
+        return cli::runHistory(args.mid(1));
+    if (command == QLatin1StringView("export-period"))
+        return cli::runExportPeriod(args.mid(1));
+    if (command == QLatin1StringView("import-period"))
+        return cli::runImportPeriod(args.mid(1));
+    if (command == QLatin1StringView("price"))
+        return cli::runPrice(args.mid(1));
+    if (command == QLatin1StringView("holiday"))
+        return cli::runHoliday(args.mid(1));
     if (command == QLatin1StringView("-h") || command == QLatin1StringView("--help")) {
         usage();
         return 0;

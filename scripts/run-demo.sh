@@ -5,7 +5,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 build="$root/build/release"
-PRX_TARGETS="prx-server prx-cli prx-host Pkg_prx51700" \
+PRX_TARGETS="prx-server prx-cli prx-host Pkg_prx51700 Prx51701" \
     "$root/scripts/build.sh" "$build" RelWithDebInfo -DPRX_BENCH=OFF
 bin="$build/bin"
 data="$root/build/demo"

@@ -22,7 +22,35 @@ ClientAccess &defaultAccessValue()
     return access;
 }
 
+QString &defaultUserNameValue()
+{
+    static QString name;
+    return name;
+}
+
 } // namespace
+
+void NetConnection::setDefaultUserName(const QString &name)
+{
+    QMutexLocker lock(&defaultAccessMutex);
+    defaultUserNameValue() = name;
+}
+
+QString NetConnection::defaultUserName()
+{
+    {
+        QMutexLocker lock(&defaultAccessMutex);
+        if (!defaultUserNameValue().isEmpty())
+            return defaultUserNameValue();
+    }
+    const QString user = qEnvironmentVariable("USER");
+    return user.isEmpty() ? qEnvironmentVariable("USERNAME") : user;
+}
+
+QString NetConnection::userName() const
+{
+    return m_userName.isEmpty() ? defaultUserName() : m_userName;
+}
 
 NetConnection::NetConnection(QObject *parent) : QObject(parent), m_socket(new QSslSocket(this)) {}
 
@@ -263,6 +291,7 @@ ServerResult NetConnection::call(const QString &method, const QVariantList &args
     request.object = m_serverObject;
     request.method = method;
     request.args = args;
+    request.user = userName();
     const QByteArray frame = wire::encodeRequest(request);
     if (frame.isEmpty()) {
         return failure(NetErrorArguments,

@@ -58,6 +58,14 @@ public:
     void setAccess(const ClientAccess &access);
     ClientAccess access() const;
 
+    // The user name every call carries, for the server's records: this
+    // connection's own, else the process-wide one the host sets from its
+    // configuration, else the operating system's user.
+    static void setDefaultUserName(const QString &name);
+    static QString defaultUserName();
+    void setUserName(const QString &name) { m_userName = name; }
+    QString userName() const;
+
     // Connecting never raises; a failure is kept in lastError() and reported
     // by the first call.
     void setConnected(bool connected);
@@ -78,6 +86,7 @@ private:
 
     QSslSocket *m_socket; // owned (child); plain TCP unless TLS is asked for
     std::optional<ClientAccess> m_access;
+    QString m_userName;
     QString m_host;
     int m_port = 0;
     QString m_serverObject;

@@ -170,9 +170,13 @@ bool readDeltaPacket(QCborStreamReader &reader, DeltaPacket *delta, QString *err
 QByteArray encodeRequest(const Request &request)
 {
     return buildFrame([&](QCborStreamWriter &writer, WireWriter &wire) {
-        writer.startMap(4);
+        writer.startMap(request.user.isEmpty() ? 4 : 5);
         wire.key(QLatin1StringView("id"));
         writer.append(request.id);
+        if (!request.user.isEmpty()) {
+            wire.key(QLatin1StringView("user"));
+            wire.text(request.user);
+        }
         wire.key(QLatin1StringView("object"));
         wire.text(request.object);
         wire.key(QLatin1StringView("method"));
@@ -240,6 +244,7 @@ bool decodeRequest(const QByteArray &body, Request *request, QString *error, boo
     if (idRead)
         *idRead = false;
     request->args.clear();
+    request->user.clear();
 
     auto readArgs = [&]() -> bool {
         if (!wire.enterArray("'args'"))
@@ -258,13 +263,15 @@ bool decodeRequest(const QByteArray &body, Request *request, QString *error, boo
             Id,
             Object,
             Method,
-            Args
+            Args,
+            User
         };
-        bool seen[4];
+        bool seen[5];
         const bool read =
             wire.keyedMap("o quadro",
                           {QLatin1StringView("id"), QLatin1StringView("object"),
-                           QLatin1StringView("method"), QLatin1StringView("args")},
+                           QLatin1StringView("method"), QLatin1StringView("args"),
+                           QLatin1StringView("user")},
                           "chave inesperada ou repetida no pedido", seen, [&](size_t key) {
                               switch (key) {
                               case Id:
@@ -277,6 +284,8 @@ bool decodeRequest(const QByteArray &body, Request *request, QString *error, boo
                                   return wire.text(&request->object, "'object'");
                               case Method:
                                   return wire.text(&request->method, "'method'");
+                              case User:
+                                  return wire.text(&request->user, "'user'");
                               default:
                                   return readArgs();
                               }

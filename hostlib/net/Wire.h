@@ -10,7 +10,8 @@
 
 // The wire between client and server. A frame is a 4-byte big-endian length
 // followed by one CBOR map.
-//   request: {id, object, method, args: [...]}
+//   request: {id, object, method, args: [...], user?} (user: who works at
+//            the client, for the server's records; older clients omit it)
 //   answer:  {id, ok: true, payload} or {id, ok: false, error: {code, message}}
 // Values inside args and payload:
 //   text, double, integer, bool, null, array, date-time (tag 0 text
@@ -38,6 +39,7 @@ struct Request
     QString object;
     QString method;
     QVariantList args;
+    QString user = {}; // empty: not sent
 };
 
 struct Answer

@@ -8,6 +8,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextTable>
@@ -138,21 +139,30 @@ int TableReport::paint(QPagedPaintDevice &device) const
 
 bool TableReport::writePdf(const QString &path, QString *error) const
 {
-    // QPdfWriter says nothing about a file it could not open: try it first.
-    {
-        QFile probe(path);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            if (error)
-                *error = probe.errorString();
-            return false;
-        }
+    // Written beside the target and renamed over it once whole: a report that
+    // cannot be drawn or written leaves a file already there as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
     }
-    QPdfWriter writer(path);
-    writer.setTitle(m_title);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
-    writer.setResolution(300);
-    paint(writer);
+    int pages = 0;
+    {
+        QPdfWriter writer(&file);
+        writer.setTitle(m_title);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
+        writer.setResolution(300);
+        pages = paint(writer);
+    }
+    if (pages <= 0 || !file.commit()) {
+        if (error)
+            *error = pages <= 0 ? QStringLiteral("não foi possível desenhar as páginas")
+                                : file.errorString();
+        file.cancelWriting();
+        return false;
+    }
     return true;
 }
 

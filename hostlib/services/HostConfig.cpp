@@ -2,6 +2,7 @@
 
 #include "HostState.h"
 #include "TextUtils.h"
+#include "net/NetConnection.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -126,6 +127,7 @@ bool HostConfig::readFile(const QString &path, bool mustExist, QString *error)
         return false;
     }
     database = ini.value(QStringLiteral("base/local"), database).toString();
+    userName = ini.value(QStringLiteral("usuario/nome"), userName).toString().trimmed();
     branch = ini.value(QStringLiteral("filial/codigo"), branch).toString();
     const QString bound = ini.value(QStringLiteral("filial/vinculada")).toString();
     if (!bound.isEmpty() && !parseFlag(bound, &boundToBranch)) {
@@ -256,6 +258,9 @@ void HostConfig::applyTo(HostState &state) const
     state.serverPort = serverPort;
     state.productMask = productMask;
     state.productLevelDigits = levelsOfMask(productMask);
+    if (!userName.isEmpty())
+        NetConnection::setDefaultUserName(userName);
+    state.userName = NetConnection::defaultUserName();
 }
 
 } // namespace prx

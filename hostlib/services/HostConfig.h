@@ -37,6 +37,7 @@ public:
     bool boundToBranch = false;
     QDate processingDate; // invalid: today
     QString productMask = QStringLiteral("99.99.9999;0;_");
+    QString userName; // [usuario] nome=; empty: the operating system's user
     QString openScreen;
     QString screenshot;
 

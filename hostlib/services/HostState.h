@@ -25,6 +25,7 @@ public:
     int serverPort = 7451;
     QString productMask = QStringLiteral("99.99.9999;0;_"); // DBPict(0)
     QList<int> productLevelDigits{2, 2, 4};                  // digits of each tree level
+    QString userName; // who works here; sent with every server call
 
     // Records the names of tables that changed and tells whoever listens.
     void atualizaLocalCache(const QStringList &tableNames);

@@ -10,7 +10,9 @@
 #include "services/Controls.h"
 #include "services/HostUi.h"
 #include "services/ModuleLoader.h"
+#include "services/ReportContext.h"
 #include "services/UserAction.h"
+#include "widgets/MaskEdit.h"
 #include "widgets/TDBSortGrid.h"
 #include "widgets/WidgetUtils.h"
 
@@ -276,6 +278,10 @@ void TfrmTabePreco::sbtProcurarClick()
 // The price list is printed by its own module, found by name.
 void TfrmTabePreco::sbtImprimirClick()
 {
+    // The price list opens on the branch, table and period shown here.
+    ReportContext::set({medCdFilial->text(),
+                        hasRows(cdsTabePrec) ? cdsTabePrecCDTABEPREC->asString() : QString(),
+                        hasRows(cdsTabeVend) ? cdsTabeVendDTINIVGPREC->asDateTime() : QDateTime()});
     LoadBPL(QStringLiteral("Prx51701"));
 }
 

@@ -133,6 +133,10 @@ void TfrmTabePreco::buildMenus()
     mnuImpExpMenu = new QMenu(this);
     mnuImpExpMenu->setObjectName(QStringLiteral("mnuImpExpMenu"));
     mnuImpExpMenu->addActions({mnuExportar, Impo1});
+    auto *exportSheet = mnuImpExpMenu->addAction(QStringLiteral("Exportar planilha..."));
+    exportSheet->setObjectName(QStringLiteral("mnuExportarPlanilha"));
+    auto *importSheet = mnuImpExpMenu->addAction(QStringLiteral("Importar planilha..."));
+    importSheet->setObjectName(QStringLiteral("mnuImportarPlanilha"));
     mnuImpExp->setMenu(mnuImpExpMenu);
 
     mnuRegistro->addSeparator();
@@ -163,6 +167,8 @@ void TfrmTabePreco::buildMenus()
     onClick(pmnImp, &QAction::triggered, &TfrmTabePreco::pmnImpClick);
     onClick(mnuExportar, &QAction::triggered, &TfrmTabePreco::mnuExportarClick);
     onClick(Impo1, &QAction::triggered, &TfrmTabePreco::Impo1Click);
+    onClick(exportSheet, &QAction::triggered, &TfrmTabePreco::mnuExportarPlanilhaClick);
+    onClick(importSheet, &QAction::triggered, &TfrmTabePreco::mnuImportarPlanilhaClick);
     onClick(mnuProduto, &QAction::triggered, &TfrmTabePreco::mnuProdutoClick);
     onClick(mnuComposicao, &QAction::triggered, &TfrmTabePreco::mnuComposicaoClick);
     onClick(btnLibDig, &QToolButton::clicked, &TfrmTabePreco::btnLibDigClick);
@@ -175,6 +181,12 @@ void TfrmTabePreco::buildMenus()
     onClick(mnuCadPrecoDif, &QAction::triggered, &TfrmTabePreco::btnCadPrecoDifClick);
     onClick(mnuCalcPreco, &QAction::triggered, &TfrmTabePreco::mnuCalcPrecoClick);
     onClick(mnuCopPrecoDif, &QAction::triggered, &TfrmTabePreco::mnuCopPrecoDifClick);
+    QAction *precoVigente = items->addAction(QStringLiteral("Preço vigente..."));
+    precoVigente->setObjectName(QStringLiteral("mnuPrecoVigente"));
+    onClick(precoVigente, &QAction::triggered, &TfrmTabePreco::mnuPrecoVigenteClick);
+    QAction *histPreco = items->addAction(QStringLiteral("Histórico de preços..."));
+    histPreco->setObjectName(QStringLiteral("mnuHistPreco"));
+    onClick(histPreco, &QAction::triggered, &TfrmTabePreco::mnuHistPrecoClick);
 }
 
 namespace {

@@ -232,11 +232,15 @@ public:
     void pmnImpClick();
     void mnuExportarClick();
     void Impo1Click();
+    void mnuExportarPlanilhaClick(); // the period's items to a CSV or XLSX file
+    void mnuImportarPlanilhaClick(); // prices from a CSV file, after a preview
     void mnuAtualizaPrecoClick();
     void mnuProdProClick();
     void btnCadPrecoDifClick();
     void mnuCalcPrecoClick();
     void mnuCopPrecoDifClick();
+    void mnuPrecoVigenteClick(); // the price in force of the item in focus
+    void mnuHistPrecoClick();    // who changed the prices of the item in focus
 
 private:
     // Layout and wiring (TabePrecoLayout.cpp).

@@ -4,8 +4,10 @@
 #include "dataset/FieldDef.h"
 #include "demo/DemoCatalog.h"
 #include "demo/DemoCosts.h"
+#include "demo/DemoHolidays.h"
 #include "demo/DemoWriter.h"
 #include "money/DayPrice.h"
+#include "storage/HistoryTriggers.h"
 #include "storage/Storage.h"
 #include "storage/Transaction.h"
 
@@ -72,6 +74,8 @@ public:
                 priceTable(b, t);
         }
         assignments();
+        // Every year the demo's periods touch; the first branch closes for Carnaval.
+        writeDemoHolidays(m_out, day(-90).date().year(), day(119).date().year(), branchCode(0));
     }
 
 private:
@@ -450,8 +454,11 @@ void generateDemo(Storage &storage, const DemoOptions &options)
         throw ServerError(
             QStringLiteral("Número de filiais da demonstração deve estar entre 1 e 9999."));
     Transaction tx(storage);
+    // The demo's first prices are where the history starts, not changes.
+    HistoryTriggers::drop(storage);
     DemoBuilder(storage, options).run();
     completeFirstBranchCosts(storage);
+    HistoryTriggers::create(storage);
     tx.commit();
     // Fresh statistics let the planner pick the key lookups for the joins.
     storage.execDirect(QStringLiteral("ANALYZE"));

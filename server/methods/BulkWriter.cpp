@@ -2,6 +2,7 @@
 
 #include "storage/Storage.h"
 
+#include <QRegularExpression>
 #include <QSqlDriver>
 
 #include <sqlite3.h>
@@ -13,6 +14,51 @@ namespace {
 // Rows per PostgreSQL statement: large enough that the round trips vanish,
 // small enough that one statement stays a few hundred kilobytes.
 constexpr int kChunk = 5000;
+
+// Rows per SQLite statement when the statement is a plain INSERT … VALUES:
+// each execution of a statement that fires triggers pays a set-up of its own,
+// which a few dozen rows share.
+constexpr int kSqliteBatch = 64;
+
+// The INSERT with its VALUES row repeated `rows` times, the per-row
+// parameters of copy j renamed ":c<n>_<j>"; empty when the statement is not
+// a single-row INSERT … VALUES (…).
+QString repeatedInsert(const QString &sql, int rows)
+{
+    static const QRegularExpression head(QStringLiteral("^\\s*INSERT\\b.*?\\bVALUES\\s*\\("),
+                                         QRegularExpression::CaseInsensitiveOption |
+                                             QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = head.match(sql);
+    if (!m.hasMatch())
+        return {};
+    const qsizetype open = m.capturedEnd() - 1;
+    qsizetype close = -1;
+    int depth = 0;
+    for (qsizetype i = open; i < sql.size() && close < 0; ++i) {
+        if (sql[i] == u'\'') { // a literal ('' inside it is one quote) is passed over
+            const qsizetype end = sql.indexOf(u'\'', i + 1);
+            if (end < 0 || sql.mid(i, end - i).contains(QLatin1StringView(":c")))
+                return {};
+            i = end;
+            continue;
+        }
+        if (sql[i] == u'(')
+            ++depth;
+        else if (sql[i] == u')' && --depth == 0)
+            close = i;
+    }
+    if (close < 0)
+        return {};
+    const QString tuple = sql.mid(open, close - open + 1);
+    static const QRegularExpression param(QStringLiteral(":c(\\d+)\\b"));
+    QStringList copies;
+    for (int j = 0; j < rows; ++j) {
+        QString copy = tuple;
+        copy.replace(param, QStringLiteral(":c\\1_%1").arg(j));
+        copies << copy;
+    }
+    return sql.left(open) + copies.join(u',') + sql.mid(close + 1);
+}
 
 // An element of a PostgreSQL array literal: quoted, with quotes and
 // backslashes escaped, so no value can change the array's shape.
@@ -167,6 +213,17 @@ BulkWriter::BulkWriter(const Storage &storage, const QString &sqliteSql, const Q
                 m_stmt, QStringLiteral(":c%1").arg(c).toUtf8().constData());
             Q_ASSERT(m_index.last() > 0);
         }
+        const QString batch = repeatedInsert(sqliteSql, kSqliteBatch);
+        if (!batch.isEmpty()) {
+            m_batch = prepareSqlite(m_db, batch, constants, doing);
+            for (int j = 0; j < kSqliteBatch; ++j) {
+                for (int c = 0; c < columns.size(); ++c) {
+                    m_batchIndex << sqlite3_bind_parameter_index(
+                        m_batch, QStringLiteral(":c%1_%2").arg(c).arg(j).toUtf8().constData());
+                    Q_ASSERT(m_batchIndex.last() > 0);
+                }
+            }
+        }
         return;
     }
     m_query.emplace(storage.prepare(postgresSql));
@@ -180,16 +237,37 @@ BulkWriter::~BulkWriter()
 {
     if (m_stmt)
         sqlite3_finalize(m_stmt);
+    if (m_batch)
+        sqlite3_finalize(m_batch);
+}
+
+// Binds one value of the current row: into the pending batch when there is
+// one (the values wait there until the batch fills or the writer finishes),
+// else straight into the single-row statement.
+void BulkWriter::bindSqlite(SqliteValue value)
+{
+    if (m_batch) {
+        m_pendingValues.push_back(std::move(value));
+        return;
+    }
+    if (bindTo(m_stmt, m_index[m_column], value) != SQLITE_OK)
+        failSqlite();
+}
+
+int BulkWriter::bindTo(sqlite3_stmt *stmt, int index, const SqliteValue &value)
+{
+    if (const auto *text = std::get_if<QByteArray>(&value))
+        return sqlite3_bind_text(stmt, index, text->constData(), int(text->size()), SQLITE_TRANSIENT);
+    if (const auto *real = std::get_if<double>(&value))
+        return sqlite3_bind_double(stmt, index, *real);
+    return sqlite3_bind_null(stmt, index);
 }
 
 void BulkWriter::text(QStringView value)
 {
     Q_ASSERT(m_columns[m_column] == Kind::Text);
     if (m_db) {
-        const QByteArray utf8 = value.toUtf8();
-        if (sqlite3_bind_text(m_stmt, m_index[m_column], utf8.constData(), int(utf8.size()),
-                              SQLITE_TRANSIENT) != SQLITE_OK)
-            failSqlite();
+        bindSqlite(value.toUtf8());
     } else {
         appendArrayText(m_arrays[m_column], value);
     }
@@ -200,10 +278,7 @@ void BulkWriter::real(std::optional<double> value)
 {
     Q_ASSERT(m_columns[m_column] == Kind::Real);
     if (m_db) {
-        const int rc = value ? sqlite3_bind_double(m_stmt, m_index[m_column], *value)
-                             : sqlite3_bind_null(m_stmt, m_index[m_column]);
-        if (rc != SQLITE_OK)
-            failSqlite();
+        bindSqlite(value ? SqliteValue(*value) : SqliteValue());
     } else {
         appendArrayItem(m_arrays[m_column],
                         value ? QString::number(*value, 'g', QLocale::FloatingPointShortest)
@@ -217,10 +292,18 @@ void BulkWriter::endRow()
     Q_ASSERT(m_column == m_columns.size());
     m_column = 0;
     if (m_db) {
-        if (sqlite3_step(m_stmt) != SQLITE_DONE)
-            failSqlite();
-        m_affected += sqlite3_changes(m_db);
-        sqlite3_reset(m_stmt);
+        if (m_batch) {
+            if (qsizetype(m_pendingValues.size()) == m_batchIndex.size()) {
+                for (qsizetype i = 0; i < m_batchIndex.size(); ++i) {
+                    if (bindTo(m_batch, m_batchIndex[i], m_pendingValues[size_t(i)]) != SQLITE_OK)
+                        failSqlite();
+                }
+                m_pendingValues.clear();
+                stepSqlite(m_batch);
+            }
+            return;
+        }
+        stepSqlite(m_stmt);
         return;
     }
     if (++m_pending >= kChunk)
@@ -229,9 +312,29 @@ void BulkWriter::endRow()
 
 qint64 BulkWriter::finish()
 {
-    if (!m_db)
+    if (!m_db) {
         flush();
+        return m_affected;
+    }
+    // The rows of a batch that did not fill go one by one, in their order.
+    const qsizetype columns = m_columns.size();
+    for (size_t i = 0; i < m_pendingValues.size(); ++i) {
+        if (bindTo(m_stmt, m_index[qsizetype(i % size_t(columns))], m_pendingValues[i]) !=
+            SQLITE_OK)
+            failSqlite();
+        if ((i + 1) % size_t(columns) == 0)
+            stepSqlite(m_stmt);
+    }
+    m_pendingValues.clear();
     return m_affected;
+}
+
+void BulkWriter::stepSqlite(sqlite3_stmt *stmt)
+{
+    if (sqlite3_step(stmt) != SQLITE_DONE)
+        failSqlite();
+    m_affected += sqlite3_changes(m_db);
+    sqlite3_reset(stmt);
 }
 
 void BulkWriter::flush()
@@ -249,6 +352,9 @@ void BulkWriter::flush()
 
 void BulkWriter::failSqlite()
 {
+    m_pendingValues.clear();
+    if (m_batch)
+        sqlite3_reset(m_batch);
     if (m_stmt)
         sqlite3_reset(m_stmt);
     raiseSqlite(m_db, m_doing);

@@ -8,6 +8,8 @@
 #include <QStringList>
 
 #include <optional>
+#include <variant>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -17,7 +19,8 @@ namespace prx::server {
 // One statement run for many rows inside the caller's transaction, without a
 // round trip per row where that costs. On SQLite it is the connection's own
 // prepared statement, bound again for every row (the generic query layer
-// costs several times the work of the statement itself). On PostgreSQL the
+// costs several times the work of the statement itself); a plain
+// INSERT … VALUES runs a few dozen rows to a statement. On PostgreSQL the
 // rows are gathered into one array per column and sent a few thousand at a
 // time; the statement reads them through unnest.
 //
@@ -47,7 +50,12 @@ public:
     qint64 finish();
 
 private:
+    using SqliteValue = std::variant<std::monostate, QByteArray, double>;
+
     void flush();
+    void bindSqlite(SqliteValue value);
+    static int bindTo(sqlite3_stmt *stmt, int index, const SqliteValue &value);
+    void stepSqlite(sqlite3_stmt *stmt);
     [[noreturn]] void failSqlite();
 
     const Storage &m_storage;
@@ -59,6 +67,10 @@ private:
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_stmt = nullptr;
     QList<int> m_index; // bind position of each column
+    // A plain INSERT … VALUES also runs as one statement of many rows.
+    sqlite3_stmt *m_batch = nullptr;
+    QList<int> m_batchIndex;                 // bind position of each value of a batch
+    std::vector<SqliteValue> m_pendingValues; // of the rows not yet sent
     // PostgreSQL
     std::optional<QSqlQuery> m_query;
     QStringList m_arrays;

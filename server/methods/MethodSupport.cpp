@@ -83,6 +83,10 @@ void registerAllMethods(MethodRegistry &registry)
     registerImportMethods(registry);
     registerAutoDayPriceMethods(registry);
     registerCopyMethods(registry);
+    registerSheetImportMethods(registry);
+    registerPriceInForceMethods(registry);
+    registerHolidayMethods(registry);
+    registerHistoryMethods(registry);
 }
 
 } // namespace prx::server

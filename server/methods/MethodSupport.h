@@ -70,5 +70,9 @@ void registerTransferMethods(MethodRegistry &registry);
 void registerImportMethods(MethodRegistry &registry);
 void registerAutoDayPriceMethods(MethodRegistry &registry);
 void registerCopyMethods(MethodRegistry &registry);
+void registerSheetImportMethods(MethodRegistry &registry);
+void registerPriceInForceMethods(MethodRegistry &registry);
+void registerHolidayMethods(MethodRegistry &registry);
+void registerHistoryMethods(MethodRegistry &registry);
 
 } // namespace prx::server

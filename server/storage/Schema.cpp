@@ -239,6 +239,14 @@ QList<TableDef> buildTables()
              .key(kItemKey + QStringList{"CDTIPOCONSPD", "NRDIASEMANPR", "HRINIPRECDIA",
                                          "HRFINPRECDIA", "DTINIVALPREC"})
              .references(kItemKey, "ITEMPRECO");
+    // Holidays: a branch's own dates, and national dates under CDFILIAL "T"
+    // that every branch keeps. The day before a holiday is its eve. Every
+    // lookup names the branches and the dates: the key serves them.
+    t << Table("FERIADO")
+             .text("CDFILIAL", 4)
+             .dateTime("DTFERIADO")
+             .text("NMFERIADO", 40, true)
+             .key({"CDFILIAL", "DTFERIADO"});
     // Assignments of a price table (CDFILTABPR, CDTABEPREC) to those who buy
     // by it; while one exists the table's periods may not be deleted.
     const QStringList table = {"CDFILTABPR", "CDTABEPREC"};

@@ -2,6 +2,7 @@
 
 #include "core/CallDeadline.h"
 #include "core/MethodRegistry.h"
+#include "storage/HistoryTriggers.h"
 #include "storage/Schema.h"
 
 #include <QAtomicInt>
@@ -144,6 +145,7 @@ void Storage::createSchema()
         for (const QString &sql : m_dialect.createTable(table))
             execDirect(sql);
     }
+    HistoryTriggers::create(*this);
 }
 
 void Storage::limitStatementTime(int seconds)

@@ -1,5 +1,6 @@
 #include "storage/Transaction.h"
 
+#include "storage/HistoryTriggers.h"
 #include "storage/Storage.h"
 
 #include <QSqlError>
@@ -12,6 +13,14 @@ namespace prx::server {
 Transaction::Transaction(const Storage &storage) : m_storage(storage)
 {
     m_storage.execDirect(m_storage.dialect().beginTransaction());
+    // The price history triggers name the caller of this unit of work.
+    try {
+        HistoryTriggers::enter(m_storage);
+    } catch (...) {
+        QSqlQuery q(m_storage.database());
+        q.exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
 }
 
 Transaction::~Transaction()
@@ -44,6 +53,7 @@ void Transaction::commit()
         for (;;)
             ::pause();
     }
+    HistoryTriggers::leave(m_storage);
     m_storage.execDirect(QStringLiteral("COMMIT"));
     m_open = false;
 }

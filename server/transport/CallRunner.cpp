@@ -2,6 +2,7 @@
 
 #include "core/CallDeadline.h"
 #include "net/Wire.h"
+#include "storage/HistoryTriggers.h"
 
 #include <QElapsedTimer>
 
@@ -61,6 +62,10 @@ CallReply runCall(const MethodRegistry &registry, Context &context, const QByteA
     Outcome outcome;
     {
         CallDeadline::Scope limit(callSeconds);
+        // Whatever the call changes in prices is recorded under its user and
+        // the method's own name, however the client spelled it.
+        const Method *known = registry.find(request.object, request.method);
+        const HistoryCaller caller(request.user, known ? known->name : request.method);
         outcome = dispatch(registry, context, request.object, request.method, request.args);
         // However the database put it, a call stopped at its limit is told so.
         if (!outcome.ok && CallDeadline::expired()) {

@@ -1,5 +1,6 @@
 #include "FaultProxy.h"
 #include "FixtureSql.h"
+#include "GuiHelpers.h"
 #include "ScreenSteps.h"
 #include "ScriptedHostUi.h"
 #include "ServerFixture.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTabWidget>
@@ -95,9 +97,9 @@ private slots:
     // on a table without periods; Tab past the last column reaches the
     // period grid, where they act on the periods.
     void commandsFollowTheGridInUse();
-    // Printing asks for the printing module by name and says when it is
-    // missing.
-    void printWithoutModule();
+    // Print loads the price list module, which opens on the screen's
+    // branch, table and period.
+    void printOpensPriceList();
 
 private:
     bool execSql(const QString &statement);
@@ -721,13 +723,32 @@ void PriceTableEntryTest::commandsFollowTheGridInUse()
     QCOMPARE(form->cdsTabeVend->state(), DataSetState::Browse);
 }
 
-void PriceTableEntryTest::printWithoutModule()
+void PriceTableEntryTest::printOpensPriceList()
 {
     TfrmTabePreco *form = test::openOnBranch();
     QVERIFY(form);
+    const QString table = form->cdsTabePrecCDTABEPREC->asString();
+    // Not the period the list would choose by itself (the one in force).
+    form->cdsTabeVend->last();
+    const QString period = form->cdsTabeVendDTINIVGPREC->asDateTime().toString(u"dd/MM/yyyy");
+    QString title, branch, shownTable, shownPeriod;
+    test::onNextModal([&](QWidget *modal) {
+        title = modal->windowTitle();
+        if (auto *edit = modal->findChild<QLineEdit *>(QStringLiteral("medCdFilial")))
+            branch = edit->text();
+        if (auto *edit = modal->findChild<QLineEdit *>(QStringLiteral("medCdTabePrec")))
+            shownTable = edit->text();
+        if (auto *combo = modal->findChild<QComboBox *>(QStringLiteral("cmbVigencia")))
+            shownPeriod = combo->currentText();
+        modal->close();
+    });
     QTest::mouseClick(form->sbtImprimir, Qt::LeftButton);
-    QCOMPARE(m_ui->errors(), QStringList{"Módulo Prx51701 não está instalado."});
-    QVERIFY(form->dbgPadrao->hasFocus());
+    QCOMPARE(m_ui->errors(), QStringList());
+    QCOMPARE(title, QStringLiteral("Lista de Preços"));
+    QCOMPARE(branch, QStringLiteral("0001"));
+    QVERIFY(!table.isEmpty());
+    QCOMPARE(shownTable, table);
+    QVERIFY2(shownPeriod.startsWith(period), qPrintable(shownPeriod + " / " + period));
 }
 
 QTEST_MAIN(PriceTableEntryTest)

@@ -2,6 +2,7 @@
 // lookup queries, the demo data and the argument checks in front of it all.
 #include "ServerTestBase.h"
 
+#include "methods/BulkWriter.h"
 #include "methods/MethodSupport.h"
 #include "storage/SqlDialect.h"
 
@@ -39,6 +40,10 @@ private slots:
     void hostLookupsRun();
     // The item list must walk keys, not scan the price items.
     void itemListUsesIndexes();
+    // Bulk inserts sent many rows to a statement write every row once, in
+    // order, whatever the count against the batch size.
+    void bulkWriterRows_data();
+    void bulkWriterRows();
     // The demo is what the screens and tests rely on.
     void demoHasEveryCase();
     void demoIsDeterministic();
@@ -425,6 +430,53 @@ void TestStorage::dateTextIsStrict()
                 .toString(),
             QStringLiteral("2"));
     }
+}
+
+void TestStorage::bulkWriterRows_data()
+{
+    QTest::addColumn<int>("rows");
+    for (int n : {1, 63, 64, 65, 200})
+        QTest::addRow("%d", n) << n;
+}
+
+void TestStorage::bulkWriterRows()
+{
+    QFETCH(int, rows);
+    Storage &db = storage();
+    db.execDirect(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS BULKT (K VARCHAR(10) PRIMARY KEY, "
+                                 "V DOUBLE PRECISION, F VARCHAR(10), N INTEGER)"));
+    db.execDirect(QStringLiteral("DELETE FROM BULKT"));
+    db.execDirect(QStringLiteral("INSERT INTO BULKT VALUES ('k0', 99, 'old', 0)"));
+    // A quoted literal holding a comma and a quote, a constant bound once, an
+    // upsert over a row already there.
+    const QString onConflict =
+        QStringLiteral(" ON CONFLICT (K) DO UPDATE SET V = excluded.V, N = BULKT.N + 1");
+    BulkWriter writer(db,
+                      QStringLiteral("INSERT INTO BULKT (K, V, F, N) VALUES (:c0, :c1, 'a,''b', "
+                                     ":n)") + onConflict,
+                      QStringLiteral("INSERT INTO BULKT (K, V, F, N) SELECT u.k, u.v, 'a,''b', :n "
+                                     "FROM unnest(CAST(:c0 AS TEXT[]), CAST(:c1 AS DOUBLE "
+                                     "PRECISION[])) AS u(k, v)") + onConflict,
+                      {BulkWriter::Kind::Text, BulkWriter::Kind::Real}, {{":n", 0}},
+                      QStringLiteral("gravar"));
+    for (int i = 0; i < rows; ++i) {
+        writer.text(QStringLiteral("k%1").arg(i));
+        writer.real(i % 7 == 3 ? std::optional<double>() : std::optional<double>(i + 0.25));
+        writer.endRow();
+    }
+    QCOMPARE(writer.finish(), qint64(rows));
+    QCOMPARE(scalar("SELECT COUNT(*) FROM BULKT").toInt(), rows);
+    QCOMPARE(scalar("SELECT COUNT(*) FROM BULKT WHERE V IS NULL").toInt(), (rows + 3) / 7);
+    QCOMPARE(scalar("SELECT V FROM BULKT WHERE K = 'k0'").toDouble(), 0.25);
+    QCOMPARE(scalar("SELECT N FROM BULKT WHERE K = 'k0'").toInt(), 1);
+    // The row already there keeps what the upsert does not set.
+    QCOMPARE(scalar("SELECT COUNT(*) FROM BULKT WHERE F = 'a,''b'").toInt(), rows - 1);
+    const int last = rows - 1;
+    const QVariant lastValue =
+        scalar("SELECT V FROM BULKT WHERE K = :k", {{":k", QStringLiteral("k%1").arg(last)}});
+    QCOMPARE(lastValue.isNull(), last % 7 == 3);
+    if (!lastValue.isNull())
+        QCOMPARE(lastValue.toDouble(), last + 0.25);
 }
 
 PRX_SERVER_TEST_MAIN(TestStorage)

@@ -232,8 +232,8 @@ void HostServicesTest::tradFindsUnstableNames()
 void HostServicesTest::loadMissingModule()
 {
     ScriptedHostUi ui;
-    QVERIFY(!LoadBPL(QStringLiteral("Prx51701")));
-    QCOMPARE(ui.errors(), QStringList{QStringLiteral("Módulo Prx51701 não está instalado.")});
+    QVERIFY(!LoadBPL(QStringLiteral("Prx59999")));
+    QCOMPARE(ui.errors(), QStringList{QStringLiteral("Módulo Prx59999 não está instalado.")});
 }
 
 void HostServicesTest::loadRefusesPathNames_data()

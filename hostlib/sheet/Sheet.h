@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+namespace prx::sheet {
+
+// How a column's values are written: money with two places ("#,##0.00"),
+// numbers with three, stored hours ("1730") as "17:30", "S"/"N" flags as
+// "Sim"/"Não", date-times as dates; text as it is.
+enum class CellKind
+{
+    Text,
+    Money,
+    Number3,
+    Hour,
+    Flag,
+    Date
+};
+
+struct SheetColumn
+{
+    QString title;
+    QString field; // the packet's field the values come from
+    CellKind kind = CellKind::Text;
+    double width = 12; // characters
+};
+
+// One worksheet: a header row of titles, then rows of values in column
+// order (a null value is an empty cell; numbers as doubles).
+struct Sheet
+{
+    QString name;
+    QList<SheetColumn> columns;
+    QList<QVariantList> rows;
+};
+
+// The text a CSV cell shows for the value ("1.234,56", "17:30", "Sim").
+QString cellText(CellKind kind, const QVariant &value);
+
+// The sheets as CSV files: the first at `path`, each further one beside it
+// with its name added ("itens.csv", "itens-Preços diferenciados.csv").
+// False with the reason when a file cannot be written.
+bool writeCsvFiles(const QString &path, const QList<Sheet> &sheets, QString *error);
+
+// The sheets as one XLSX workbook: typed numeric cells, a bold frozen
+// header row and the column widths.
+bool writeXlsx(const QString &path, const QList<Sheet> &sheets, QString *error);
+
+// XLSX when the name ends in ".xlsx", CSV otherwise.
+bool writeSheets(const QString &path, const QList<Sheet> &sheets, QString *error);
+
+} // namespace prx::sheet

@@ -1,0 +1,33 @@
+#include "sheet/SheetFileQuestion.h"
+
+#include <QFileDialog>
+
+namespace prx {
+
+namespace {
+SheetFileQuestion::Answer &answerHook()
+{
+    static SheetFileQuestion::Answer hook;
+    return hook;
+}
+} // namespace
+
+QString SheetFileQuestion::ask(QWidget *parent, bool save, const QString &suggested)
+{
+    if (answerHook())
+        return answerHook()(save, suggested);
+    if (save) {
+        return QFileDialog::getSaveFileName(
+            parent, QStringLiteral("Exportar planilha"), suggested,
+            QStringLiteral("Planilha CSV (*.csv);;Planilha do Excel (*.xlsx)"));
+    }
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Importar planilha"), suggested,
+                                        QStringLiteral("Planilha CSV (*.csv);;Todos (*)"));
+}
+
+void SheetFileQuestion::setAnswer(Answer answer)
+{
+    answerHook() = std::move(answer);
+}
+
+} // namespace prx

@@ -1,0 +1,283 @@
+#include "storage/HistoryTriggers.h"
+
+#include "storage/Storage.h"
+
+#include <QStringList>
+
+namespace prx::server {
+
+namespace {
+
+thread_local QString currentUser;
+thread_local QString currentOperation;
+
+// The price columns whose changes are kept, per table.
+const QStringList kItemPrices = {"VRPRECITEM",   "VRPRECITEMDLV", "VRPRECITEMCMD",
+                                 "VRPRECITEMCL", "VRPRESUGITEM",  "VRCUSTITEM"};
+const QStringList kDayPrices = {"VRPRECODIA", "VRPRECODIADLV", "VRPRECODIACMD",
+                                "PRECO",      "PRECODLV",      "PRECOCMD"};
+const QStringList kItemKey = {"CDFILIAL", "CDTABEPREC", "DTINIVGPREC", "CDPRODUTO", "CDPRPAITABPR"};
+const QStringList kDayKey = {"CDTIPOCONSPD", "NRDIASEMANPR", "HRINIPRECDIA", "HRFINPRECDIA",
+                             "DTINIVALPREC"};
+
+struct PriceTable
+{
+    QString name;
+    const QStringList &prices;
+    bool dayPrices;
+};
+
+const QList<PriceTable> &priceTables()
+{
+    static const QList<PriceTable> tables = {{QStringLiteral("ITEMPRECO"), kItemPrices, false},
+                                             {QStringLiteral("ITEMPRECODIA"), kDayPrices, true}};
+    return tables;
+}
+
+QString historyColumns(const PriceTable &t)
+{
+    QStringList columns = {"DTHISTPRECO", "NMUSUARIO", "NMOPERACAO", "IDTPALTHIST", "IDTPREGHIST"};
+    columns << kItemKey;
+    if (t.dayPrices)
+        columns << kDayKey;
+    columns << QStringList{"NMCAMPO", "VRANTERIOR", "VRNOVO"};
+    return columns.join(u", ");
+}
+
+// "r.CDFILIAL, r.CDTABEPREC, ..." for the keys of the row.
+QString keyValues(const PriceTable &t, const QString &row)
+{
+    QStringList values;
+    for (const QString &c : kItemKey)
+        values << row + u'.' + c;
+    if (t.dayPrices) {
+        for (const QString &c : kDayKey)
+            values << row + u'.' + c;
+    }
+    return values.join(u", ");
+}
+
+// Item rows of a composite's components carry the composite's code.
+QString rowKind(const PriceTable &t, const QString &row)
+{
+    if (t.dayPrices)
+        return QStringLiteral("'D'");
+    return QStringLiteral("CASE WHEN %1.CDPRODUTO = %1.CDPRPAITABPR THEN 'I' ELSE 'C' END")
+        .arg(row);
+}
+
+// The changed-or-not values of each price column as rows (c, a, b): column,
+// old value, new value, with NULL for the side the event has not. PostgreSQL
+// takes a VALUES list with named columns; SQLite a compound select.
+QString valueRows(const PriceTable &t, const QString &oldRow, const QString &newRow, bool sqlite)
+{
+    const QString none = QStringLiteral("CAST(NULL AS DOUBLE PRECISION)");
+    QStringList rows;
+    for (const QString &c : t.prices) {
+        const QString a = oldRow.isEmpty() ? none : oldRow + u'.' + c;
+        const QString b = newRow.isEmpty() ? none : newRow + u'.' + c;
+        rows << (sqlite ? QStringLiteral("SELECT '%1' AS c, %2 AS a, %3 AS b")
+                        : QStringLiteral("('%1', %2, %3)"))
+                    .arg(c, a, b);
+    }
+    return sqlite ? u'(' + rows.join(QStringLiteral(" UNION ALL ")) + QStringLiteral(") v")
+                  : QStringLiteral("(VALUES %1) v(c, a, b)").arg(rows.join(u", "));
+}
+
+QString anyPriceChanged(const PriceTable &t, const QString &oldRow, const QString &newRow,
+                        const QString &differs)
+{
+    QStringList terms;
+    for (const QString &c : t.prices)
+        terms << QStringLiteral("%1.%3 %4 %2.%3").arg(oldRow, newRow, c, differs);
+    return terms.join(QStringLiteral(" OR "));
+}
+
+QStringList historyTable(const Storage &storage)
+{
+    const bool sqlite = storage.dialect().isSqlite();
+    const QString id = sqlite ? QStringLiteral("NRHISTPRECO INTEGER PRIMARY KEY")
+                              : QStringLiteral("NRHISTPRECO BIGINT GENERATED ALWAYS AS "
+                                               "IDENTITY PRIMARY KEY");
+    const QString moment = sqlite ? QStringLiteral("TEXT") : QStringLiteral("TIMESTAMP(0)");
+    // No foreign keys: the history outlives the rows it tells of.
+    QStringList ddl = {QStringLiteral("CREATE TABLE IF NOT EXISTS HISTPRECO (\n"
+                                      "    %1,\n"
+                                      "    DTHISTPRECO %2 NOT NULL,\n"
+                                      "    NMUSUARIO VARCHAR(40) NOT NULL,\n"
+                                      "    NMOPERACAO VARCHAR(40) NOT NULL,\n"
+                                      "    IDTPALTHIST VARCHAR(1) NOT NULL,\n"
+                                      "    IDTPREGHIST VARCHAR(1) NOT NULL,\n"
+                                      "    CDFILIAL VARCHAR(4) NOT NULL,\n"
+                                      "    CDTABEPREC VARCHAR(3) NOT NULL,\n"
+                                      "    DTINIVGPREC %2 NOT NULL,\n"
+                                      "    CDPRODUTO VARCHAR(10) NOT NULL,\n"
+                                      "    CDPRPAITABPR VARCHAR(10) NOT NULL,\n"
+                                      "    CDTIPOCONSPD VARCHAR(2),\n"
+                                      "    NRDIASEMANPR VARCHAR(1),\n"
+                                      "    HRINIPRECDIA VARCHAR(4),\n"
+                                      "    HRFINPRECDIA VARCHAR(4),\n"
+                                      "    DTINIVALPREC %2,\n"
+                                      "    NMCAMPO VARCHAR(20) NOT NULL,\n"
+                                      "    VRANTERIOR DOUBLE PRECISION,\n"
+                                      "    VRNOVO DOUBLE PRECISION\n"
+                                      ")")
+                           .arg(id, moment),
+                       QStringLiteral("CREATE INDEX IF NOT EXISTS IXHISTPRECOPROD ON HISTPRECO "
+                                      "(CDFILIAL, CDTABEPREC, CDPRPAITABPR)")};
+    if (sqlite) {
+        ddl << QStringLiteral("CREATE TABLE IF NOT EXISTS HISTCONTEXTO (\n"
+                              "    CDCONTEXTO INTEGER PRIMARY KEY CHECK (CDCONTEXTO = 1),\n"
+                              "    NMUSUARIO VARCHAR(40),\n"
+                              "    NMOPERACAO VARCHAR(40)\n"
+                              ")")
+            << QStringLiteral("INSERT OR IGNORE INTO HISTCONTEXTO (CDCONTEXTO) VALUES (1)");
+    }
+    return ddl;
+}
+
+// SQLite: one trigger per table and event; the insert reads the caller from
+// HISTCONTEXTO (once per statement: the subqueries do not depend on the row).
+QString sqliteTrigger(const PriceTable &t, const char *event)
+{
+    const QString ev = QLatin1String(event);
+    const bool insert = ev == u"INSERT";
+    const bool remove = ev == u"DELETE";
+    const QString row = remove ? QStringLiteral("old") : QStringLiteral("new");
+    const QString when =
+        (insert || remove)
+            ? QString()
+            : QStringLiteral(" WHEN %1")
+                  .arg(anyPriceChanged(t, QStringLiteral("old"), QStringLiteral("new"),
+                                       QStringLiteral("IS NOT")));
+    return QStringLiteral(
+               "CREATE TRIGGER IF NOT EXISTS TRHIST%1%2 AFTER %2 ON %1%3 BEGIN "
+               "INSERT INTO HISTPRECO (%4) "
+               "SELECT datetime('now', 'localtime'), "
+               "COALESCE((SELECT NULLIF(NMUSUARIO, '') FROM HISTCONTEXTO), 'desconhecido'), "
+               "COALESCE((SELECT NMOPERACAO FROM HISTCONTEXTO), ''), '%5', %6, %7, "
+               "v.c, v.a, v.b FROM %8 WHERE v.a IS NOT v.b; END")
+        .arg(t.name, ev, when, historyColumns(t),
+             QLatin1String(insert   ? "I"
+                           : remove ? "E"
+                                    : "A"),
+             rowKind(t, row), keyValues(t, row),
+             valueRows(t, insert ? QString() : QStringLiteral("old"),
+                       remove ? QString() : QStringLiteral("new"), true));
+}
+
+// PostgreSQL: one function per table, fired for every row inserted or
+// deleted and for updated rows whose prices changed.
+QStringList postgresTriggers(const PriceTable &t)
+{
+    const QString function = QStringLiteral("PRX_HIST%1").arg(t.name);
+    const QString body =
+        QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $f$\n"
+                       "DECLARE o %2; n %2; r %2; kind VARCHAR(1);\n"
+                       "BEGIN\n"
+                       "  IF TG_OP = 'INSERT' THEN n := NEW; r := NEW; kind := 'I';\n"
+                       "  ELSIF TG_OP = 'UPDATE' THEN o := OLD; n := NEW; r := NEW; kind := 'A';\n"
+                       "  ELSE o := OLD; r := OLD; kind := 'E';\n"
+                       "  END IF;\n"
+                       "  INSERT INTO HISTPRECO (%3)\n"
+                       "  SELECT LOCALTIMESTAMP(0),\n"
+                       "    LEFT(COALESCE(NULLIF(current_setting('prx.usuario', true), ''), "
+                       "'desconhecido'), 40),\n"
+                       "    LEFT(COALESCE(current_setting('prx.operacao', true), ''), 40),\n"
+                       "    kind, %4, %5, v.c, v.a, v.b\n"
+                       "  FROM %6 WHERE v.a IS DISTINCT FROM v.b;\n"
+                       "  RETURN NULL;\n"
+                       "END\n"
+                       "$f$")
+            .arg(function, t.name, historyColumns(t), rowKind(t, QStringLiteral("r")),
+                 keyValues(t, QStringLiteral("r")),
+                 valueRows(t, QStringLiteral("o"), QStringLiteral("n"), false));
+    return {body,
+            QStringLiteral("CREATE OR REPLACE TRIGGER TRHIST%1ID AFTER INSERT OR DELETE ON %1 "
+                           "FOR EACH ROW EXECUTE FUNCTION %2()")
+                .arg(t.name, function),
+            QStringLiteral("CREATE OR REPLACE TRIGGER TRHIST%1A AFTER UPDATE ON %1 "
+                           "FOR EACH ROW WHEN (%3) EXECUTE FUNCTION %2()")
+                .arg(t.name, function,
+                     anyPriceChanged(t, QStringLiteral("OLD"), QStringLiteral("NEW"),
+                                     QStringLiteral("IS DISTINCT FROM")))};
+}
+
+} // namespace
+
+HistoryCaller::HistoryCaller(const QString &user, const QString &operation)
+    : m_previousUser(currentUser), m_previousOperation(currentOperation)
+{
+    currentUser = user.trimmed().left(MaxNameLength);
+    currentOperation = operation.left(MaxNameLength);
+}
+
+HistoryCaller::~HistoryCaller()
+{
+    currentUser = m_previousUser;
+    currentOperation = m_previousOperation;
+}
+
+QString HistoryCaller::user()
+{
+    return currentUser;
+}
+
+QString HistoryCaller::operation()
+{
+    return currentOperation;
+}
+
+void HistoryTriggers::create(const Storage &storage)
+{
+    for (const QString &sql : historyTable(storage))
+        storage.execDirect(sql);
+    for (const PriceTable &t : priceTables()) {
+        if (storage.dialect().isSqlite()) {
+            for (const char *event : {"INSERT", "UPDATE", "DELETE"})
+                storage.execDirect(sqliteTrigger(t, event));
+        } else {
+            for (const QString &sql : postgresTriggers(t))
+                storage.execDirect(sql);
+        }
+    }
+}
+
+void HistoryTriggers::drop(const Storage &storage)
+{
+    for (const PriceTable &t : priceTables()) {
+        if (storage.dialect().isSqlite()) {
+            for (const char *event : {"INSERT", "UPDATE", "DELETE"})
+                storage.execDirect(
+                    QStringLiteral("DROP TRIGGER IF EXISTS TRHIST%1%2").arg(t.name, QLatin1StringView(event)));
+        } else {
+            for (const char *suffix : {"ID", "A"})
+                storage.execDirect(QStringLiteral("DROP TRIGGER IF EXISTS TRHIST%1%2 ON %1")
+                                       .arg(t.name, QLatin1StringView(suffix)));
+        }
+    }
+}
+
+void HistoryTriggers::enter(const Storage &storage)
+{
+    if (currentUser.isEmpty() && currentOperation.isEmpty())
+        return;
+    QSqlQuery q = storage.prepare(
+        storage.dialect().isSqlite()
+            ? QStringLiteral("UPDATE HISTCONTEXTO SET NMUSUARIO = :user, NMOPERACAO = :operation")
+            : QStringLiteral("SELECT set_config('prx.usuario', :user, true), "
+                             "set_config('prx.operacao', :operation, true)"));
+    q.bindValue(QStringLiteral(":user"), currentUser);
+    q.bindValue(QStringLiteral(":operation"), currentOperation);
+    storage.exec(q, QStringLiteral("registrar o usuário da operação"));
+}
+
+void HistoryTriggers::leave(const Storage &storage)
+{
+    if (!storage.dialect().isSqlite() || (currentUser.isEmpty() && currentOperation.isEmpty()))
+        return;
+    storage.execDirect(
+        QStringLiteral("UPDATE HISTCONTEXTO SET NMUSUARIO = NULL, NMOPERACAO = NULL"));
+}
+
+} // namespace prx::server

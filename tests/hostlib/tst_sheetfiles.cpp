@@ -1,0 +1,245 @@
+#include "sheet/CsvText.h"
+#include "sheet/PeriodSheet.h"
+#include "sheet/Sheet.h"
+#include "sheet/SheetImport.h"
+#include "sheet/SheetNumber.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace prx;
+using namespace prx::sheet;
+
+class SheetFilesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Numbers as spreadsheets write them: a misread thousands dot turns
+    // 1.234,56 into 1,23; a rounded cut turns 12,349 into 12,35.
+    void numbers_data();
+    void numbers();
+    // What spreadsheets save: with or without the byte order mark, either
+    // separator, quotes around separators, quotes and line breaks, CRLF, and
+    // Windows-1252 text from older desktops.
+    void csvReading_data();
+    void csvReading();
+    // A file whose separator cannot be told is refused rather than split
+    // wrongly; so is one that ends inside quotes.
+    void csvRefused_data();
+    void csvRefused();
+    // Written cells read back as they were, and the money text keeps every
+    // place the value holds.
+    void csvRoundTrip();
+    // The workbook holds typed numbers with the money format, a frozen
+    // header and the widths; a workbook that cannot be written leaves no
+    // file behind and says why.
+    void xlsx();
+    // A sheet the import cannot key, or the differentiated prices' sheet
+    // (which shares the price and hour titles), is refused whole.
+    void importRefusesWrongSheets_data();
+    void importRefusesWrongSheets();
+};
+
+void SheetFilesTest::numbers_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("value"); // plain, empty for no value
+
+    QTest::newRow("thousands and comma") << "1.234,56" << true << "1234.56";
+    QTest::newRow("comma") << "1234,56" << true << "1234.56";
+    QTest::newRow("point decimal") << "1234.56" << true << "1234.56";
+    QTest::newRow("thousands only") << "1.234" << true << "1234";
+    QTest::newRow("millions") << "1.234.567,8" << true << "1234567.8";
+    QTest::newRow("currency") << "R$ 12,50" << true << "12.5";
+    QTest::newRow("nbsp") << QStringLiteral("\u00A012,50 ") << true << "12.5";
+    QTest::newRow("negative") << "-3,5" << true << "-3.5";
+    QTest::newRow("cut past six places") << "0,12345678" << true << "0.123456";
+    QTest::newRow("empty") << "  " << true << "";
+    QTest::newRow("letters") << "abc" << false << "";
+    QTest::newRow("two commas") << "1,2,3" << false << "";
+    QTest::newRow("bad groups") << "1.23.4" << false << "";
+    QTest::newRow("dot groups then comma misplaced") << "12.34,5" << false << "";
+    QTest::newRow("two points") << "1.2.3" << false << "";
+    QTest::newRow("sign only") << "-" << false << "";
+}
+
+void SheetFilesTest::numbers()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(QString, value);
+    bool parsed = false;
+    const std::optional<Decimal> d = parseNumber(text, &parsed);
+    QCOMPARE(parsed, ok);
+    QCOMPARE(d ? d->toString(-1) : QString(), value);
+}
+
+void SheetFilesTest::csvReading_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("rows"); // rows joined by "/", fields by "|"
+    QTest::addColumn<QString>("lines");
+
+    QTest::newRow("bom, semicolons, crlf") << QByteArray("\xEF\xBB\xBF"
+                                                         "C\xC3\xB3"
+                                                         "digo;Pre\xC3\xA7o\r\n1;1,50\r\n")
+                                           << QStringLiteral("Código|Preço/1|1,50") << "1,2";
+    QTest::newRow("no bom, commas, lf")
+        << QByteArray("Codigo,Preco\n1,1.50\n2,\n") << "Codigo|Preco/1|1.50/2|"
+        << "1,2,3";
+    QTest::newRow("quoted comma decimals")
+        << QByteArray("Codigo,Preco\n1,\"1.234,56\"\n") << "Codigo|Preco/1|1.234,56"
+        << "1,2";
+    QTest::newRow("quotes and line break inside")
+        << QByteArray("a;b\r\n\"x;\"\"y\"\"\r\nz\";2\r\n3;4") << "a|b/x;\"y\"\r\nz|2/3|4"
+        << "1,2,4";
+    QTest::newRow("blank lines skipped") << QByteArray("a;b\r\n\r\n;\r\n1;2\r\n") << "a|b/1|2"
+                                         << "1,4";
+    QTest::newRow("windows-1252") << QByteArray("C\xF3"
+                                                "digo;Pre\xE7o\r\n1;\x80 2\r\n")
+                                  << "Código|Preço/1|€ 2"
+                                  << "1,2";
+}
+
+void SheetFilesTest::csvReading()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, rows);
+    QFETCH(QString, lines);
+    SheetRows read;
+    QList<int> at;
+    QString error;
+    QVERIFY2(readCsv(decodeCsv(bytes), &read, &error, &at), qPrintable(error));
+    QStringList joined, lineTexts;
+    for (const QStringList &r : std::as_const(read))
+        joined << r.join(u'|');
+    for (int l : std::as_const(at))
+        lineTexts << QString::number(l);
+    QCOMPARE(joined.join(u'/'), rows);
+    QCOMPARE(lineTexts.join(u','), lines);
+}
+
+void SheetFilesTest::csvRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("both separators") << QByteArray("a;b,c\n1;2,3\n") << "\";\" e \",\"";
+    QTest::newRow("open quote") << QByteArray("a;b\n\"1;2\n") << "aspas";
+}
+
+void SheetFilesTest::csvRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, error);
+    SheetRows read;
+    QString why;
+    QVERIFY(!readCsv(decodeCsv(bytes), &read, &why));
+    QVERIFY2(why.contains(error), qPrintable(why));
+}
+
+void SheetFilesTest::csvRoundTrip()
+{
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("itens.csv"));
+    Sheet sheet{QStringLiteral("Itens"),
+                {{QStringLiteral("Nome"), {}, CellKind::Text, 10},
+                 {QStringLiteral("Preço"), {}, CellKind::Money, 10},
+                 {QStringLiteral("Custo"), {}, CellKind::Number3, 10},
+                 {QStringLiteral("Hora"), {}, CellKind::Hour, 10},
+                 {QStringLiteral("Promoção"), {}, CellKind::Flag, 10}},
+                {{QStringLiteral("Pão; \"francês\""), 1234.5, 2.12345, QStringLiteral("0730"),
+                  QStringLiteral("S")},
+                 {QVariant(), QVariant(), QVariant(), QVariant(), QStringLiteral("N")},
+                 {QStringLiteral("x"), -1234567.5, 0.0, QVariant(), QVariant()}}};
+    QString error;
+    QVERIFY2(writeSheets(path, {sheet}, &error), qPrintable(error));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+    SheetRows rows;
+    QVERIFY(readCsv(decodeCsv(bytes), &rows, &error));
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows[1], (QStringList{QStringLiteral("Pão; \"francês\""), QStringLiteral("1.234,50"),
+                                   QStringLiteral("2,12345"), QStringLiteral("07:30"),
+                                   QStringLiteral("Sim")}));
+    QCOMPARE(rows[2], (QStringList{{}, {}, {}, {}, QStringLiteral("Não")}));
+    QCOMPARE(rows[3], (QStringList{QStringLiteral("x"),
+                                   QStringLiteral("-1.234.567,50"),
+                                   QStringLiteral("0,000"),
+                                   {},
+                                   {}}));
+}
+
+void SheetFilesTest::xlsx()
+{
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("itens.xlsx"));
+    Sheet items{
+        QStringLiteral("Itens"),
+        {{QStringLiteral("Código"), {}, CellKind::Text, 12},
+         {QStringLiteral("Preço"), {}, CellKind::Money, 14}},
+        {{QStringLiteral("0000000001"), 1234.5}, {QStringLiteral("0000000002"), QVariant()}}};
+    Sheet days{QStringLiteral("Preços diferenciados"), items.columns, {}};
+    QString error;
+    QVERIFY2(writeSheets(path, {items, days}, &error), qPrintable(error));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("itens.xlsx")});
+
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"),
+                {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet1.xml"),
+                 QStringLiteral("xl/styles.xml"), QStringLiteral("xl/workbook.xml")});
+    if (!unzip.waitForStarted())
+        QFAIL("unzip is not installed (scripts/install-deps.sh installs it)");
+    QVERIFY(unzip.waitForFinished());
+    const QString xml = QString::fromUtf8(unzip.readAllStandardOutput());
+    QVERIFY2(xml.contains(QStringLiteral("<c r=\"B2\" s=\"")) &&
+                 xml.contains(QStringLiteral("<v>1234.5</v>")),
+             "the price is not a typed number");
+    QVERIFY(xml.contains(QStringLiteral("formatCode=\"#,##0.00\"")));
+    QVERIFY(xml.contains(QStringLiteral("state=\"frozen\"")));
+    QVERIFY(xml.contains(QStringLiteral("width=\"14.")));
+    QVERIFY(xml.contains(QStringLiteral("name=\"Preços diferenciados\"")));
+
+    const QString nowhere = dir.filePath(QStringLiteral("falta/itens.xlsx"));
+    QVERIFY(!writeSheets(nowhere, {items}, &error));
+    QVERIFY2(error.contains(nowhere), qPrintable(error));
+    QVERIFY(!QFile::exists(nowhere) && !QFile::exists(nowhere + QStringLiteral(".part")));
+}
+
+void SheetFilesTest::importRefusesWrongSheets_data()
+{
+    QTest::addColumn<QString>("csv");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("no code column") << "Produto;Preço\r\n01;1,00\r\n"
+                                    << "coluna \"Código\"";
+    QTest::newRow("column twice") << "Código;Preço;preço\r\n1;1;2\r\n"
+                                  << "mais de uma vez";
+    QTest::newRow("empty") << ""
+                           << "vazia";
+    const ColumnTable none;
+    const QList<Sheet> sheets = periodSheets(none, &none);
+    QStringList titles;
+    for (const SheetColumn &c : sheets[1].columns)
+        titles << c.title;
+    QTest::newRow("differentiated prices")
+        << titles.join(u';') + QStringLiteral("\r\n") << "preços diferenciados";
+}
+
+void SheetFilesTest::importRefusesWrongSheets()
+{
+    QFETCH(QString, csv);
+    QFETCH(QString, error);
+    QHash<QString, PeriodItem> items;
+    items.insert(QStringLiteral("0000000001"), PeriodItem{QStringLiteral("Café"), true, {}});
+    const ImportPlan plan = planImportText(csv, items);
+    QVERIFY2(plan.fileError.contains(error), qPrintable(plan.fileError));
+    QVERIFY(plan.lines.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(SheetFilesTest)
+#include "tst_sheetfiles.moc"

@@ -4,7 +4,7 @@
 
 #include "PriceList.h"
 #include "PriceListSource.h"
-#include "ReportProgress.h"
+#include "report/ReportProgress.h"
 
 #include "dataset/Abort.h"
 #include "dataset/ClientDataSet.h"
@@ -370,7 +370,7 @@ void TfrmListaPreco::btnVisualizarClick()
 {
     validate(false);
     const std::unique_ptr<pricelist::PriceList> list = loadList();
-    pricelist::ReportProgress progress(this, kTitle, msgPadrao.Msg(QStringLiteral("PAGINA")));
+    report::ReportProgress progress(this, kTitle, msgPadrao.Msg(QStringLiteral("PAGINA")));
     list->report(issuedText()).preview(progress.callback());
 }
 
@@ -386,7 +386,7 @@ void TfrmListaPreco::btnImprimirClick()
     dialog.setWindowTitle(QStringLiteral("Imprimir - %1").arg(kTitle));
     if (dialog.exec() != QDialog::Accepted)
         return;
-    pricelist::ReportProgress progress(this, kTitle, msgPadrao.Msg(QStringLiteral("PAGINA")));
+    report::ReportProgress progress(this, kTitle, msgPadrao.Msg(QStringLiteral("PAGINA")));
     if (list->report(issuedText()).paint(printer, progress.callback()) < 0)
         printer.abort();
 }
@@ -396,7 +396,7 @@ void TfrmListaPreco::btnSalvarPdfClick()
     validate(true);
     const std::unique_ptr<pricelist::PriceList> list = loadList();
     const QString path = QFileInfo(edtArquivo->text().trimmed()).absoluteFilePath();
-    pricelist::ReportProgress progress(this, kTitle, msgPadrao.Msg(QStringLiteral("PAGINA")));
+    report::ReportProgress progress(this, kTitle, msgPadrao.Msg(QStringLiteral("PAGINA")));
     QString error;
     switch (list->report(issuedText()).writePdf(path, &error, progress.callback())) {
     case report::PagedTableReport::Outcome::Written:

@@ -4,6 +4,7 @@
 #include "ServerFixture.h"
 
 #include "report/PagedTableReport.h"
+#include "report/ReportProgress.h"
 #include "services/HostState.h"
 #include "services/ModuleLoader.h"
 #include "services/ReportContext.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -80,6 +82,9 @@ private slots:
     // A long list: titles and page numbers on every page, a row kept with
     // its notes; a cancel leaves the file at the path as it was.
     void longListPagesAndCancel();
+    // The progress shown while pages are drawn goes away once the last one
+    // is drawn, not left over the preview.
+    void progressClosesWhenDone();
 
 private:
     bool exec(const QString &sql) { return test::execFixtureSql(m_server.databaseFile(), sql); }
@@ -516,4 +521,19 @@ void PriceListTest::longListPagesAndCancel()
 }
 
 QTEST_MAIN(PriceListTest)
+void PriceListTest::progressClosesWhenDone()
+{
+    QWidget owner;
+    owner.show();
+    report::ReportProgress progress(&owner, QStringLiteral("Lista"), QStringLiteral("%1 de %2"));
+    const auto step = progress.callback();
+    QVERIFY(step(0, 3));
+    QTest::qWait(450); // past the moment the progress shows itself
+    QVERIFY(step(1, 3));
+    auto *dialog = owner.findChild<QProgressDialog *>(QStringLiteral("prgRelatorio"));
+    QVERIFY(dialog && dialog->isVisible());
+    QVERIFY(step(3, 3));
+    QVERIFY(!dialog->isVisible());
+}
+
 #include "tst_pricelist.moc"

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "report/PagedTableReport.h"
+#include "PagedTableReport.h"
 
 #include <QPointer>
 #include <QProgressDialog>
 
-namespace prx::pricelist {
+namespace prx::report {
 
 // The progress of a long report with its "Cancelar" button: shown once the
 // drawing takes a moment, it keeps the program answering while the pages are
@@ -18,7 +18,7 @@ public:
     ReportProgress(const ReportProgress &) = delete;
     ReportProgress &operator=(const ReportProgress &) = delete;
 
-    report::PagedTableReport::Progress callback();
+    PagedTableReport::Progress callback();
     bool wasCancelled() const { return m_cancelled; }
 
 private:
@@ -27,4 +27,4 @@ private:
     bool m_cancelled = false;
 };
 
-} // namespace prx::pricelist
+} // namespace prx::report

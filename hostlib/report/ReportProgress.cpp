@@ -1,6 +1,6 @@
 #include "ReportProgress.h"
 
-namespace prx::pricelist {
+namespace prx::report {
 
 ReportProgress::ReportProgress(QWidget *parent, const QString &title, const QString &pageText)
     : m_dialog(new QProgressDialog(parent)), m_pageText(pageText)
@@ -20,7 +20,7 @@ ReportProgress::~ReportProgress()
     delete m_dialog.data();
 }
 
-report::PagedTableReport::Progress ReportProgress::callback()
+PagedTableReport::Progress ReportProgress::callback()
 {
     return [this](int done, int count) {
         if (!m_dialog)
@@ -30,8 +30,14 @@ report::PagedTableReport::Progress ReportProgress::callback()
         m_dialog->setLabelText(m_pageText.arg(done).arg(count));
         m_dialog->setValue(done); // answers the user's clicks once shown
         m_cancelled = m_cancelled || m_dialog->wasCanceled();
+        if (done >= count) {
+            // Every page is drawn: the preview or the file takes over, and a
+            // later drawing (a preview zoomed or set up again) starts anew.
+            m_dialog->hide();
+            m_dialog->reset();
+        }
         return !m_cancelled;
     };
 }
 
-} // namespace prx::pricelist
+} // namespace prx::report

@@ -194,19 +194,8 @@ int main(int argc, char *argv[])
                 result = out.toString();
             }
             freshCopy(w.base, file);
-            QElapsedTimer t;
-            t.start();
-            QProcess p;
-            p.setStandardOutputFile(QProcess::nullDevice());
-            // Through its input: a list of 50,000 codes is longer than an
-            // argument may be.
-            p.start(QStringLiteral("sqlite3"), {file});
-            p.write((kSettings + "BEGIN IMMEDIATE; " + w.sql + " COMMIT;").toUtf8());
-            p.closeWriteChannel();
-            p.waitForFinished(-1);
-            if (p.exitCode() != 0)
-                std::fprintf(stderr, "sqlite3: %s\n", p.readAllStandardError().constData());
-            tool.push_back(t.nsecsElapsed() / 1e6);
+            tool.push_back(
+                sqliteToolMs(file, kSettings + "BEGIN IMMEDIATE; " + w.sql + " COMMIT;"));
         }
         const double a = median(ours), b = median(tool);
         std::printf("%-36s %10.1f %10.1f %8.2f   (%s rows; target <= 1.5)\n", qPrintable(w.name), a,

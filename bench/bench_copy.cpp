@@ -182,17 +182,8 @@ int main(int argc, char *argv[])
                 result = out.toString();
             }
             freshCopy(source, file);
-            QElapsedTimer t;
-            t.start();
-            QProcess p;
-            p.setStandardOutputFile(QProcess::nullDevice());
-            p.start(QStringLiteral("sqlite3"), {file});
-            p.write((kSettings + "BEGIN IMMEDIATE; " + w.sql + " COMMIT;").toUtf8());
-            p.closeWriteChannel();
-            p.waitForFinished(-1);
-            if (p.exitCode() != 0)
-                std::fprintf(stderr, "sqlite3: %s\n", p.readAllStandardError().constData());
-            tool.push_back(t.nsecsElapsed() / 1e6);
+            tool.push_back(
+                sqliteToolMs(file, kSettings + "BEGIN IMMEDIATE; " + w.sql + " COMMIT;"));
         }
         const double a = median(ours), b = median(tool);
         std::printf("%-36s %10.1f %10.1f %8.2f   (%s; target <= 1.5)\n", qPrintable(w.name), a, b,

@@ -325,14 +325,7 @@ int main(int argc, char *argv[])
                 fail(out.message);
             changed = out.payload.toInt();
         }
-        QElapsedTimer t;
-        t.start();
-        QProcess p;
-        p.start(QStringLiteral("sqlite3"), {b, sql});
-        p.waitForFinished(-1);
-        tool.push_back(t.nsecsElapsed() / 1e6);
-        if (p.exitCode() != 0)
-            fail(QString::fromUtf8(p.readAllStandardError()));
+        tool.push_back(sqliteToolMs(b, sql));
     }
 
     std::printf("preços diferenciados na vigência: %d\n", dayRows);

@@ -68,23 +68,6 @@ void buildFixture(Storage &db, int items)
     db.execDirect(QStringLiteral("ANALYZE"));
 }
 
-double runTool(const QString &file, const QString &script)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QProcess p;
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.start(QStringLiteral("sqlite3"), {file});
-    p.write(script.toUtf8());
-    p.closeWriteChannel();
-    p.waitForFinished(-1);
-    if (p.exitCode() != 0) {
-        std::fprintf(stderr, "sqlite3: %s\n", p.readAllStandardError().constData());
-        std::exit(1);
-    }
-    return timer.nsecsElapsed() / 1e6;
-}
-
 // Every product's price moved by `delta` cents, as a spreadsheet user would
 // save it: code and price.
 QString priceFile(const Storage &db, int delta)
@@ -150,7 +133,7 @@ int main(int argc, char *argv[])
             return 1;
         }
         ours.push_back(timer.nsecsElapsed() / 1e6);
-        tool.push_back(runTool(
+        tool.push_back(sqliteToolMs(
             file, QStringLiteral(".headers on\n.mode csv\n.separator ;\n.output %1\n"
                                  "SELECT P.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO, P.CDBARPRODUTO, "
                                  "I.VRPRECITEM, I.VRPRECITEMCL, I.VRPRECITEMDLV, I.VRPRECITEMCMD, "
@@ -191,7 +174,7 @@ int main(int argc, char *argv[])
         out.open(QIODevice::WriteOnly);
         out.write(priceFile(*db, i % 2 == 0 ? 1 : -1).replace(u',', u'.').toUtf8());
         out.close();
-        tool.push_back(runTool(
+        tool.push_back(sqliteToolMs(
             file, kServerSqliteSettings +
                       QStringLiteral("\nBEGIN IMMEDIATE;\nCREATE TEMP TABLE P (C TEXT PRIMARY KEY, "
                                      "V REAL);\n.mode csv\n.separator ;\n.import --skip 1 %1 P\n"

@@ -240,20 +240,8 @@ int main(int argc, char *argv[])
         oursCpu.push_back(lastCpu);
         const double children0 = childrenCpuMs();
         const QString manual = QStringLiteral("M%1").arg(i, 2, 10, QChar(u'0'));
-        QElapsedTimer timer;
-        timer.start();
-        QProcess p;
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(QStringLiteral("sqlite3"), {file});
-        p.write(handWritten(QStringLiteral("0003"), manual).toUtf8());
-        p.closeWriteChannel();
-        p.waitForFinished(-1);
-        tool.push_back(timer.nsecsElapsed() / 1e6);
+        tool.push_back(sqliteToolMs(file, handWritten(QStringLiteral("0003"), manual)));
         toolCpu.push_back(childrenCpuMs() - children0);
-        if (p.exitCode() != 0) {
-            std::fprintf(stderr, "sqlite3: %s\n", p.readAllStandardError().constData());
-            return 1;
-        }
     }
     const QByteArray serverSum = checksum(*db, "0002", "S00");
     const QByteArray toolSum = checksum(*db, "0003", "M00");

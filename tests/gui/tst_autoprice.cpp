@@ -7,6 +7,7 @@
 #include "pricetable/Cli_prx51700.h"
 #include "pricetable/TfrmTabePreco.h"
 #include "widgets/MaskEdit.h"
+#include "widgets/SearchList.h"
 #include "widgets/TBtnPesquisa.h"
 #include "widgets/TButtonFlat.h"
 
@@ -54,13 +55,6 @@ private:
     bool exec(const QString &statement)
     {
         return test::execFixtureSql(m_server.databaseFile(), statement);
-    }
-    static QString listOf(const QStringList &codes)
-    {
-        QString text;
-        for (const QString &c : codes)
-            text += u'_' + c.leftJustified(10, u' ');
-        return text;
     }
     // Names short enough to take the prefix (the combos' fill their column).
     bool shortenNames() { return exec("UPDATE PRODUTO SET NMPRODUTO = SUBSTR(NMPRODUTO, 1, 40)"); }
@@ -129,7 +123,7 @@ void AutoPriceTest::calculationRunsAndReloads()
         d->cmbTipoCusto->setCurrentIndex(3);
         QTest::mouseClick(d->rbtProdL, Qt::LeftButton);
         QVERIFY(d->btpProduto->isEnabled());
-        m_ui->answerList(listOf({product}));
+        m_ui->answerList(prx::listText({product}));
         QTest::mouseClick(d->btpProduto, Qt::LeftButton);
         QCOMPARE(d->cdsProduto->recordCount(),
                  sql("SELECT COUNT(*) FROM PRODSEGMER WHERE CDSEGMER = '00001'").toInt());
@@ -174,7 +168,7 @@ void AutoPriceTest::calculationWithAllIgnoresAnEarlierList()
 
     withDialog<TfrmCadAutTabePrec>(Cli_prx51704::CriaCadAutTabePrec, [&](TfrmCadAutTabePrec *d) {
         QTest::mouseClick(d->rbtProdL, Qt::LeftButton);
-        m_ui->answerList(listOf({listed}));
+        m_ui->answerList(prx::listText({listed}));
         QTest::mouseClick(d->btpProduto, Qt::LeftButton);
         QTest::mouseClick(d->rbtProdT, Qt::LeftButton);
         QVERIFY(!d->btpProduto->isEnabled());
@@ -266,7 +260,7 @@ void AutoPriceTest::promotionRetryAfterFailure()
     m_proxy.failMethod(QStringLiteral("SetUpdItemPrecoAlt"), QStringLiteral("Falha simulada."));
     withDialog<TfrmCadAutPromocao>(Cli_prx51706::CriaCadAutPromocao, [&](TfrmCadAutPromocao *d) {
         QTest::mouseClick(d->rbtLista, Qt::LeftButton);
-        m_ui->answerList(listOf({a, b}));
+        m_ui->answerList(prx::listText({a, b}));
         QTest::mouseClick(d->btnListaProd, Qt::LeftButton);
         d->chbPrefixo->click();
         QTest::keyClicks(d->edtPrefixo, QStringLiteral("PROMO "));

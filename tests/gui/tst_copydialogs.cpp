@@ -13,6 +13,7 @@
 #include "transfer/Cli_prx51709.h"
 #include "transfer/Cli_prx51710.h"
 #include "widgets/MaskEdit.h"
+#include "widgets/SearchList.h"
 #include "widgets/TBtnPesquisa.h"
 #include "widgets/TButtonFlat.h"
 #include "widgets/TDateEditPlus.h"
@@ -39,14 +40,6 @@ using prx::test::ItemsPage;
 using prx::test::ItemsPageTest;
 
 namespace {
-
-QString listOf(const QStringList &codes)
-{
-    QString text;
-    for (const QString &c : codes)
-        text += u'_' + c.leftJustified(10, u' ');
-    return text;
-}
 
 // Runs `action` on the next modal window of type T (a dialog opened from
 // inside another modal one).
@@ -195,7 +188,7 @@ void CopyDialogsTest::generationRetrySendsOnlyTheNewList()
             QVERIFY(d->btnListaProd->isEnabled());
             QVERIFY(!d->medProdIni->isEnabled());
             fillGeneration(d);
-            m_ui->answerList(listOf({first}));
+            m_ui->answerList(prx::listText({first}));
             QTest::mouseClick(d->btnListaProd, Qt::LeftButton);
             screenshot(d, QStringLiteral("copy_cadastro_automatico.png"));
             m_ui->answerQuestion(MsgYes);
@@ -204,7 +197,7 @@ void CopyDialogsTest::generationRetrySendsOnlyTheNewList()
             QVERIFY(d->isVisible());
             QCOMPARE(Cli_prx51707::stPesqProd, QString());
             m_proxy.clearFailures();
-            m_ui->answerList(listOf({second}));
+            m_ui->answerList(prx::listText({second}));
             QTest::mouseClick(d->btnListaProd, Qt::LeftButton);
             m_ui->answerQuestion(MsgYes);
             QTest::mouseClick(d->sbtConfirma, Qt::LeftButton);
@@ -292,7 +285,7 @@ void CopyDialogsTest::activationRunsOnce()
     withDialog<TfrmCadAutPrecoDeferenciado>(
         Cli_prx51707::CriaCadAutPrecoDeferenciado, [&](TfrmCadAutPrecoDeferenciado *d) {
             QTest::mouseClick(d->rbtLista, Qt::LeftButton);
-            m_ui->answerList(listOf({QStringLiteral("0000000001")}));
+            m_ui->answerList(prx::listText({QStringLiteral("0000000001")}));
             QTest::mouseClick(d->btnListaProd, Qt::LeftButton);
             d->medHorarioDe->setText(QStringLiteral("10:00"));
             QEvent off(QEvent::WindowDeactivate), on(QEvent::WindowActivate);
@@ -387,7 +380,7 @@ void CopyDialogsTest::copyReportsFailures()
             // Back to the list: the base itself is sent too, and left alone.
             QTest::mouseClick(d->rbtProdLista, Qt::LeftButton);
             QVERIFY(d->medCdProdIni->text().isEmpty());
-            m_ui->answerList(listOf({cheap, base}));
+            m_ui->answerList(prx::listText({cheap, base}));
             QTest::mouseClick(d->btpProdLista, Qt::LeftButton);
             m_ui->answerQuestion(MsgYes);
             m_ui->answerQuestion(MsgYes);

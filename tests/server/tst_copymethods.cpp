@@ -14,14 +14,6 @@ namespace {
 
 using Binds = QList<std::pair<QString, QVariant>>;
 
-QString listOf(const QStringList &keys)
-{
-    QString out;
-    for (const QString &k : keys)
-        out += u'_' + k.leftJustified(10, u' ');
-    return out;
-}
-
 } // namespace
 
 class TestCopyMethods : public ServerTestBase
@@ -64,14 +56,7 @@ private:
 void TestCopyMethods::initTestCase()
 {
     ServerTestBase::initTestCase();
-    for (const QVariant &v :
-         column("SELECT I.CDPRODUTO FROM ITEMPRECO I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO "
-                "WHERE I.CDFILIAL = '0001' AND I.CDTABEPREC = '001' AND I.DTINIVGPREC = :s AND "
-                "I.CDPRPAITABPR = I.CDPRODUTO AND I.VRPRECITEM IS NOT NULL AND I.CDPRODUTO IN "
-                "(SELECT S.CDPRODUTO FROM PRODSEGMER S JOIN FILIAL F ON F.CDSEGMER = S.CDSEGMER "
-                "WHERE F.CDFILIAL = '0001') ORDER BY P.CDARVPROD",
-                {{":s", day(-30)}}))
-        productCodes << v.toString();
+    productCodes = ownPricedProducts();
     QVERIFY(productCodes.size() > 10);
 }
 
@@ -159,7 +144,7 @@ void TestCopyMethods::dayMapping()
         args[f] = f == flag;
     if (flag == 0)
         args[4] = true; // a weekday checked too is not sent as its own row
-    args[25] = listOf({code});
+    args[25] = productList({code});
     args[19] = QStringLiteral("0800");
     args[20] = QStringLiteral("0801");
     const Outcome out = call("SetPrecDif", args);
@@ -308,7 +293,7 @@ void TestCopyMethods::copyRecomputesAndReports()
 
     // 15 % off: 17.00 on a base of 20.
     Outcome out =
-        call("setCopiaPreco", {"0001", "001", day(-30), base, listOf({target, base}), "", "L"});
+        call("setCopiaPreco", {"0001", "001", day(-30), base, productList({target, base}), "", "L"});
     QVERIFY2(out.ok, qPrintable(out.message));
     QCOMPARE(out.payload.value<DataPacketPtr>()->rowCount(), 0);
     QCOMPARE(column("SELECT PRECO FROM ITEMPRECODIA WHERE CDPRODUTO = :c", {{":c", target}}),
@@ -320,7 +305,7 @@ void TestCopyMethods::copyRecomputesAndReports()
     // zero, the other lacks a delivery price; both stay as they were.
     rule("3", "V", 5, 1, "S");
     out = call("setCopiaPreco",
-               {"0001", "001", day(-30), base, listOf({cheap, noDelivery, target}), "", "L"});
+               {"0001", "001", day(-30), base, productList({cheap, noDelivery, target}), "", "L"});
     QVERIFY2(out.ok, qPrintable(out.message));
     const DataPacketPtr errors = out.payload.value<DataPacketPtr>();
     QCOMPARE(errors->rowCount(), 2);
@@ -339,7 +324,7 @@ void TestCopyMethods::copyRecomputesAndReports()
     QCOMPARE(scalar(untouched, {{":c", other}}).toInt(), otherRows);
 
     // The base alone as target copies nothing and deletes nothing.
-    out = call("setCopiaPreco", {"0001", "001", day(-30), base, listOf({base}), "", "L"});
+    out = call("setCopiaPreco", {"0001", "001", day(-30), base, productList({base}), "", "L"});
     QVERIFY2(out.ok, qPrintable(out.message));
     QCOMPARE(scalar(untouched, {{":c", base}}).toInt(), 2);
 }

@@ -38,13 +38,6 @@ private:
     const QString kPeriod =
         QStringLiteral("CDFILIAL = '0001' AND CDTABEPREC = '001' AND DTINIVGPREC = :s");
 
-    static QString listOf(const QStringList &codes)
-    {
-        QString text;
-        for (const QString &c : codes)
-            text += u'_' + c.leftJustified(10, u' ');
-        return text;
-    }
     // The leaf products of branch 0001's segment, by tree code.
     QStringList segmentProducts(const QString &branch = "0001")
     {
@@ -167,7 +160,7 @@ void TestCostMethods::calcRounding()
         storage().execDirect(
             QStringLiteral("DELETE FROM ITEMPRECO WHERE CDPRODUTO = '%1'").arg(product));
     }
-    const Outcome out = calc(listOf({product}), taxes);
+    const Outcome out = calc(productList({product}), taxes);
     QVERIFY2(out.ok, qPrintable(out.message));
     QCOMPARE(out.payload.toInt(), 1);
     QCOMPARE(own("VRCUSTITEM", product).toDouble(), expected);
@@ -289,15 +282,15 @@ void TestCostMethods::percentages()
     };
     QCOMPARE(perc("0001", ""), QVariant(true));
     QCOMPARE(perc("0002", ""), QVariant(false));
-    QCOMPARE(perc("0002", listOf({products.at(0), missing})), QVariant(false));
-    QCOMPARE(perc("0002", listOf({products.at(0), products.at(1)})), QVariant(true));
+    QCOMPARE(perc("0002", productList({products.at(0), missing})), QVariant(false));
+    QCOMPARE(perc("0002", productList({products.at(0), products.at(1)})), QVariant(true));
     // A product of another segment is no product of the branch.
     const QString foreign = scalar("SELECT MIN(CDPRODUTO) FROM PRODUTO WHERE CDPRODUTO NOT IN "
                                    "(SELECT S.CDPRODUTO FROM PRODSEGMER S JOIN FILIAL F ON "
                                    "F.CDSEGMER = S.CDSEGMER WHERE F.CDFILIAL = '0002')")
                                 .toString();
     if (!foreign.isEmpty())
-        QVERIFY(perc("0002", listOf({foreign})).toString().contains(u"segmento"));
+        QVERIFY(perc("0002", productList({foreign})).toString().contains(u"segmento"));
     // The calculation checks again, in its own transaction.
     const QByteArray before = wholeDatabase();
     const Outcome out = calc({}, true, 1, "0002");
@@ -368,7 +361,7 @@ void TestCostMethods::prefixes()
         return scalar("SELECT NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = :p", {{":p", p}}).toString();
     };
     const QString nameA = name(a), nameB = name(b);
-    const QVariantList two = selection("", "", "", listOf({a, b}));
+    const QVariantList two = selection("", "", "", productList({a, b}));
     QVERIFY(call("SetAddPrefixo", QVariantList{"PROMO "} + two).ok);
     QVERIFY(call("SetAddPrefixo", QVariantList{"PROMO "} + two).ok); // a retry adds nothing
     QCOMPARE(name(a), "PROMO " + nameA);
@@ -401,12 +394,12 @@ void TestCostMethods::longListTravelsAsData()
     const QString real = value(*listed, 0, "CDPRODUTO").toString();
     codes << real << QStringLiteral("x') OR ('1'='1");
     const Outcome out =
-        call("SetAddPrefixo", QVariantList{"Z-"} + selection("", "", "", listOf(codes)));
+        call("SetAddPrefixo", QVariantList{"Z-"} + selection("", "", "", productList(codes)));
     QVERIFY2(out.ok, qPrintable(out.message));
     QCOMPARE(out.payload.toInt(), 1);
-    QVERIFY(call("SetDelPrefixo", QVariantList{"Z-"} + selection("", "", "", listOf(codes))).ok);
+    QVERIFY(call("SetDelPrefixo", QVariantList{"Z-"} + selection("", "", "", productList(codes))).ok);
     // The calculation refuses a list code that is not a product of the branch.
-    QVERIFY(calc(listOf(codes), true).message.contains(u"Z000000000"));
+    QVERIFY(calc(productList(codes), true).message.contains(u"Z000000000"));
 }
 
 PRX_SERVER_TEST_MAIN(TestCostMethods)

@@ -14,14 +14,6 @@ using namespace prx::server::test;
 
 namespace {
 
-QString listOf(const QStringList &keys)
-{
-    QString out;
-    for (const QString &k : keys)
-        out += u'_' + k.leftJustified(10, u' ');
-    return out;
-}
-
 QString numberText(const QVariant &v)
 {
     return v.isNull() ? QStringLiteral("-") : QString::number(v.toDouble(), 'g', 17);
@@ -71,14 +63,7 @@ private:
 void TestPriceHistory::initTestCase()
 {
     ServerTestBase::initTestCase();
-    for (const QVariant &v :
-         column("SELECT I.CDPRODUTO FROM ITEMPRECO I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO "
-                "WHERE I.CDFILIAL = '0001' AND I.CDTABEPREC = '001' AND I.DTINIVGPREC = :s AND "
-                "I.CDPRPAITABPR = I.CDPRODUTO AND I.VRPRECITEM IS NOT NULL AND I.CDPRODUTO IN "
-                "(SELECT S.CDPRODUTO FROM PRODSEGMER S JOIN FILIAL F ON F.CDSEGMER = S.CDSEGMER "
-                "WHERE F.CDFILIAL = '0001') ORDER BY P.CDARVPROD",
-                {{":s", day(-30)}}))
-        m_products << v.toString();
+    m_products = ownPricedProducts();
     QVERIFY(m_products.size() > 10);
 }
 
@@ -244,7 +229,7 @@ Outcome TestPriceHistory::perform(const QString &what)
         args[4] = true;
         args << true << false << false << 0 << 1 << "0001"
              << "001" << QString() << QString() << "17:30"
-             << "19:00" << day(-30) << day(29) << day(-30) << 10.0 << listOf({product(3)})
+             << "19:00" << day(-30) << day(29) << day(-30) << 10.0 << productList({product(3)})
              << QVariant::fromValue(std::make_shared<DataPacket>()) << "T" << 1;
         return call("SetPrecDif", args);
     }

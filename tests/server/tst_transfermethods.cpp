@@ -24,15 +24,6 @@ const QString kDayColumns = QStringLiteral(
     "IDPERVALORPR, IDDESCACREPR, VRPRECODIA, VRPRECODIADLV, VRPRECODIACMD, PRECO, PRECODLV, "
     "PRECOCMD, IDVISUACUPOM, IDTPMODGERAL, IDTPMODDLV, IDTPMODCMD");
 
-// The search's list text of these keys.
-QString listOf(const QStringList &keys)
-{
-    QString out;
-    for (const QString &k : keys)
-        out += u'_' + k.leftJustified(10, u' ');
-    return out;
-}
-
 } // namespace
 
 class TestTransferMethods : public ServerTestBase
@@ -252,10 +243,10 @@ void TestTransferMethods::refusals_data()
                        dateText(day(-40)) + " a " + dateText(day(-35))};
     QTest::newRow("several branches, origin and unknown among them")
         << "setConfirmar2"
-        << QVariantList{"0001", "001", listOf({"0002", "0001", "9999"}), "", false}
+        << QVariantList{"0001", "001", productList({"0002", "0001", "9999"}), "", false}
         << QStringList{"Filial 0001: é a filial de origem.", "Filial 9999: não cadastrada."};
     QTest::newRow("several branches, origin without a period in force")
-        << "setConfirmar2" << QVariantList{"0002", "902", listOf({"0001"}), "", false}
+        << "setConfirmar2" << QVariantList{"0002", "902", productList({"0001"}), "", false}
         << QStringList{"não tem vigência em vigor"};
     QTest::newRow("import onto itself")
         << "SetImportaVigencia" << QVariantList{"0001", "001", day(-30), day(-30), day(29), true}
@@ -302,7 +293,7 @@ void TestTransferMethods::exportToSeveralBranches()
     const QStringList future2 = priceSets("0002", "002", day(30));
 
     const Outcome out = call(
-        "setConfirmar2", {"0001", "002", listOf({"0002", "0003"}), listOf({drink, snack}), true});
+        "setConfirmar2", {"0001", "002", productList({"0002", "0003"}), productList({drink, snack}), true});
     QVERIFY2(out.ok, qPrintable(out.message));
     QCOMPARE(priceSets("0002", "002", now, "IN (:pa, :pb)", pair),
              priceSets("0001", "002", now, "= :pa", {{":pa", drink}}));

@@ -130,6 +130,28 @@ QDateTime ServerTestBase::day(int offsetFromToday)
     return wallClock(fixtureOptions().today.addDays(offsetFromToday));
 }
 
+QString ServerTestBase::productList(const QStringList &codes)
+{
+    QString text;
+    for (const QString &c : codes)
+        text += u'_' + c.leftJustified(10, u' ');
+    return text;
+}
+
+QStringList ServerTestBase::ownPricedProducts()
+{
+    QStringList codes;
+    for (const QVariant &v :
+         column("SELECT I.CDPRODUTO FROM ITEMPRECO I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO "
+                "WHERE I.CDFILIAL = '0001' AND I.CDTABEPREC = '001' AND I.DTINIVGPREC = :s AND "
+                "I.CDPRPAITABPR = I.CDPRODUTO AND I.VRPRECITEM IS NOT NULL AND I.CDPRODUTO IN "
+                "(SELECT S.CDPRODUTO FROM PRODSEGMER S JOIN FILIAL F ON F.CDSEGMER = S.CDSEGMER "
+                "WHERE F.CDFILIAL = '0001') ORDER BY P.CDARVPROD",
+                {{":s", day(-30)}}))
+        codes << v.toString();
+    return codes;
+}
+
 QVariant ServerTestBase::value(const DataPacket &p, int row, const QString &field)
 {
     const int c = p.indexOf(field);

@@ -58,6 +58,11 @@ protected:
 
     // The demo's dates.
     static QDateTime day(int offsetFromToday);
+    // A product list as the searches write it: "_" + each code padded to 10.
+    static QString productList(const QStringList &codes);
+    // The products with a price of their own in the demo's period of branch
+    // 0001, table 001 that the branch's segment sells, by tree code.
+    QStringList ownPricedProducts();
     static QVariant value(const DataPacket &p, int row, const QString &field);
     static int findRow(const DataPacket &p, const QString &field, const QString &value);
 

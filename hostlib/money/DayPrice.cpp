@@ -45,6 +45,13 @@ Refusal amountFor(Decimal base, Decimal price, Rule rule, Derived *out)
     return Refusal::None;
 }
 
+bool amountWithinLimits(Decimal amount, Rule rule)
+{
+    if (amount.isNegative())
+        return false;
+    return rule.percentage ? amount <= Decimal(100) : amount < kPriceLimit;
+}
+
 bool priceWithinLimits(Decimal price, Decimal base)
 {
     return price > Decimal(0) && price < base + base;

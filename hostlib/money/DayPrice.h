@@ -39,6 +39,11 @@ enum class Refusal
 };
 Refusal amountFor(Decimal base, Decimal price, Rule rule, Derived *out);
 
+// The amounts a rule may hold, whatever its modality takes part: a
+// percentage from 0 to 100, a fixed amount from 0 to below the price limit.
+// (An active modality also needs an amount above 0: the screen's own check.)
+bool amountWithinLimits(Decimal amount, Rule rule);
+
 // A resulting price is acceptable when it is above 0 and below twice its
 // base (an increase must stay below the base itself).
 bool priceWithinLimits(Decimal price, Decimal base);

@@ -205,6 +205,14 @@ std::optional<Decimal> Decimal::mulDiv(Decimal a, Decimal b, Decimal c, int deci
     return fromUnits(result);
 }
 
+bool isCents(double value)
+{
+    if (!std::isfinite(value) || std::fabs(value) >= kLimit)
+        return false;
+    const Decimal d = Decimal::fromDouble(value);
+    return d.rounded(2) == d && d.toDouble() == value;
+}
+
 Decimal percentOf(Decimal base, Decimal percent)
 {
     // One rounding only, on the exact product.

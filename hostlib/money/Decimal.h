@@ -82,6 +82,16 @@ private:
     Units m_units = 0;
 };
 
+// Every price and amount stays below this magnitude: the price columns of
+// the screens take fifteen digits before the comma. Within it, the products
+// the price routines form fit in 128 bits.
+inline constexpr Decimal kPriceLimit =
+    Decimal::fromUnits(Decimal::Units(999999999999999LL) * Decimal::kOne);
+
+// Whether a stored double is exactly a value of at most two decimals: what a
+// price column may hold. 9.876 and 8.890000000000001 are not.
+bool isCents(double value);
+
 // `percent` % of `base`, exact to six places.
 Decimal percentOf(Decimal base, Decimal percent);
 

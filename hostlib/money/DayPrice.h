@@ -18,7 +18,14 @@ struct Rule
 
 // The price an amount gives on a base. A percentage is cut to cents before it
 // is applied, and the result cut again; a fixed amount is applied as it is.
+// Each cut is the only rounding, on the exact value. A base or an amount at
+// or past the price limit (either sign) computes nothing: priceFor throws
+// MoneyOverflow, tryPriceFor gives nullopt (for loops over stored rows,
+// where one wrong row is a finding rather than the end of the work). Within
+// the limits every amount computes, a percentage above 100 included: the
+// limits of amountWithinLimits and priceWithinLimits refuse those rows.
 Decimal priceFor(Decimal base, Decimal amount, Rule rule);
+std::optional<Decimal> tryPriceFor(Decimal base, Decimal amount, Rule rule);
 
 // The amount that gives a typed price on a base, and the direction it takes.
 // A percentage is cut to two decimals; a typed price below the base always
@@ -36,6 +43,7 @@ enum class Refusal
     None,
     BaseNotPositive, // a percentage of a base of 0 or below means nothing
     AboveBase,       // a percentage derived from a price above the base
+    OutOfRange,      // a base or a price at or past the price limit
 };
 Refusal amountFor(Decimal base, Decimal price, Rule rule, Derived *out);
 

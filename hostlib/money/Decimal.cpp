@@ -7,12 +7,18 @@
 
 namespace prx {
 
+MoneyOverflow::MoneyOverflow()
+    : std::overflow_error("Valor fora dos limites do cálculo exato de preços.")
+{
+}
+
 namespace {
 
 using Units = Decimal::Units;
+using Magnitude = unsigned __int128;
 
 // Largest magnitude accepted from outside: far above any price (prices stay
-// below 10^15) and far below what the 128-bit products can hold.
+// below 10^15) and far below the largest value.
 constexpr double kLimit = 1e20;
 
 constexpr Units pow10(int n)
@@ -23,18 +29,136 @@ constexpr Units pow10(int n)
     return p;
 }
 
-// `numerator / denominator` rounded half away from zero.
-Units divideRounded(Units numerator, Units denominator)
+Magnitude magnitude(Units v)
 {
-    if (denominator == 0)
-        throw std::domain_error("divisão por zero");
-    const bool negative = (numerator < 0) != (denominator < 0);
-    const Units n = numerator < 0 ? -numerator : numerator;
-    const Units d = denominator < 0 ? -denominator : denominator;
-    Units q = n / d;
-    if ((n % d) * 2 >= d)
-        ++q;
-    return negative ? -q : q;
+    // Negating in the unsigned type is defined for the most negative value too.
+    return v < 0 ? Magnitude(0) - Magnitude(v) : Magnitude(v);
+}
+
+// An unsigned 256-bit integer: what the product of two values needs. Only
+// the rare operands past 128 bits come here, so plain shift-and-subtract
+// division is enough.
+struct Wide
+{
+    Magnitude high = 0, low = 0;
+
+    static Wide product(Magnitude a, Magnitude b)
+    {
+        constexpr Magnitude kMask = ~uint64_t(0);
+        const Magnitude a0 = a & kMask, a1 = a >> 64, b0 = b & kMask, b1 = b >> 64;
+        const Magnitude p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
+        // The middle column collects at most three 64-bit halves: no carry is lost.
+        const Magnitude middle = (p00 >> 64) + (p01 & kMask) + (p10 & kMask);
+        Wide w;
+        w.low = (middle << 64) | (p00 & kMask);
+        w.high = p11 + (p01 >> 64) + (p10 >> 64) + (middle >> 64);
+        return w;
+    }
+    bool bit(int i) const { return ((i >= 128 ? high >> (i - 128) : low >> i) & 1) != 0; }
+    int bits() const
+    {
+        int n = 0;
+        for (Magnitude h = high ? high : low; h; h >>= 1)
+            ++n;
+        return high ? n + 128 : n;
+    }
+    bool operator>=(const Wide &o) const { return high != o.high ? high > o.high : low >= o.low; }
+    void subtract(const Wide &o)
+    {
+        high -= o.high + (low < o.low ? 1 : 0);
+        low -= o.low;
+    }
+    void shiftInBit(bool b)
+    {
+        high = (high << 1) | (low >> 127);
+        low = (low << 1) | Magnitude(b);
+    }
+};
+
+// A quotient and its remainder; divideWide gives nothing when the quotient
+// needs more than 128 bits.
+struct Quotient
+{
+    Magnitude q = 0;
+    Wide remainder;
+};
+
+std::optional<Quotient> divideWide(const Wide &n, const Wide &d)
+{
+    Quotient out;
+    Wide &r = out.remainder;
+    for (int i = n.bits() - 1; i >= 0; --i) {
+        r.shiftInBit(n.bit(i));
+        const bool fits = r >= d;
+        if (fits)
+            r.subtract(d);
+        if (out.q >> 127)
+            return std::nullopt; // a further bit would not fit
+        out.q = (out.q << 1) | Magnitude(fits);
+    }
+    return out;
+}
+
+// a·b / (c·e) rounded once, on the exact integers, to the nearest value the
+// rounding gives; nothing when c·e is zero or the result is past kMaxUnits.
+std::optional<Units> scaledQuotient(Units a, Units b, Units c, Units e, Decimal::Rounding mode)
+{
+    if (c == 0 || e == 0)
+        return std::nullopt;
+    const bool negative = ((a < 0) != (b < 0)) != ((c < 0) != (e < 0)) && a != 0 && b != 0;
+    const Magnitude ma = magnitude(a), mb = magnitude(b), mc = magnitude(c), me = magnitude(e);
+    Magnitude q = 0;
+    bool exact = false, halfOrMore = false; // what the remainder is against the divisor
+    Magnitude n = 0, d = 0;
+    if (!__builtin_mul_overflow(ma, mb, &n) && !__builtin_mul_overflow(mc, me, &d)) {
+        q = n / d;
+        const Magnitude r = n % d;
+        exact = r == 0;
+        halfOrMore = r >= d - r;
+    } else {
+        const Wide wn = Wide::product(ma, mb), wd = Wide::product(mc, me);
+        const std::optional<Quotient> w = divideWide(wn, wd);
+        if (!w)
+            return std::nullopt;
+        q = w->q;
+        exact = w->remainder.high == 0 && w->remainder.low == 0;
+        // r < d < 2^254 (a product of two 128-bit magnitudes), so 2r fits.
+        Wide twice = w->remainder;
+        twice.shiftInBit(false);
+        halfOrMore = twice >= wd;
+    }
+    bool up = false; // away from zero
+    switch (mode) {
+    case Decimal::Rounding::HalfUp:
+        up = halfOrMore;
+        break;
+    case Decimal::Rounding::Cut:
+        break;
+    case Decimal::Rounding::Up:
+        up = !exact && !negative;
+        break;
+    }
+    if (up && ++q == 0)
+        return std::nullopt;
+    if (q > Magnitude(Decimal::kMaxUnits))
+        return std::nullopt;
+    return negative ? -Units(q) : Units(q);
+}
+
+// q steps, or nothing past the largest value.
+std::optional<Units> stepsOf(Units q, Units step)
+{
+    Units r = 0;
+    if (__builtin_mul_overflow(q, step, &r) || r < -Decimal::kMaxUnits)
+        return std::nullopt;
+    return r;
+}
+
+Units checked(std::optional<Units> units)
+{
+    if (!units)
+        throw MoneyOverflow();
+    return *units;
 }
 
 // Reads "[-]digits[.digits]"; the text has been checked by the caller.
@@ -84,12 +208,12 @@ std::optional<Decimal> fromPlainText(std::string_view text)
 std::string unitsText(Units units, int decimals)
 {
     const bool negative = units < 0;
-    Units magnitude = negative ? -units : units;
+    Magnitude rest = magnitude(units);
     std::string digits;
     do {
-        digits.insert(digits.begin(), char('0' + int(magnitude % 10)));
-        magnitude /= 10;
-    } while (magnitude > 0);
+        digits.insert(digits.begin(), char('0' + int(rest % 10)));
+        rest /= 10;
+    } while (rest > 0);
     if (digits.size() <= size_t(Decimal::kDecimals))
         digits.insert(0, Decimal::kDecimals + 1 - digits.size(), '0');
     std::string whole = digits.substr(0, digits.size() - Decimal::kDecimals);
@@ -122,11 +246,16 @@ Decimal Decimal::fromDouble(double value)
     if (!std::isfinite(value))
         return {};
     if (std::fabs(value) > kLimit)
-        throw std::out_of_range("valor fora da faixa");
+        throw MoneyOverflow();
+    // The shortest text that gives the double back, in plain digits.
     char buffer[400];
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    return fromPlainText(std::string_view(buffer, size_t(result.ptr - buffer))).value_or(Decimal());
+    const std::optional<Decimal> d =
+        fromPlainText(std::string_view(buffer, size_t(result.ptr - buffer)));
+    if (!d)
+        throw MoneyOverflow(); // not reached within the limit; never a silent 0
+    return *d;
 }
 
 std::optional<Decimal> Decimal::parse(QStringView text)
@@ -166,7 +295,11 @@ Decimal Decimal::rounded(int decimals) const
 {
     checkPlaces(decimals);
     const Units step = pow10(kDecimals - decimals);
-    return fromUnits(divideRounded(m_units, step) * step);
+    const Units rest = m_units % step;
+    Units q = m_units / step;
+    if (magnitude(rest) * 2 >= Magnitude(step))
+        q += m_units < 0 ? -1 : 1;
+    return fromUnits(checked(stepsOf(q, step)));
 }
 
 Decimal Decimal::ceiled(int decimals) const
@@ -176,33 +309,31 @@ Decimal Decimal::ceiled(int decimals) const
     Units q = m_units / step;
     if (m_units % step > 0)
         ++q;
-    return fromUnits(q * step);
+    return fromUnits(checked(stepsOf(q, step)));
 }
 
 Decimal Decimal::operator*(Decimal o) const
 {
-    return fromUnits(divideRounded(m_units * o.m_units, kOne));
+    return fromUnits(checked(scaledQuotient(m_units, o.m_units, 1, kOne, Rounding::HalfUp)));
 }
 
 Decimal Decimal::operator/(Decimal o) const
 {
-    return fromUnits(divideRounded(m_units * kOne, o.m_units));
+    if (o.m_units == 0)
+        throw std::domain_error("divisão por zero");
+    return fromUnits(checked(scaledQuotient(m_units, kOne, o.m_units, 1, Rounding::HalfUp)));
 }
 
-std::optional<Decimal> Decimal::mulDiv(Decimal a, Decimal b, Decimal c, int decimals)
+std::optional<Decimal> Decimal::mulDiv(Decimal a, Decimal b, Decimal c, int decimals,
+                                       Rounding rounding)
 {
     checkPlaces(decimals);
-    // a·b/c in units is (a.u·b.u) / (c.u·10^6); rounding to `decimals` places
+    // a·b/c in units is (a.u·b.u) / c.u; rounding to `decimals` places
     // divides by c.u·10^(6-decimals) once, on the exact integers.
     const Units step = pow10(kDecimals - decimals);
-    Units product = 0, divisor = 0;
-    if (c.m_units == 0 || __builtin_mul_overflow(a.m_units, b.m_units, &product) ||
-        __builtin_mul_overflow(c.m_units, step, &divisor))
-        return std::nullopt;
-    Units result = 0;
-    if (__builtin_mul_overflow(divideRounded(product, divisor), step, &result))
-        return std::nullopt;
-    return fromUnits(result);
+    const std::optional<Units> q = scaledQuotient(a.m_units, b.m_units, c.m_units, step, rounding);
+    const std::optional<Units> result = q ? stepsOf(*q, step) : std::nullopt;
+    return result ? std::optional<Decimal>(fromUnits(*result)) : std::nullopt;
 }
 
 bool isCents(double value)
@@ -210,13 +341,14 @@ bool isCents(double value)
     if (!std::isfinite(value) || std::fabs(value) >= kLimit)
         return false;
     const Decimal d = Decimal::fromDouble(value);
-    return d.rounded(2) == d && d.toDouble() == value;
+    return d.truncated(2) == d && d.toDouble() == value;
 }
 
 Decimal percentOf(Decimal base, Decimal percent)
 {
     // One rounding only, on the exact product.
-    return Decimal::fromUnits(divideRounded(base.units() * percent.units(), Decimal::kOne * 100));
+    return Decimal::fromUnits(checked(scaledQuotient(base.units(), percent.units(), 100,
+                                                     Decimal::kOne, Decimal::Rounding::HalfUp)));
 }
 
 } // namespace prx

@@ -14,7 +14,7 @@ const QList<SheetColumn> &itemColumns()
         {QStringLiteral("Pr. Delivery"), QStringLiteral("VRPRECITEMDLV"), CellKind::Money, 12},
         {QStringLiteral("Pr. Comanda"), QStringLiteral("VRPRECITEMCMD"), CellKind::Money, 12},
         {QStringLiteral("Pr. Sugerido"), QStringLiteral("VRPRESUGITEM"), CellKind::Money, 12},
-        {QStringLiteral("Pr. Calculado"), QStringLiteral("VRCUSTITEM"), CellKind::Number3, 13},
+        {QStringLiteral("Pr. Calculado"), QStringLiteral("VRCUSTITEM"), CellKind::Money, 13},
         {QStringLiteral("Pr. Variável"), QStringLiteral("IDPRECVARIA"), CellKind::Flag, 11},
         {QStringLiteral("Promoção"), QStringLiteral("IDPRODPROMOC"), CellKind::Flag, 10},
         {QStringLiteral("Hora Inicial"), QStringLiteral("HRINIVENPROD"), CellKind::Hour, 11},

@@ -8,7 +8,10 @@ namespace prx::sheet {
 
 // How a column's values are written: money with two places ("#,##0.00"),
 // numbers with three, stored hours ("1730") as "17:30", "S"/"N" flags as
-// "Sim"/"Não", date-times as dates; text as it is.
+// "Sim"/"Não", date-times as dates; text as it is. A number is written as the
+// exact decimal of the stored double (8.890000000000001 is 8,89), never as
+// the double's binary expansion, and with every place it holds, so a value
+// with more places than its column shows comes back as it was stored.
 enum class CellKind
 {
     Text,

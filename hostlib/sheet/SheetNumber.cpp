@@ -120,9 +120,10 @@ QString formatNumber(Decimal value, int minDecimals)
 {
     // Straight from the scaled integer: this runs for every money cell of an
     // export.
-    using Units = Decimal::Units;
-    Units units = value.units() < 0 ? -value.units() : value.units();
-    Units whole = units / Decimal::kOne;
+    using Magnitude = unsigned __int128;
+    const Magnitude units =
+        value.units() < 0 ? Magnitude(0) - Magnitude(value.units()) : Magnitude(value.units());
+    Magnitude whole = units / Decimal::kOne;
     int fraction = int(units % Decimal::kOne);
     char16_t buffer[64];
     int end = 64;

@@ -1,6 +1,8 @@
 // The XLSX side of Sheet.h, on the system's workbook writer library.
 #include "sheet/Sheet.h"
 
+#include "money/Decimal.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -71,7 +73,14 @@ bool writeXlsx(const QString &path, const QList<Sheet> &sheets, QString *error)
                     continue;
                 const CellKind kind = sheet.columns[c].kind;
                 if (kind == CellKind::Money || kind == CellKind::Number3) {
-                    check(worksheet_write_number(ws, row, lxw_col_t(c), v.toDouble(),
+                    // The double nearest the value's exact decimal, the one the
+                    // CSV writes: a double a last bit off 8,89 (what double
+                    // arithmetic leaves) goes in as 8,89's own double. The
+                    // library prints numbers with 16 significant digits, so
+                    // that double may read 8.890000000000001 in the XML; every
+                    // reader takes it back as 8,89.
+                    const double number = Decimal::fromDouble(v.toDouble()).toDouble();
+                    check(worksheet_write_number(ws, row, lxw_col_t(c), number,
                                                  kind == CellKind::Money ? money : number3));
                 } else {
                     const QByteArray cell = cellText(kind, v).toUtf8();

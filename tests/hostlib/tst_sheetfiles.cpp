@@ -6,8 +6,11 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
 
 using namespace prx;
 using namespace prx::sheet;
@@ -37,6 +40,11 @@ private slots:
     // header and the widths; a workbook that cannot be written leaves no
     // file behind and says why.
     void xlsx();
+    // Every money column of the item sheet holds the value's exact decimal:
+    // two places in the CSV, the double nearest it in the workbook, however
+    // the stored double was reached; a value with more places keeps them.
+    void exportedMoney_data();
+    void exportedMoney();
     // A sheet the import cannot key, or the differentiated prices' sheet
     // (which shares the price and hour titles), is refused whole.
     void importRefusesWrongSheets_data();
@@ -209,6 +217,72 @@ void SheetFilesTest::xlsx()
     QVERIFY(!writeSheets(nowhere, {items}, &error));
     QVERIFY2(error.contains(nowhere), qPrintable(error));
     QVERIFY(!QFile::exists(nowhere) && !QFile::exists(nowhere + QStringLiteral(".part")));
+}
+
+namespace {
+
+// The text of one cell of the first worksheet of a workbook ("J2").
+QString xlsxCell(const QString &path, const QString &cell)
+{
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"),
+                {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet1.xml")});
+    if (!unzip.waitForStarted() || !unzip.waitForFinished())
+        return QStringLiteral("unzip is not installed (scripts/install-deps.sh installs it)");
+    const QRegularExpression value(QStringLiteral("<c r=\"%1\"[^>]*><v>([^<]*)</v>").arg(cell));
+    return value.match(QString::fromUtf8(unzip.readAllStandardOutput())).captured(1);
+}
+
+} // namespace
+
+void SheetFilesTest::exportedMoney_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<QString>("csv");
+    QTest::addColumn<double>("xlsx");
+    QTest::newRow("calculated price") << "VRCUSTITEM" << 8.89 << "8,89" << 8.89;
+    QTest::newRow("calculated price a hair above")
+        << "VRCUSTITEM" << std::nextafter(8.89, 9.0) << "8,89" << 8.89;
+    QTest::newRow("price a hair above")
+        << "VRPRECITEM" << std::nextafter(8.89, 9.0) << "8,89" << 8.89;
+    QTest::newRow("a stored third place is kept") << "VRPRECITEM" << 9.876 << "9,876" << 9.876;
+}
+
+void SheetFilesTest::exportedMoney()
+{
+    QFETCH(QString, field);
+    QFETCH(double, stored);
+    QFETCH(QString, csv);
+    QFETCH(double, xlsx);
+    ColumnTable items(
+        {{QStringLiteral("CDPRODUTO"), FieldType::String, 20}, {field, FieldType::Float, 0}});
+    const int row = items.appendRow();
+    items.setString(row, 0, u"0000000001");
+    items.setReal(row, 1, stored);
+    const QList<Sheet> sheets = periodSheets(items);
+    int column = 0;
+    while (sheets[0].columns[column].field != field)
+        ++column;
+
+    const QTemporaryDir dir;
+    QString error;
+    const QString csvPath = dir.filePath(QStringLiteral("itens.csv"));
+    QVERIFY2(writeSheets(csvPath, sheets, &error), qPrintable(error));
+    QFile file(csvPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    SheetRows rows;
+    QVERIFY(readCsv(decodeCsv(file.readAll()), &rows, &error));
+    QCOMPARE(rows.value(1).value(column), csv);
+
+    const QString xlsxPath = dir.filePath(QStringLiteral("itens.xlsx"));
+    QVERIFY2(writeSheets(xlsxPath, sheets, &error), qPrintable(error));
+    const QString cell = xlsxCell(xlsxPath, QChar(u'A' + column) + QStringLiteral("2"));
+    bool isNumber = false;
+    const double held = cell.toDouble(&isNumber);
+    QVERIFY2(isNumber, qPrintable(cell));
+    // Exactly that double: QCOMPARE would let a last-bit difference pass.
+    QVERIFY2(held == xlsx, qPrintable(cell));
 }
 
 void SheetFilesTest::importRefusesWrongSheets_data()

@@ -37,6 +37,14 @@ private slots:
     void typedPriceRoundTrip();
     void limits_data();
     void limits();
+    // A base or an amount past the price limit computes nothing: it is
+    // refused, never wrapped into a price that passes the checks.
+    void outOfRangeRefused_data();
+    void outOfRangeRefused();
+    // What a rule may hold: a percentage 0 to 100, a fixed amount below the
+    // price limit.
+    void amountLimits_data();
+    void amountLimits();
 };
 
 void DayPriceTest::priceFromAmount_data()
@@ -85,6 +93,19 @@ void DayPriceTest::priceFromAmount_data()
                                   << "PA"
                                   << "33.33"
                                   << "4.43";
+    // Rounding the product to six places first carried it onto the next cent.
+    QTest::newRow("99.999999 % off a trillion and a cent") << "1000000000000.01"
+                                                           << "PD"
+                                                           << "99.999999"
+                                                           << "10000.01";
+    QTest::newRow("largest base, all of it off") << "999999999999998.99"
+                                                 << "PD"
+                                                 << "100"
+                                                 << "0.00";
+    QTest::newRow("largest base doubled") << "999999999999998.99"
+                                          << "PA"
+                                          << "100"
+                                          << "1999999999999997.98";
 }
 
 void DayPriceTest::priceFromAmount()
@@ -196,6 +217,71 @@ void DayPriceTest::limits()
     QFETCH(QString, base);
     QFETCH(bool, accepted);
     QCOMPARE(dayprice::priceWithinLimits(dec(price), dec(base)), accepted);
+}
+
+void DayPriceTest::outOfRangeRefused_data()
+{
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("codes");
+    QTest::addColumn<QString>("amount");
+    QTest::newRow("a discount of 4.898.538.516.419.438 %") << "69466100099.11"
+                                                           << "PD"
+                                                           << "4898538516419438";
+    QTest::newRow("a fixed amount at the limit") << "10.00"
+                                                 << "VA"
+                                                 << "999999999999999";
+    QTest::newRow("a base at the limit") << "999999999999999"
+                                         << "PD"
+                                         << "10";
+    QTest::newRow("a negative base at the limit") << "-999999999999999"
+                                                  << "VD"
+                                                  << "1";
+}
+
+void DayPriceTest::outOfRangeRefused()
+{
+    QFETCH(QString, base);
+    QFETCH(QString, codes);
+    QFETCH(QString, amount);
+    QVERIFY_THROWS_EXCEPTION(prx::MoneyOverflow,
+                             dayprice::priceFor(dec(base), dec(amount), rule(codes)));
+    QVERIFY(!dayprice::tryPriceFor(dec(base), dec(amount), rule(codes)));
+    // A price typed at the limit gives no amount either.
+    dayprice::Derived derived;
+    QCOMPARE(dayprice::amountFor(dec(QStringLiteral("10.00")),
+                                 dec(QStringLiteral("999999999999999")), rule(codes), &derived),
+             dayprice::Refusal::OutOfRange);
+}
+
+void DayPriceTest::amountLimits_data()
+{
+    QTest::addColumn<QString>("amount");
+    QTest::addColumn<QString>("codes");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("100 %") << "100"
+                           << "PD" << true;
+    QTest::newRow("a millionth past 100 %") << "100.000001"
+                                            << "PA" << false;
+    QTest::newRow("no percentage") << "0"
+                                   << "PD" << true;
+    QTest::newRow("negative percentage") << "-0.01"
+                                         << "PD" << false;
+    QTest::newRow("150 as an amount") << "150"
+                                      << "VD" << true;
+    QTest::newRow("largest amount") << "999999999999998.99"
+                                    << "VA" << true;
+    QTest::newRow("amount at the limit") << "999999999999999"
+                                         << "VA" << false;
+    QTest::newRow("negative amount") << "-1"
+                                     << "VD" << false;
+}
+
+void DayPriceTest::amountLimits()
+{
+    QFETCH(QString, amount);
+    QFETCH(QString, codes);
+    QFETCH(bool, accepted);
+    QCOMPARE(dayprice::amountWithinLimits(dec(amount), rule(codes)), accepted);
 }
 
 QTEST_APPLESS_MAIN(DayPriceTest)

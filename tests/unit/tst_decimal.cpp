@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 using prx::Decimal;
 
 namespace {
@@ -10,6 +12,19 @@ namespace {
 Decimal dec(const char *text)
 {
     return *Decimal::parse(QString::fromLatin1(text));
+}
+
+// A value by text, or the edges of what a Decimal holds: "max", "-max" and
+// "min" (one millionth below -max, only reachable by hand).
+Decimal operand(const QString &text)
+{
+    if (text == u"max")
+        return Decimal::fromUnits(Decimal::kMaxUnits);
+    if (text == u"-max")
+        return Decimal::fromUnits(-Decimal::kMaxUnits);
+    if (text == u"min")
+        return Decimal::fromUnits(-Decimal::kMaxUnits - 1);
+    return *Decimal::parse(text);
 }
 
 } // namespace
@@ -30,6 +45,13 @@ private slots:
     // Price formulas round once, on the exact quotient; overflow is refused.
     void mulDiv_data();
     void mulDiv();
+    // Past 128 bits a product is still exact while its result fits; a result
+    // that does not fit throws instead of wrapping around.
+    void limits_data();
+    void limits();
+    // Only a double that is exactly a value of two decimals is a price.
+    void cents_data();
+    void cents();
 };
 
 void DecimalTest::arithmetic_data()
@@ -211,6 +233,10 @@ void DecimalTest::mulDiv_data()
                                       << "1"
                                       << "0"
                                       << "";
+    QTest::newRow("product past 128 bits") << "100000000000000000000"
+                                           << "100000000000000000000"
+                                           << "100000000000000000000"
+                                           << "100000000000000000000.00";
     QTest::newRow("product overflows") << "99999999999999999999"
                                        << "99999999999999999999"
                                        << "1"
@@ -226,6 +252,120 @@ void DecimalTest::mulDiv()
     const std::optional<Decimal> r =
         Decimal::mulDiv(*Decimal::parse(a), *Decimal::parse(b), *Decimal::parse(c), 2);
     QCOMPARE(r ? r->toString(2) : QString(), expected);
+}
+
+void DecimalTest::limits_data()
+{
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<QString>("expected"); // empty: refused
+    QTest::newRow("sum past max") << "+"
+                                  << "max"
+                                  << "0.000001"
+                                  << "";
+    QTest::newRow("difference past -max") << "-"
+                                          << "-max"
+                                          << "0.000001"
+                                          << "";
+    QTest::newRow("negation of min") << "neg"
+                                     << "min"
+                                     << ""
+                                     << "";
+    QTest::newRow("product of 10^16 and 10^16") << "*"
+                                                << "10000000000000000"
+                                                << "10000000000000000"
+                                                << "100000000000000000000000000000000";
+    QTest::newRow("product past max") << "*"
+                                      << "100000000000000000"
+                                      << "10000000000000000"
+                                      << "";
+    QTest::newRow("percentage of 10^20") << "%"
+                                         << "100000000000000000000"
+                                         << "100000000000000"
+                                         << "100000000000000000000000000000000";
+    QTest::newRow("percentage past max") << "%"
+                                         << "100000000000000000000"
+                                         << "100000000000000000000"
+                                         << "";
+    QTest::newRow("quotient past max") << "/"
+                                       << "max"
+                                       << "0.5"
+                                       << "";
+    QTest::newRow("max rounded to units") << "round0"
+                                          << "max"
+                                          << ""
+                                          << "170141183460469231731687303715884";
+    QTest::newRow("max rounded to cents") << "round2"
+                                          << "max"
+                                          << ""
+                                          << "";
+    QTest::newRow("max ceiled") << "ceil0"
+                                << "max"
+                                << ""
+                                << "";
+    QTest::newRow("double past 10^20") << "double"
+                                       << "1e21"
+                                       << ""
+                                       << "";
+}
+
+void DecimalTest::limits()
+{
+    QFETCH(QString, op);
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(QString, expected);
+    QString result;
+    try {
+        Decimal r;
+        if (op == u"double")
+            r = Decimal::fromDouble(a.toDouble());
+        else if (op == u"neg")
+            r = -operand(a);
+        else if (op == u"round0")
+            r = operand(a).rounded(0);
+        else if (op == u"round2")
+            r = operand(a).rounded(2);
+        else if (op == u"ceil0")
+            r = operand(a).ceiled(0);
+        else if (op == u"+")
+            r = operand(a) + operand(b);
+        else if (op == u"-")
+            r = operand(a) - operand(b);
+        else if (op == u"*")
+            r = operand(a) * operand(b);
+        else if (op == u"/")
+            r = operand(a) / operand(b);
+        else
+            r = prx::percentOf(operand(a), operand(b));
+        result = r.toString();
+    } catch (const prx::MoneyOverflow &) {
+    }
+    QCOMPARE(result, expected);
+}
+
+void DecimalTest::cents_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("cents");
+    QTest::newRow("8.89") << 8.89 << true;
+    QTest::newRow("8.89 and a last bit") << std::nextafter(8.89, 9.0) << false;
+    QTest::newRow("0.1 + 0.2") << 0.1 + 0.2 << false;
+    QTest::newRow("a third decimal") << 9.876 << false;
+    QTest::newRow("negative cents") << -12.34 << true;
+    QTest::newRow("below a millionth") << 1e-7 << false;
+    QTest::newRow("largest price") << 999999999999998.0 << true;
+    QTest::newRow("past 10^20") << 1e21 << false;
+    QTest::newRow("not a number") << qQNaN() << false;
+    QTest::newRow("infinity") << qInf() << false;
+}
+
+void DecimalTest::cents()
+{
+    QFETCH(double, value);
+    QFETCH(bool, cents);
+    QCOMPARE(prx::isCents(value), cents);
 }
 
 QTEST_APPLESS_MAIN(DecimalTest)

@@ -12,8 +12,7 @@ namespace {
 const char *const kPriceFields[PriceCount] = {"VRPRECITEM",    "VRPRECITEMCL", "VRPRECITEMDLV",
                                               "VRPRECITEMCMD", "VRPRESUGITEM", "VRCUSTITEM"};
 
-// Typed prices are cut to two places and may not be negative; suggested and
-// calculated prices are kept as given.
+// Typed prices may not be negative; a suggested or calculated price may.
 bool isTypedPrice(int price)
 {
     return price <= OrderPad;
@@ -255,16 +254,17 @@ ImportPlan planImport(const SheetRows &rows, const QList<int> &lines,
                                 .arg(titleOf(priceField(p)), *text);
                 continue;
             }
-            if (value && isTypedPrice(p)) {
-                if (value->isNegative()) {
-                    refusals << QStringLiteral("%1: valor negativo").arg(titleOf(priceField(p)));
-                    continue;
-                }
-                value = value->truncated(2);
+            if (value && isTypedPrice(p) && value->isNegative()) {
+                refusals << QStringLiteral("%1: valor negativo").arg(titleOf(priceField(p)));
+                continue;
             }
-            if (value &&
-                value->abs() >= Decimal::fromUnits(Decimal::Units(kPriceLimit) * Decimal::kOne)) {
+            if (value && value->abs() >= kPriceLimit) {
                 refusals << QStringLiteral("%1: valor acima do limite").arg(titleOf(priceField(p)));
+                continue;
+            }
+            if (value && value->rounded(2) != *value && value != item.stored.prices[p]) {
+                refusals << QStringLiteral("%1: mais de duas casas decimais \"%2\"")
+                                .arg(titleOf(priceField(p)), *text);
                 continue;
             }
             next.prices[p] = value;

@@ -27,9 +27,6 @@ enum ItemPrice
 // The field of each price ("VRPRECITEM", …).
 QString priceField(int price);
 
-// Prices at or above this are refused, as the grid refuses them.
-inline constexpr qint64 kPriceLimit = 999999999999999;
-
 // A product's own price row in the period as stored, or as a sheet row would
 // leave it. Flags "S"/"N", hours four digits; empty where nothing is stored.
 struct ItemPrices
@@ -80,8 +77,10 @@ struct ImportPlan
 };
 
 // Checks every row of the sheet (header first) against the period's
-// products, keyed by product code, with the grid's rules: four typed prices
-// cut to two places and never negative, no price at or past the limit, both
+// products, keyed by product code, with the grid's rules: the four typed
+// prices never negative, no price at or past prx::kPriceLimit, no price with
+// more than two decimals (refused, never cut: the file says one price and the
+// table would hold another; a value equal to the stored one passes), both
 // sale hours or none, each a valid hour of the day, flags "Sim"/"Não".
 // Columns the sheet lacks leave the stored values; an empty cell clears a
 // price that may be empty and counts as 0 for the consumer and client

@@ -5,6 +5,7 @@
 #include "Cli_prx51700.h"
 
 #include "dataset/Abort.h"
+#include "money/Decimal.h"
 #include "services/UserAction.h"
 #include "widgets/TDBSortGrid.h"
 
@@ -33,6 +34,7 @@ void TfrmTabePreco::wireComponents()
     };
     cdsItemPrecoComp->beforeDelete = cdsItemPrecoComp->beforeEdit;
     cdsItemPrecoComp->afterEdit = [this](ClientDataSet &) { cdsItemPrecoCompAfterEdit(); };
+    cdsItemPrecoComp->beforePost = [this](ClientDataSet &) { cdsItemPrecoCompBeforePost(); };
     dtsItemPrecoComp->onStateChange = [this](DataSource &) { dtsItemPrecoCompStateChange(); };
 
     dbgItPrecoComp->onEnter = [this](DBGrid &) { dbgItPrecoCompEnter(); };
@@ -87,6 +89,26 @@ void TfrmTabePreco::cdsItemPrecoCompAfterEdit()
         .setAsString(cdsTabeVend->fieldByName(u"CDTABEPREC").asString());
     cdsItemPrecoComp->fieldByName(u"DTINIVGPREC")
         .setAsDateTime(cdsTabeVendDTINIVGPREC->asDateTime());
+    m_componentValuesAtEdit.clear();
+    for (const char *name : {"VRPRECITEM", "VRPRECITEMCL"}) {
+        const Field &f = cdsItemPrecoComp->fieldByName(QString::fromLatin1(name));
+        m_componentValuesAtEdit.insert(f.name(), f.value());
+    }
+}
+
+// A component's price is stored as typed, so a third decimal is refused
+// here, before anything is sent, rather than cut behind the user's back; a
+// price the row already held is left alone.
+void TfrmTabePreco::cdsItemPrecoCompBeforePost()
+{
+    for (const char *name : {"VRPRECITEM", "VRPRECITEMCL"}) {
+        const Field &f = cdsItemPrecoComp->fieldByName(QString::fromLatin1(name));
+        if (f.isNull() || isCents(f.asFloat()) ||
+            f.value() == m_componentValuesAtEdit.value(f.name()))
+            continue;
+        focusGridColumn(dbgItPrecoComp, f.name());
+        MensErro(msgPadrao.Msg(QStringLiteral("PRECO_DECIMAIS")), true);
+    }
 }
 
 void TfrmTabePreco::mnuProdutoClick()

@@ -7,6 +7,7 @@
 
 #include "dataset/Abort.h"
 #include "dataset/Format.h"
+#include "money/Decimal.h"
 #include "services/HostState.h"
 #include "services/TextUtils.h"
 #include "services/UserAction.h"
@@ -25,9 +26,6 @@ namespace {
 
 const QStringList moneyColumns = {"VRPRECITEM", "VRPRECITEMDLV", "VRPRECITEMCMD"};
 const QStringList amountColumns = {"VRPRECITEMCL", "VRPRESUGITEM", "VRCUSTITEM", "VRMKUPITEM"};
-
-// The first value the price columns of the tables cannot hold.
-constexpr double kPriceLimit = 999999999999999.0;
 
 bool blankHour(const Field &field)
 {
@@ -199,6 +197,12 @@ void TfrmTabePreco::cdsItemPrecoAfterEdit()
     cdsItemPreco->fieldByName(u"CDTABEPREC")
         .setAsString(cdsTabeVend->fieldByName(u"CDTABEPREC").asString());
     cdsItemPreco->fieldByName(u"DTINIVGPREC").setAsDateTime(cdsTabeVendDTINIVGPREC->asDateTime());
+    // What the row held, so that only a value the user changed is judged.
+    m_itemValuesAtEdit.clear();
+    for (const char *name : {"VRPRESUGITEM", "VRCUSTITEM"}) {
+        const Field &f = cdsItemPreco->fieldByName(QString::fromLatin1(name));
+        m_itemValuesAtEdit.insert(f.name(), f.value());
+    }
     // Only an unset mark defaults: a promotion set in bulk must survive an edit.
     Field &promotion = cdsItemPreco->fieldByName(u"IDPRODPROMOC");
     if (promotion.asString().isEmpty())
@@ -213,21 +217,19 @@ void TfrmTabePreco::cdsItemPrecoBeforePost()
     if (isEditing(cdsItemPrecoComp))
         cdsItemPrecoComp->post();
 
-    // Typed prices are cut, never rounded, to two decimals. Calculated
-    // prices are kept as calculated, but they are checked all the same: a
-    // calculation must not open the way to negative or oversized prices.
-    if (!m_boCalcPreco) {
-        for (const char *name : {"VRPRECITEM", "VRPRECITEMCL"}) {
-            Field &f = cdsItemPreco->fieldByName(QString::fromLatin1(name));
-            f.setAsFloat(Trunc2(f.asFloat()));
-        }
+    // Typed prices are cut, never rounded, to two decimals, also after a
+    // price calculation: the server stores no third decimal, and one kept
+    // here would show 9,88 in the grid for a stored 9,876.
+    for (const char *name : {"VRPRECITEM", "VRPRECITEMCL"}) {
+        Field &f = cdsItemPreco->fieldByName(QString::fromLatin1(name));
+        f.setAsFloat(Trunc2(f.asFloat()));
     }
     // Delivery and order-pad prices may stay empty: empty is not zero.
     for (const char *name : {"VRPRECITEMDLV", "VRPRECITEMCMD"}) {
         Field &f = cdsItemPreco->fieldByName(QString::fromLatin1(name));
         if (f.displayText().isEmpty())
             f.clear();
-        else if (!m_boCalcPreco)
+        else
             f.setAsFloat(Trunc2(f.asFloat()));
     }
     checkItemPrice("VRPRECITEM", "VCONS_MAIOR", "Ope_bl_VrPrec");
@@ -236,6 +238,16 @@ void TfrmTabePreco::cdsItemPrecoBeforePost()
     checkItemPrice("VRPRECITEMCL", "VCLI_MAIOR", "Ope_bl_VrItemCl");
     checkItemPrice("VRPRESUGITEM", nullptr, "Ope_bl_VrItem_Sug");
     checkItemPrice("VRCUSTITEM", nullptr, "Ope_bl_Vr_Cal");
+    // The suggested and calculated prices are not cut: a third decimal the
+    // user typed there is shown to him, not dropped.
+    for (const char *name : {"VRPRESUGITEM", "VRCUSTITEM"}) {
+        const Field &f = cdsItemPreco->fieldByName(QString::fromLatin1(name));
+        if (!f.isNull() && !isCents(f.asFloat()) &&
+            f.value() != m_itemValuesAtEdit.value(f.name())) {
+            focusGridColumn(dbsItemPreco, f.name());
+            MensErro(msgPadrao.Msg(QStringLiteral("PRECO_DECIMAIS")), true);
+        }
+    }
 
     stCamposVazios.clear();
     for (int i = 0; i < cdsItemPreco->fieldCount(); ++i) {
@@ -271,7 +283,7 @@ void TfrmTabePreco::checkItemPrice(const char *fieldName, const char *negativeKe
     const char *key = nullptr;
     if (negativeKey && value < 0)
         key = negativeKey;
-    else if (!(value < kPriceLimit)) // also what is not a number at all
+    else if (!(value < kPriceLimit.toDouble())) // also what is not a number at all
         key = rangeKey;
     if (!key)
         return;

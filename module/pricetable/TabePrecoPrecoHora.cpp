@@ -138,6 +138,7 @@ void TfrmTabePreco::cdsPrecoHoraNewRecord()
     cdsPrecoHora->fieldByName(u"IDTPMODGERAL").setAsString(QStringLiteral("S"));
     cdsPrecoHora->fieldByName(u"IDTPMODDLV").setAsString(QStringLiteral("N"));
     cdsPrecoHora->fieldByName(u"IDTPMODCMD").setAsString(QStringLiteral("N"));
+    m_dayPriceShown = QVariant();
 }
 
 // The key of the row as it was when the edit began, so that a change of it
@@ -145,6 +146,7 @@ void TfrmTabePreco::cdsPrecoHoraNewRecord()
 void TfrmTabePreco::cdsPrecoHoraAfterEdit()
 {
     stChavePrecoDif = precoHoraKeyText();
+    m_dayPriceShown = cdsPrecoHora->fieldByName(u"PRECO").value();
 }
 
 void TfrmTabePreco::cdsPrecoHoraAfterPost()

@@ -6,13 +6,18 @@
 
 #include "Cli_prx51700.h"
 
+#include "dataset/Abort.h"
+#include "dataset/Format.h"
 #include "money/DayPrice.h"
+#include "services/HostUi.h"
 #include "services/LocalQuery.h"
 #include "services/TextUtils.h"
 #include "services/UserAction.h"
 #include "widgets/DBGrid.h"
 
 #include <QScopeGuard>
+
+#include <cmath>
 
 namespace prx {
 
@@ -60,6 +65,80 @@ Decimal baseOf(const ClientDataSet *items, const Modality &m)
 
 } // namespace
 
+// Refuses, with the focus on its column, an amount of a taking modality
+// that no price may come from: past the limits (a percentage above 100, a
+// fixed amount at the price limit; checked before any arithmetic, whose
+// products such values would overflow) or with a third decimal, which the
+// server does not store.
+void TfrmTabePreco::checkDayPriceAmount(const Field &amount, const dayprice::Rule &rule)
+{
+    if (amount.isNull())
+        return;
+    const double v = amount.asFloat();
+    const char *key = nullptr;
+    if (!(std::fabs(v) < kPriceLimit.toDouble()) ||
+        !dayprice::amountWithinLimits(Decimal::fromDouble(std::fabs(v)), rule))
+        key = rule.percentage ? "PERC_LIMITE" : "VALOR_LIMITE";
+    else if (!isCents(v))
+        key = "VALOR_DECIMAIS";
+    if (!key)
+        return;
+    focusGridColumn(dbgPrecoHora, amount.name());
+    MensErro(msgPadrao.Msg(QString::fromLatin1(key)), true);
+}
+
+// The amount a typed general price comes from. A price no two-decimal
+// amount reaches exactly (a percentage of a base above 100, a typed third
+// decimal) is replaced by the price that amount gives, and only after the
+// user agreed to it: the row never holds a price its amount does not give,
+// so the server stores what the grid shows.
+void TfrmTabePreco::deriveDayPriceAmount(Decimal base, dayprice::Rule rule)
+{
+    Field &amount = cdsPrecoHora->fieldByName(kGeneral.amount);
+    Field &price = cdsPrecoHora->fieldByName(kGeneral.result);
+    auto refuse = [this](const char *key) {
+        focusGridColumn(dbgPrecoHora, QStringLiteral("PRECO"));
+        MensErro(msgPadrao.Msg(QString::fromLatin1(key)), true);
+    };
+    if (!(std::fabs(price.asFloat()) < kPriceLimit.toDouble()))
+        refuse("Ope_bl_VrPrec");
+    const Decimal typed = Decimal::fromDouble(price.asFloat());
+    dayprice::Derived derived;
+    if (dayprice::amountFor(base, typed, rule, &derived) != dayprice::Refusal::None)
+        refuse("VRPRODDESC_MAIOR");
+    const dayprice::Rule used{rule.percentage, derived.discount};
+    // A percentage comes back with two decimals; a fixed amount from a typed
+    // third decimal is cut like one.
+    const Decimal value = derived.amount.truncated(2);
+    if (!value.isNegative() && !dayprice::amountWithinLimits(value, used))
+        refuse(used.percentage ? "PERC_LIMITE" : "VALOR_LIMITE");
+    // A negative or zero amount is refused by the checks before a post.
+    const Decimal reached = value > Decimal(0) ? dayprice::priceFor(base, value, used) : typed;
+    if (reached != typed) {
+        auto money = [](double v) {
+            return isCents(v) ? formatNumber(v, u"#,##0.00") : formatNumber(v);
+        };
+        const QString shownAmount = formatNumber(value.toDouble(), u"#,##0.00") +
+                                    (used.percentage ? QStringLiteral(" %") : QString());
+        const QString question =
+            msgPadrao.Msg(QStringLiteral("PRECO_INEXATO"))
+                .arg(money(price.asFloat()), shownAmount, money(reached.toDouble()));
+        if (HostUi::instance().messageBox(question, MsgKind::Confirmation, {MsgYes, MsgNo}) !=
+            MsgYes) {
+            focusGridColumn(dbgPrecoHora, QStringLiteral("PRECO"));
+            throw Abort();
+        }
+    }
+    amount.setAsFloat(value.toDouble());
+    price.setAsFloat(reached.toDouble());
+    // A price typed below the base is a discount, whatever was asked: the
+    // row must give back the price it was saved with.
+    if (derived.discount != rule.discount) {
+        cdsPrecoHora->fieldByName(u"IDDESCACREPR")
+            .setAsString(derived.discount ? QStringLiteral("D") : QStringLiteral("A"));
+    }
+}
+
 void TfrmTabePreco::calculaPrecoItemDia()
 {
     if (!isEditing(cdsPrecoHora))
@@ -71,35 +150,32 @@ void TfrmTabePreco::calculaPrecoItemDia()
     if (direction.asString().isEmpty())
         direction.setAsString(QStringLiteral("A"));
     const dayprice::Rule rule = ruleOf(cdsPrecoHora);
+    Field &price = cdsPrecoHora->fieldByName(kGeneral.result);
     const Field *selected = dbgPrecoHora->selectedField();
-    const bool priceTyped = selected && selected->name() == QLatin1String("PRECO");
+    // Only a price the user changed counts as typed: passing through the
+    // column must not work the amount back from a price already cut.
+    const bool priceTyped = selected && selected->name() == QLatin1String("PRECO") &&
+                            !price.isNull() && price.value() != m_dayPriceShown;
 
     if (taking(cdsPrecoHora, kGeneral)) {
         const Decimal base = baseOf(cdsItemPreco, kGeneral);
-        Field &amount = cdsPrecoHora->fieldByName(kGeneral.amount);
-        Field &price = cdsPrecoHora->fieldByName(kGeneral.result);
-        if (priceTyped && !price.isNull()) {
-            dayprice::Derived derived;
-            if (dayprice::amountFor(base, decimalOf(price), rule, &derived) !=
-                dayprice::Refusal::None) {
-                focusGridColumn(dbgPrecoHora, QStringLiteral("PRECO"));
-                MensErro(msgPadrao.Msg(QStringLiteral("VRPRODDESC_MAIOR")), true);
-            }
-            amount.setAsFloat(derived.amount.toDouble());
-            // A price typed below the base is a discount, whatever was asked:
-            // the row must give back the price it was saved with.
-            if (derived.discount != rule.discount)
-                direction.setAsString(derived.discount ? QStringLiteral("D") : QStringLiteral("A"));
-        } else if (!priceTyped && !amount.isNull()) {
+        const Field &amount = cdsPrecoHora->fieldByName(kGeneral.amount);
+        if (priceTyped) {
+            deriveDayPriceAmount(base, rule);
+            m_dayPriceShown = price.value();
+        } else if (!amount.isNull()) {
             // Also after a change of mode or direction in another column: the
             // price always belongs to the amount shown.
+            checkDayPriceAmount(amount, rule);
             price.setAsFloat(dayprice::priceFor(base, decimalOf(amount), rule).toDouble());
+            m_dayPriceShown = price.value();
         }
     }
     for (const Modality &m : {kDelivery, kOrderPad}) {
         const Field &amount = cdsPrecoHora->fieldByName(m.amount);
         if (!taking(cdsPrecoHora, m) || amount.isNull())
             continue;
+        checkDayPriceAmount(amount, rule);
         cdsPrecoHora->fieldByName(m.result).setAsFloat(
             dayprice::priceFor(baseOf(cdsItemPreco, m), decimalOf(amount), rule).toDouble());
     }

@@ -4,9 +4,11 @@
 
 #include "dataset/ClientDataSet.h"
 #include "dataset/DataSource.h"
+#include "money/DayPrice.h"
 #include "services/EditMask.h"
 #include "widgets/DBGrid.h"
 
+#include <QHash>
 #include <QPixmap>
 #include <QVariantList>
 
@@ -96,8 +98,9 @@ public:
     // Pictures painted into the grids.
     QPixmap imgCompoe, imgCheck, imgUncheck;
 
-    // Once the bulk price calculation ran, item prices are no longer cut to
-    // two decimals until the screen is closed (they are still checked).
+    // Set once the bulk price calculation ran, until the screen is closed.
+    // Typed item prices are cut and checked all the same: the calculation
+    // stores cents, and a typed third decimal must not slip through.
     bool boCalcPreco() const { return m_boCalcPreco; }
     void setBoCalcPreco(bool on) { m_boCalcPreco = on; }
 
@@ -195,6 +198,7 @@ public:
     void dtsItemPrecoCompStateChange();
     void dbgItPrecoCompEnter();
     void cdsItemPrecoCompAfterEdit();
+    void cdsItemPrecoCompBeforePost();
     void mnuProdutoClick();
     void mnuComposicaoClick();
 
@@ -285,6 +289,10 @@ private:
     // Refuses a negative price (when negativeKey is given) and one at or
     // past the largest the tables hold, focusing the field.
     void checkItemPrice(const char *fieldName, const char *negativeKey, const char *rangeKey);
+    // The amount of a differentiated price: bounded and of two decimals, or
+    // refused; and the amount a typed price comes from.
+    void checkDayPriceAmount(const Field &amount, const dayprice::Rule &rule);
+    void deriveDayPriceAmount(Decimal base, dayprice::Rule rule);
     // Refuses and erases a stored hour that is not an hour of the day.
     void checkHour(DBGrid *grid, Field &field);
     // Sends a grid's pending changes after Confirm posted its row.
@@ -326,10 +334,15 @@ private:
     bool m_boCalcPreco = false;
     bool m_loadingPeriods = false; // the periods' state handler waits meanwhile
     bool m_loadingTables = false;  // the tables' after-scroll waits for the explicit run
-    QString m_periodsTable; // the table whose periods cdsTabeVend holds
+    QString m_periodsTable;        // the table whose periods cdsTabeVend holds
     QString stCamposVazios;
+    QHash<QString, QVariant> m_itemValuesAtEdit; // prices the item row held when its edit began
+    QHash<QString, QVariant> m_componentValuesAtEdit; // the same for the component row
     QString stChavePrecoDif;
     bool m_syncingDayPrices = false; // refreshItemDayPrices() runs: no checks, no saves
+    // The general price of the differentiated price being edited as last
+    // computed or read: a different one in the field is one the user typed.
+    QVariant m_dayPriceShown;
 };
 
 } // namespace prx

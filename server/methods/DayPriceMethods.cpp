@@ -7,6 +7,8 @@
 #include "storage/Storage.h"
 #include "storage/Transaction.h"
 
+#include <QLocale>
+
 namespace prx::server {
 
 namespace {
@@ -150,10 +152,24 @@ PricingBasis pricingBasis(const Storage &db, const DeltaRow &row, const TableDef
     return basis;
 }
 
-// What the screen checks before a post, checked again here, and the resulting
-// prices computed from the amounts: the stored price is always the one its
-// amount gives. A modality not taking part keeps an amount of 0 and no price.
-void priceRow(const Storage &db, const TableDef &def, DeltaRow &row)
+// A number as the user reads it: decimal comma, two places for cents, and
+// no digit lost otherwise.
+QString shownNumber(double v)
+{
+    return (isCents(v) ? QString::number(v, 'f', 2)
+                       : QString::number(v, 'g', QLocale::FloatingPointShortest))
+        .replace(u'.', u',');
+}
+
+// What the screen checks before a post, checked again here. The prices are
+// the ones the screen showed: each must be the one its amount gives on the
+// item's stored price (a client that sends none gets it computed). A
+// modality not taking part keeps an amount of 0 and no price. A price that
+// disagrees is not stored: the answer is in *mismatch, for the caller to
+// refuse once it knows the row is still there (a row someone else changed
+// is a conflict, whatever its prices).
+void priceRow(const Storage &db, const TableDef &def, DeltaRow &row, const QString &what,
+              QString *mismatch)
 {
     if (!row.has(def.indexOf(u"DTINIVALPREC")))
         return;
@@ -178,6 +194,7 @@ void priceRow(const Storage &db, const TableDef &def, DeltaRow &row)
     static const char16_t *const flags[] = {u"IDTPMODGERAL", u"IDTPMODDLV", u"IDTPMODCMD"};
     static const char16_t *const amounts[] = {u"VRPRECODIA", u"VRPRECODIADLV", u"VRPRECODIACMD"};
     static const char16_t *const results[] = {u"PRECO", u"PRECODLV", u"PRECOCMD"};
+    static const char *const amountTitles[] = {"Valor", "Preço Dlv.", "Preço Cmd"};
     static const char *const missingPrice[] = {
         "Preço do produto não está cadastrado.",
         "Para informar preço diferenciado para o delivery, o preco de delivery do produto "
@@ -194,9 +211,26 @@ void priceRow(const Storage &db, const TableDef &def, DeltaRow &row)
         }
         if (!basis.prices[m])
             throw ServerError(QString::fromUtf8(missingPrice[m]));
-        const Decimal amount = optionalDecimal(row.values[cAmount]).value_or(Decimal());
-        if (amount <= Decimal(0))
+        const double sentAmount = row.isNull(cAmount) ? 0.0 : row.values[cAmount].toDouble();
+        if (sentAmount <= 0)
             throw ServerError(QStringLiteral("Valor deve ser maior que zero."));
+        // Bounded before any arithmetic: a percentage of a thousand trillion
+        // on a large base is no price, and its product no number we hold.
+        if (!(sentAmount < kPriceLimit.toDouble()) ||
+            !dayprice::amountWithinLimits(Decimal::fromDouble(sentAmount), *rule)) {
+            throw ServerError(
+                QStringLiteral("%1 (%2).")
+                    .arg(rule->percentage
+                             ? QStringLiteral("Percentual deve ser menor ou igual a 100")
+                             : QStringLiteral("Valor acima do limite permitido"),
+                         what));
+        }
+        if (!isCents(sentAmount)) {
+            throw ServerError(
+                QStringLiteral("Valor com mais de duas casas decimais em \"%1\": %2 (%3).")
+                    .arg(QString::fromUtf8(amountTitles[m]), shownNumber(sentAmount), what));
+        }
+        const Decimal amount = Decimal::fromDouble(sentAmount);
         const Decimal base = *basis.prices[m] + basis.subsidy;
         const Decimal price = dayprice::priceFor(base, amount, *rule);
         if (price <= Decimal(0))
@@ -205,7 +239,17 @@ void priceRow(const Storage &db, const TableDef &def, DeltaRow &row)
             throw ServerError(QStringLiteral(
                 "O valor do acréscimo não pode ser maior ou igual ao preço do produto."));
         }
-        row.values[cResult] = price.toDouble();
+        if (row.isNull(cResult)) {
+            row.values[cResult] = price.toDouble();
+            continue;
+        }
+        const double sent = row.values[cResult].toDouble();
+        if (mismatch->isEmpty() && sent != price.toDouble()) {
+            *mismatch = QStringLiteral("O preço %1 não corresponde ao valor %2 sobre o preço %3 "
+                                       "do produto, que dá %4 (%5).")
+                            .arg(shownNumber(sent), shownNumber(sentAmount),
+                                 shownNumber(base.toDouble()), shownNumber(price.toDouble()), what);
+        }
     }
 }
 
@@ -223,10 +267,11 @@ QVariant setPrecoHora(Context &ctx, const QVariantList &args)
     const int cHourFrom = col(u"HRINIPRECDIA"), cHourTo = col(u"HRFINPRECDIA");
     const int cValidFrom = col(u"DTINIVALPREC"), cValidTo = col(u"DTFINVALPREC");
     const int cConsumer = col(u"CDTIPOCONSPD");
-    DeltaWriter writer(db, def, delta, [&](const DeltaRow &row) {
+    auto describe = [&](const DeltaRow &row) {
         return QStringLiteral("o preço diferenciado do produto %1 (dia %2, %3 a %4)")
             .arg(row.text(cProduct), row.text(cDay), row.text(cHourFrom), row.text(cHourTo));
-    });
+    };
+    DeltaWriter writer(db, def, delta, describe);
     const QString alreadyThere =
         QStringLiteral("Preço diferenciado já cadastrado para os dados informados.");
 
@@ -287,7 +332,10 @@ QVariant setPrecoHora(Context &ctx, const QVariantList &args)
                                   terms.join(QStringLiteral(" AND ")),
                               binds))
                 throw ServerError(QStringLiteral("Preço do produto não está cadastrado."));
-            priceRow(db, def, row);
+            QString mismatch;
+            priceRow(db, def, row, describe(row), &mismatch);
+            if (!mismatch.isEmpty())
+                throw ServerError(mismatch);
             if (!writer.insert(row))
                 throw ServerError(alreadyThere);
             break;
@@ -296,10 +344,14 @@ QVariant setPrecoHora(Context &ctx, const QVariantList &args)
             const DeltaRow original = writer.originalRow(change);
             DeltaRow current = writer.currentRow(change);
             check(current);
-            priceRow(db, def, current);
+            QString mismatch;
+            priceRow(db, def, current, describe(current), &mismatch);
             if (!sameKey(original, current) && writer.exists(current))
                 throw ServerError(alreadyThere);
             writer.updateOrConflict(original, current);
+            // Thrown inside the transaction: the row goes back as it was.
+            if (!mismatch.isEmpty())
+                throw ServerError(mismatch);
             break;
         }
         case ChangeKind::Delete: {

@@ -3,8 +3,11 @@
 #include "core/MethodRegistry.h"
 #include "methods/DayPriceRecompute.h"
 #include "methods/MethodSupport.h"
+#include "money/Decimal.h"
 #include "storage/Storage.h"
 #include "storage/Transaction.h"
+
+#include <QLocale>
 
 namespace prx::server {
 
@@ -42,40 +45,73 @@ QList<FieldDef> ItemWriter::packetFields()
             {"HRFIMVENPROD", FieldType::String, 4}};
 }
 
+namespace {
+
+// The price columns of an item row, with the titles the grid gives them.
+struct PriceColumn
+{
+    const char16_t *field;
+    const char *title;
+    const char *negative; // null: a negative value is not refused
+    const char *tooLarge;
+};
+constexpr PriceColumn kPriceColumns[] = {
+    {u"VRPRECITEM", "Preço", "Valor consumidor deve ser maior que zero.",
+     "Operação bloqueda. Valor preço inválido."},
+    {u"VRPRECITEMDLV", "Pr. Delivery", "Valor consumidor deve ser maior que zero.",
+     "Operação bloqueda. Valor preço inválido."},
+    {u"VRPRECITEMCMD", "Pr. Comanda", "Valor consumidor deve ser maior que zero.",
+     "Operação bloqueda. Valor preço inválido."},
+    {u"VRPRECITEMCL", "Preço Subs.", "Valor Cliente deve ser maior que zero.",
+     "Operação bloqueda. Valor preço subsidiado inválido."},
+    {u"VRPRESUGITEM", "Pr. Sugerido", nullptr,
+     "Operação bloqueada. Valor preço sugerido inválido."},
+    {u"VRCUSTITEM", "Pr. Calculado", nullptr,
+     "Operação bloqueada. Valor preço calculado inválido."},
+};
+
+} // namespace
+
 // The limits the item grid keeps on prices hold for every client: no typed
 // price below zero (zero is a valid "no charge"), no price at or above the
 // largest value the columns take.
 void ItemWriter::checkPrices(const DeltaRow &row) const
 {
-    struct Rule
-    {
-        const char16_t *field;
-        const char *negative; // null: a negative value is not refused
-        const char *tooLarge;
-    };
-    static constexpr double Limit = 999999999999999.0;
-    static constexpr Rule Rules[] = {
-        {u"VRPRECITEM", "Valor consumidor deve ser maior que zero.",
-         "Operação bloqueda. Valor preço inválido."},
-        {u"VRPRECITEMDLV", "Valor consumidor deve ser maior que zero.",
-         "Operação bloqueda. Valor preço inválido."},
-        {u"VRPRECITEMCMD", "Valor consumidor deve ser maior que zero.",
-         "Operação bloqueda. Valor preço inválido."},
-        {u"VRPRECITEMCL", "Valor Cliente deve ser maior que zero.",
-         "Operação bloqueda. Valor preço subsidiado inválido."},
-        {u"VRPRESUGITEM", nullptr, "Operação bloqueada. Valor preço sugerido inválido."},
-        {u"VRCUSTITEM", nullptr, "Operação bloqueada. Valor preço calculado inválido."},
-    };
-    for (const Rule &rule : Rules) {
+    const double limit = kPriceLimit.toDouble();
+    for (const PriceColumn &rule : kPriceColumns) {
         const int c = column(rule.field);
         if (row.isNull(c))
             continue;
         const double v = row.values[c].toDouble();
-        const char *refusal = v >= Limit ? rule.tooLarge : (v < 0 ? rule.negative : nullptr);
+        const char *refusal = v >= limit ? rule.tooLarge : (v < 0 ? rule.negative : nullptr);
         if (refusal) {
-            throw ServerError(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(refusal),
-                                                            describeItem(row)));
+            throw ServerError(
+                QStringLiteral("%1 (%2)").arg(QString::fromUtf8(refusal), describeItem(row)));
         }
+    }
+}
+
+// A price is stored exactly as it will be sold: a value with a third decimal
+// is refused rather than cut, so that no client sees one price and the table
+// holds another. Only values the change sets are judged; a value already
+// stored and sent back untouched keeps the row editable.
+void ItemWriter::checkCents(const DeltaRow &row, const DeltaRow *original) const
+{
+    for (const PriceColumn &rule : kPriceColumns) {
+        const int c = column(rule.field);
+        if (row.isNull(c))
+            continue;
+        const double v = row.values[c].toDouble();
+        if (isCents(v))
+            continue;
+        if (original && original->has(c) && !original->isNull(c) &&
+            original->values[c].toDouble() == v)
+            continue;
+        throw ServerError(
+            QStringLiteral("Valor com mais de duas casas decimais em \"%1\": %2 (%3).")
+                .arg(QString::fromUtf8(rule.title),
+                     QString::number(v, 'g', QLocale::FloatingPointShortest).replace(u'.', u','),
+                     describeItem(row)));
     }
 }
 
@@ -134,6 +170,7 @@ void ItemWriter::apply(const DeltaChange &change, const std::function<void(Delta
     case ChangeKind::Insert: {
         DeltaRow row = currentRow(change);
         prepare(row);
+        checkCents(row, nullptr);
         if (!insert(row)) {
             const QString what = describeItem(row);
             throw ServerError(what.left(1).toUpper() + what.mid(1) +
@@ -146,6 +183,7 @@ void ItemWriter::apply(const DeltaChange &change, const std::function<void(Delta
         const DeltaRow original = originalRow(change);
         DeltaRow current = currentRow(change);
         prepare(current);
+        checkCents(current, &original);
         if (update(original, current) || (allPricesNull(original) && insert(current))) {
             recomputeDayPrices(current);
             break;

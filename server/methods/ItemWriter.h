@@ -30,6 +30,9 @@ public:
 
 private:
     void checkPrices(const DeltaRow &row) const;
+    // Refuses a price with more than two decimals that the change sets
+    // (every one on an insert, those that differ from `original` otherwise).
+    void checkCents(const DeltaRow &row, const DeltaRow *original) const;
     bool allPricesNull(const DeltaRow &original) const;
     void removeDayPrices(const DeltaRow &original);
     void recomputeDayPrices(const DeltaRow &row);

@@ -9,6 +9,7 @@
 #include "widgets/TDBSortGrid.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -36,6 +37,16 @@ private slots:
     // Each refusal shows its text, focuses its column and sends nothing.
     void refusals_data();
     void refusals();
+
+    // Tabbing through "Preço" and confirming there keeps the amount typed:
+    // a price the user did not change is not worked back into an amount.
+    void passingThroughThePrice();
+
+    // A typed price no two-decimal amount gives is stored only as the price
+    // it becomes, after the user agreed to it; the saved row then reads back
+    // as shown, so that it can be edited and deleted at once.
+    void typedPriceNotReached_data();
+    void typedPriceNotReached();
 
     // Rows at the edges that must pass, and what they are saved with.
     void accepted_data();
@@ -70,6 +81,8 @@ private:
     QString prepareItem(TfrmTabePreco *form, const QString &prices);
     void newRow(TfrmTabePreco *form, const QVariantHash &values);
     static void select(TfrmTabePreco *form, const QString &field);
+    // Keys the text into the cell as a user does and leaves it with Tab.
+    static void typeInto(TfrmTabePreco *form, const QString &field, const QString &text);
     void confirm(TfrmTabePreco *form);
     QVariant stored(const QString &column, const QString &product, const QString &day = "4");
     int storedRows(const QString &product);
@@ -110,6 +123,16 @@ void DayPricesTest::select(TfrmTabePreco *form, const QString &field)
     runUserAction([&] {
         form->dbgPrecoHora->setSelectedIndex(form->dbgPrecoHora->columnByField(field)->index());
     });
+}
+
+void DayPricesTest::typeInto(TfrmTabePreco *form, const QString &field, const QString &text)
+{
+    select(form, field);
+    DBGrid *grid = form->dbgPrecoHora;
+    grid->setFocus();
+    QTest::keyClicks(grid, text.left(1)); // opens the editor over the old text
+    QTest::keyClicks(QApplication::focusWidget(), text.mid(1));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
 }
 
 // Values are set as the pick lists and editors set them; a column named
@@ -286,6 +309,23 @@ void DayPricesTest::refusals_data()
                {{"VRPRECODIA", 15.0}, {"DTINIVALPREC", QDateTime(QDate(2000, 1, 1), QTime(0, 0))}})
         << "Data inicial de validade deve ser maior ou igual que a data inicial de vigência."
         << "DTINIVALPREC";
+    // Amounts are bounded before anything is computed from them.
+    QTest::newRow("a cent past 100 %") << kBase10 << row("P", "D", {{"VRPRECODIA", 100.01}})
+                                       << "Percentual deve ser menor ou igual a 100."
+                                       << "VRPRECODIA";
+    QTest::newRow("huge discount on a huge base")
+        << "VRPRECITEM = 69466100099.11, VRPRECITEMCL = 0"
+        << row("P", "D", {{"VRPRECODIA", 4898538516419438.0}})
+        << "Percentual deve ser menor ou igual a 100."
+        << "VRPRECODIA";
+    QTest::newRow("fixed amount at the limit")
+        << kBase10 << row("V", "D", {{"VRPRECODIA", 999999999999999.0}})
+        << "Valor acima do limite permitido."
+        << "VRPRECODIA";
+    QTest::newRow("amount with a third decimal")
+        << kBase10 << row("P", "D", {{"VRPRECODIA", 15.555}})
+        << "Valor deve ter no máximo duas casas decimais."
+        << "VRPRECODIA";
     QTest::newRow("unknown consumer type")
         << kBase10 << row("P", "D", {{"VRPRECODIA", 15.0}, {"CDTIPOCONSPD", "99"}})
         << "Tipo Consumidor não cadastrado."
@@ -314,6 +354,104 @@ void DayPricesTest::refusals()
     QCOMPARE(form->dbgPrecoHora->selectedField()->name(), focus);
     QCOMPARE(form->cdsPrecoHora->state(), DataSetState::Insert);
     QCOMPARE(m_proxy.callCount(QStringLiteral("SetPrecoHora")), saves);
+}
+
+void DayPricesTest::passingThroughThePrice()
+{
+    TfrmTabePreco *form = m_page.open();
+    QVERIFY(form);
+    const auto cleanup = qScopeGuard([form] { drop(form); });
+    const QString product = prepareItem(
+        form, QStringLiteral("VRPRECITEM = 8.45, VRPRECITEMCL = 0, VRPRECITEMDLV = NULL, "
+                             "VRPRECITEMCMD = NULL"));
+    QVERIFY(!product.isEmpty());
+    newRow(form, {{"NRDIASEMANPR", "7"},
+                  {"IDPERVALORPR", "P"},
+                  {"IDDESCACREPR", "D"},
+                  {"HRINIPRECDIA", "1800"},
+                  {"HRFINPRECDIA", "2200"}});
+    typeInto(form, QStringLiteral("VRPRECODIA"), QStringLiteral("10"));
+    select(form, QStringLiteral("HRFINPRECDIA"));
+    QTest::keyClick(form->dbgPrecoHora, Qt::Key_Tab);
+    QCOMPARE(form->dbgPrecoHora->selectedField()->name(), QStringLiteral("PRECO"));
+    QCOMPARE(form->cdsPrecoHora->fieldByName(u"PRECO").asFloat(), 7.61);
+    confirm(form);
+    QCOMPARE(m_ui->errors(), QStringList());
+    QCOMPARE(stored("VRPRECODIA", product, "7").toDouble(), 10.0);
+    QCOMPARE(stored("PRECO", product, "7").toDouble(), 7.61);
+}
+
+void DayPricesTest::typedPriceNotReached_data()
+{
+    QTest::addColumn<QString>("prices");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("answer"); // 0: no question
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<double>("amount");
+    QTest::addColumn<double>("price");
+    const QString base299 = QStringLiteral("VRPRECITEM = 299.9, VRPRECITEMCL = 0, "
+                                           "VRPRECITEMDLV = NULL, VRPRECITEMCMD = NULL");
+    const QString ask = QStringLiteral("O preço %1 não pode ser obtido com um valor de duas casas "
+                                       "decimais. Com o valor %2 o preço gravado será %3. "
+                                       "Confirma?");
+    QTest::newRow("a percentage of 299,90")
+        << base299 << "P"
+        << "249,90" << int(MsgYes) << ask.arg("249,90", "16,68 %", "249,88") << 16.68 << 249.88;
+    QTest::newRow("a third decimal typed")
+        << kBase10 << "V"
+        << "7,615" << int(MsgYes) << ask.arg("7,615", "2,38", "7,62") << 2.38 << 7.62;
+    QTest::newRow("refused: the row stays as typed")
+        << base299 << "P"
+        << "249,90" << int(MsgNo) << ask.arg("249,90", "16,68 %", "249,88") << 0.0 << 249.9;
+    QTest::newRow("reached exactly: nothing asked") << kBase10 << "P"
+                                                    << "8,55" << 0 << QString() << 14.5 << 8.55;
+}
+
+void DayPricesTest::typedPriceNotReached()
+{
+    QFETCH(QString, prices);
+    QFETCH(QString, mode);
+    QFETCH(QString, typed);
+    QFETCH(int, answer);
+    QFETCH(QString, question);
+    QFETCH(double, amount);
+    QFETCH(double, price);
+    TfrmTabePreco *form = m_page.open();
+    QVERIFY(form);
+    const auto cleanup = qScopeGuard([form] { drop(form); });
+    const QString product = prepareItem(form, prices);
+    QVERIFY(!product.isEmpty());
+    ClientDataSet *ds = form->cdsPrecoHora;
+    const int saves = m_proxy.callCount(QStringLiteral("SetPrecoHora"));
+    newRow(form, row(mode, "D", {}));
+    if (answer)
+        m_ui->answerQuestion(answer, question);
+    typeInto(form, QStringLiteral("PRECO"), typed);
+    QCOMPARE(m_ui->pendingAnswers(), 0);
+    QCOMPARE(ds->fieldByName(u"PRECO").asFloat(), price);
+    if (answer == MsgNo) {
+        QCOMPARE(form->dbgPrecoHora->selectedField()->name(), QStringLiteral("PRECO"));
+        QCOMPARE(ds->state(), DataSetState::Insert);
+        QCOMPARE(m_proxy.callCount(QStringLiteral("SetPrecoHora")), saves);
+        return;
+    }
+    QCOMPARE(ds->fieldByName(u"VRPRECODIA").asFloat(), amount);
+    confirm(form);
+    QCOMPARE(m_ui->errors(), QStringList());
+    QCOMPARE(stored("PRECO", product).toDouble(), price);
+    QCOMPARE(stored("VRPRECODIA", product).toDouble(), amount);
+
+    QTest::mouseClick(form->sbtAlterar, Qt::LeftButton);
+    QCOMPARE(ds->state(), DataSetState::Edit);
+    typeInto(form, QStringLiteral("VRPRECODIA"), QStringLiteral("1"));
+    confirm(form);
+    QCOMPARE(m_ui->errors(), QStringList());
+    QCOMPARE(stored("VRPRECODIA", product).toDouble(), 1.0);
+    m_ui->answerQuestion(MsgYes, QStringLiteral("Confirma exclusão?"));
+    QTest::mouseClick(form->sbtExcluir, Qt::LeftButton);
+    QCOMPARE(m_ui->errors(), QStringList());
+    QCOMPARE(storedRows(product), 0);
 }
 
 void DayPricesTest::accepted_data()

@@ -29,6 +29,10 @@ private slots:
     // product first and then the components.
     void componentEditSavesBothInOrder();
 
+    // A component price typed with a third decimal is refused before
+    // anything is sent, never cut behind the user's back.
+    void componentPriceWithAThirdDecimal();
+
     // A row change shows the new item's differentiated prices at once; the
     // grid below never gets every price of the period on the way (redrawing
     // those made a row change slow on a large period).
@@ -96,6 +100,39 @@ void ItemComponentsTest::componentEditSavesBothInOrder()
     QCOMPARE(m_page.stored("VRPRECITEM", part, parent).toDouble(), 7.25);
     QCOMPARE(m_page.stored("VRPRECITEM", parent).toDouble(), 31.5);
     QCOMPARE(m_page.stored("IDPRODPROMOC", parent).toString(), QStringLiteral("S"));
+}
+
+void ItemComponentsTest::componentPriceWithAThirdDecimal()
+{
+    TfrmTabePreco *form = m_page.open();
+    QVERIFY(form);
+    ClientDataSet *items = form->cdsItemPreco;
+    ClientDataSet *parts = form->cdsItemPrecoComp;
+    QVERIFY(items->locate(u"NRCOMPPROD", 3.0));
+    const QString parent = items->fieldByName(u"CDPRODUTO").asString();
+    form->pgcItemPreco->setCurrentWidget(form->tshComposicao);
+    QVERIFY(parts->recordCount() > 0);
+    const QString part = parts->fieldByName(u"CDPRODUTO").asString();
+    const QVariant before = m_page.stored("VRPRECITEMCL", part, parent);
+    form->dbgItPrecoComp->setFocus();
+    QTRY_COMPARE(Cli_prx51700::stGrid, QStringLiteral("4"));
+    const int column = form->dbgItPrecoComp->columnByField(QStringLiteral("VRPRECITEMCL"))->index();
+    form->dbgItPrecoComp->setSelectedIndex(column);
+    QTest::keyClick(form->dbgItPrecoComp, Qt::Key_F2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("4,445"));
+    m_proxy.clearCalls();
+    QTest::mouseClick(form->sbtConfirmar, Qt::LeftButton);
+    QCOMPARE(m_ui->errors(),
+             QStringList{QStringLiteral("Preço deve ter no máximo duas casas decimais.")});
+    QCOMPARE(m_proxy.calls(), QStringList());
+    QCOMPARE(parts->state(), DataSetState::Edit);
+    QCOMPARE(form->dbgItPrecoComp->selectedField()->name(), QStringLiteral("VRPRECITEMCL"));
+    QCOMPARE(m_page.stored("VRPRECITEMCL", part, parent), before);
+    runUserAction([&] {
+        parts->cancel();
+        items->cancel();
+    });
 }
 
 void ItemComponentsTest::rowChangeShowsOnlyTheItemsPrices()

@@ -41,17 +41,18 @@ class PriceItemsTest : public ItemsPageTest
 private slots:
     // An empty flag must not reach the server empty, an empty delivery price
     // must be stored as no price (not 0), and typed prices are cut, never
-    // rounded, to two decimals.
+    // rounded, to two decimals, also once a price calculation has run.
+    void priceStepsBeforeSave_data();
     void priceStepsBeforeSave();
 
-    // A negative or oversized price is refused with its own message and
-    // focus, nothing is sent, and the bulk calculation having run does not
-    // switch the checks off.
+    // A negative or oversized price, or a third decimal where no cut runs,
+    // is refused with its own message and focus, nothing is sent, and the
+    // bulk calculation having run does not switch the checks off.
     void priceRefusals_data();
     void priceRefusals();
 
-    // The largest price the tables hold, zero, and calculated prices are
-    // saved as given.
+    // The largest price the tables hold and zero are saved as given; a
+    // price typed after a calculation is cut like any other.
     void pricesAccepted_data();
     void pricesAccepted();
 
@@ -98,11 +99,21 @@ void PriceItemsTest::confirm(TfrmTabePreco *form)
     QTest::mouseClick(form->sbtConfirmar, Qt::LeftButton);
 }
 
+void PriceItemsTest::priceStepsBeforeSave_data()
+{
+    QTest::addColumn<bool>("calculated"); // the bulk calculation ran before
+    QTest::newRow("fresh screen") << false;
+    QTest::newRow("after a price calculation") << true;
+}
+
 void PriceItemsTest::priceStepsBeforeSave()
 {
+    QFETCH(bool, calculated);
     TfrmTabePreco *form = m_page.open();
     QVERIFY(form);
-    QVERIFY(ItemsPage::moveToPlainItem(form));
+    form->setBoCalcPreco(calculated);
+    // Each row its own item: the second must change what it saves.
+    QVERIFY(ItemsPage::moveToPlainItem(form, calculated ? 6 : 0));
     ClientDataSet *items = form->cdsItemPreco;
     const QString product = items->fieldByName(u"CDPRODUTO").asString();
     HostState::instance().clearChangedTables();
@@ -124,6 +135,7 @@ void PriceItemsTest::priceStepsBeforeSave()
     QCOMPARE(items->state(), DataSetState::Browse);
     QCOMPARE(items->changeCount(), 0);
     QCOMPARE(m_page.stored("VRPRECITEM", product).toDouble(), 12.34);
+    QCOMPARE(items->fieldByName(u"VRPRECITEM").asFloat(), 12.34);
     QCOMPARE(m_page.stored("VRPRECITEMCMD", product).toDouble(), 5.67);
     QCOMPARE(m_page.stored("VRPRECITEMCL", product).toDouble(), 1.99);
     QCOMPARE(m_page.stored("typeof(VRPRECITEMDLV)", product).toString(), QStringLiteral("null"));
@@ -163,6 +175,11 @@ void PriceItemsTest::priceRefusals_data()
         << "VRPRECITEM" << -5.0 << true << kConsumerNegative;
     QTest::newRow("oversized after calculation")
         << "VRPRECITEMCL" << limit << true << "Operação bloqueda. Valor preço subsidiado inválido.";
+    // Not cut like the typed prices: a third decimal is shown, not dropped.
+    QTest::newRow("suggested with a third decimal")
+        << "VRPRESUGITEM" << 9.876 << false << "Preço deve ter no máximo duas casas decimais.";
+    QTest::newRow("calculated with a third decimal")
+        << "VRCUSTITEM" << 0.125 << true << "Preço deve ter no máximo duas casas decimais.";
 }
 
 void PriceItemsTest::priceRefusals()
@@ -193,7 +210,7 @@ void PriceItemsTest::pricesAccepted_data()
     QTest::addColumn<double>("saved");
     QTest::newRow("just below the limit") << 999999999999998.0 << false << 999999999999998.0;
     QTest::newRow("zero") << 0.0 << false << 0.0;
-    QTest::newRow("calculated keeps its decimals") << 12.349 << true << 12.349;
+    QTest::newRow("cut after a price calculation") << 12.349 << true << 12.34;
 }
 
 void PriceItemsTest::pricesAccepted()

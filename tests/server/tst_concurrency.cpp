@@ -169,9 +169,15 @@ void TestConcurrency::exactDoublesAreNoConflict()
     const int row = pricedRows(*before, 1).value(0, -1);
     QVERIFY(row >= 0);
     const double awkward = 0.1 + 0.2; // 0.30000000000000004
-    DeltaPacket set = deltaOf(*before);
-    set.changes << updateOf(*before, row, {{"VRPRECITEMCL", awkward}, {"VRPRESUGITEM", 1e-300}});
-    QVERIFY(call("SetItemPreco", {deltaArg(set), ""}).ok);
+    // Stored so by an older client: a save now refuses such prices, but a
+    // row holding them must stay editable.
+    scalar("UPDATE ITEMPRECO SET VRPRECITEMCL = :a, VRPRESUGITEM = :b WHERE CDFILIAL = '0003' "
+           "AND CDTABEPREC = '001' AND DTINIVGPREC = :s AND CDPRODUTO = :p AND CDPRPAITABPR = :p2",
+           {{":a", awkward},
+            {":b", 1e-300},
+            {":s", day(-30)},
+            {":p", value(*before, row, "CDPRODUTO")},
+            {":p2", value(*before, row, "CDPRODUTO")}});
 
     const DataPacketPtr theirs = itemsOn(otherUser(), "0003");
     QCOMPARE(value(*theirs, row, "VRPRECITEMCL").toDouble(), awkward);

@@ -26,9 +26,17 @@ private slots:
     // never gets stored.
     void saveRefuses_data();
     void saveRefuses();
-    // The stored price is the one the amount gives; a modality switched
-    // off keeps no price.
+    // The stored price is the one the amount gives: computed when the
+    // sender sent none; a modality switched off keeps no price.
     void savedPricesComeFromTheAmounts();
+    // Amounts past their limits (checked before any arithmetic), amounts
+    // with a third decimal and prices their amounts do not give are refused
+    // with a message naming the product, for an insert and for an update.
+    void amountsAndPricesRefused_data();
+    void amountsAndPricesRefused();
+    // A row saved with the price the screen showed reads back identical:
+    // its next edit and its delete go through.
+    void savedRowEditsAndDeletes();
     // A second user inserting the same key gets the clash message; one row.
     void secondInsertOfTheSameKey();
     // A changed base price carries its differentiated prices along.
@@ -220,7 +228,7 @@ void TestDayPriceMethods::saveRefuses()
 void TestDayPriceMethods::savedPricesComeFromTheAmounts()
 {
     QVariantHash v = rowValues();
-    v.insert("PRECO", 1.0); // whatever the sender computed
+    v.insert("PRECO", QVariant()); // the sender left it to the server
     v.insert("IDTPMODDLV", "N");
     const Outcome out = call("SetPrecoHora", {deltaArg(insertDelta(v))});
     QVERIFY2(out.ok, qPrintable(out.message));
@@ -228,6 +236,94 @@ void TestDayPriceMethods::savedPricesComeFromTheAmounts()
     QCOMPARE(dayValue("VRPRECODIADLV").toDouble(), 0.0);
     QVERIFY(dayValue("PRECODLV").isNull());
     QVERIFY(dayValue("PRECOCMD").isNull());
+}
+
+void TestDayPriceMethods::amountsAndPricesRefused_data()
+{
+    QTest::addColumn<QString>("item"); // the item's prices
+    QTest::addColumn<QVariantHash>("changes");
+    QTest::addColumn<bool>("update");     // sent as a change of a saved row
+    QTest::addColumn<QString>("message"); // %1: how the row is named
+    const QString base10 = QStringLiteral("VRPRECITEM = 10.0");
+    QTest::newRow("third decimal")
+        << base10 << QVariantHash{{"VRPRECODIA", 15.555}, {"PRECO", QVariant()}} << false
+        << "Valor com mais de duas casas decimais em \"Valor\": 15,555 (%1).";
+    QTest::newRow("delivery third decimal")
+        << base10 << QVariantHash{{"VRPRECODIADLV", 10.001}, {"PRECODLV", QVariant()}} << false
+        << "Valor com mais de duas casas decimais em \"Preço Dlv.\": 10,001 (%1).";
+    QTest::newRow("a cent past 100 %") << base10 << QVariantHash{{"VRPRECODIA", 100.01}} << false
+                                       << "Percentual deve ser menor ou igual a 100 (%1).";
+    QTest::newRow("huge discount on a huge base")
+        << "VRPRECITEM = 69466100099.11"
+        << QVariantHash{{"VRPRECODIA", 4898538516419438.0}, {"PRECO", 1.0}} << false
+        << "Percentual deve ser menor ou igual a 100 (%1).";
+    QTest::newRow("fixed amount at the limit")
+        << base10 << QVariantHash{{"IDPERVALORPR", "V"}, {"VRPRECODIA", 999999999999999.0}} << false
+        << "Valor acima do limite permitido (%1).";
+    QTest::newRow("price the amount does not give")
+        << "VRPRECITEM = 299.9"
+        << QVariantHash{{"VRPRECODIA", 16.68}, {"PRECO", 249.9}, {"PRECODLV", QVariant()}} << false
+        << "O preço 249,90 não corresponde ao valor 16,68 sobre o preço 299,90 do produto, que dá "
+           "249,88 (%1).";
+    QTest::newRow("changed amount, old price")
+        << base10 << QVariantHash{{"VRPRECODIA", 20.0}} << true
+        << "O preço 8,50 não corresponde ao valor 20,00 sobre o preço 10,00 do produto, que dá "
+           "8,00 (%1).";
+}
+
+void TestDayPriceMethods::amountsAndPricesRefused()
+{
+    QFETCH(QString, item);
+    QFETCH(QVariantHash, changes);
+    QFETCH(bool, update);
+    QFETCH(QString, message);
+    setItem(item);
+    DeltaPacket d = deltaOf(*m_layout);
+    if (update) {
+        QVERIFY(call("SetPrecoHora", {deltaArg(insertDelta(rowValues()))}).ok);
+        const DataPacketPtr saved = read("GetPrecoHora", {kBranch, kTable, day(-30)});
+        const int row = findRow(*saved, "CDPRODUTO", m_product);
+        d = deltaOf(*saved);
+        d.changes << updateOf(*saved, row, changes);
+    } else {
+        QVariantHash v = rowValues();
+        v.insert(changes);
+        d.changes << insertOf(m_layout->fields(), v);
+    }
+    const QVariantList before = column("SELECT VRPRECODIA || '/' || PRECO FROM ITEMPRECODIA");
+    const Outcome out = call("SetPrecoHora", {deltaArg(d)});
+    QVERIFY(!out.ok);
+    QCOMPARE(out.message,
+             message.arg(QStringLiteral("o preço diferenciado do produto %1 (dia 4, 1400 a 1600)")
+                             .arg(m_product)));
+    QCOMPARE(column("SELECT VRPRECODIA || '/' || PRECO FROM ITEMPRECODIA"), before);
+}
+
+void TestDayPriceMethods::savedRowEditsAndDeletes()
+{
+    // 16,68 % off 299,90 gives 249,88: what the screen shows and sends.
+    setItem(QStringLiteral("VRPRECITEM = 299.9"));
+    QVariantHash v = rowValues();
+    v.insert({{"VRPRECODIA", 16.68}, {"PRECO", 249.88}, {"IDTPMODDLV", "N"}});
+    Outcome out = call("SetPrecoHora", {deltaArg(insertDelta(v))});
+    QVERIFY2(out.ok, qPrintable(out.message));
+    const QVariantList args{kBranch, kTable, day(-30)};
+    DataPacketPtr saved = read("GetPrecoHora", args);
+    int row = findRow(*saved, "CDPRODUTO", m_product);
+    QCOMPARE(value(*saved, row, "PRECO").toDouble(), 249.88);
+
+    DeltaPacket edit = deltaOf(*saved);
+    edit.changes << updateOf(*saved, row, {{"VRPRECODIA", 10.0}, {"PRECO", 269.91}});
+    out = call("SetPrecoHora", {deltaArg(edit)});
+    QVERIFY2(out.ok, qPrintable(out.message));
+
+    saved = read("GetPrecoHora", args);
+    row = findRow(*saved, "CDPRODUTO", m_product);
+    DeltaPacket remove = deltaOf(*saved);
+    remove.changes << deleteOf(*saved, row);
+    out = call("SetPrecoHora", {deltaArg(remove)});
+    QVERIFY2(out.ok, qPrintable(out.message));
+    QCOMPARE(dayRows(), 0);
 }
 
 void TestDayPriceMethods::secondInsertOfTheSameKey()

@@ -26,6 +26,10 @@ private slots:
     // Bad values never reach the table.
     void setItemPrecoRefuses_data();
     void setItemPrecoRefuses();
+    // A price column never takes a third decimal, from whatever client, for
+    // a product or a component; a stored one sent back untouched passes.
+    void pricesKeepTwoDecimals_data();
+    void pricesKeepTwoDecimals();
     // Components of a composite product and their prices.
     void components();
     // Differentiated prices: list, insert, key change, duplicates, delete.
@@ -228,6 +232,65 @@ void TestItemMethods::setItemPrecoRefuses()
     QCOMPARE(after->rowValues(again), p->rowValues(row));
 }
 
+void TestItemMethods::pricesKeepTwoDecimals_data()
+{
+    QTest::addColumn<bool>("component");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("title"); // in the refusal; empty: saved
+    QTest::newRow("consumer 9,876") << false << "VRPRECITEM" << 9.876 << "Preço";
+    QTest::newRow("client from a sum of doubles")
+        << false << "VRPRECITEMCL" << 0.1 + 0.2 << "Preço Subs.";
+    QTest::newRow("order pad") << false << "VRPRECITEMCMD" << 0.005 << "Pr. Comanda";
+    QTest::newRow("calculated") << false << "VRCUSTITEM" << 12.341 << "Pr. Calculado";
+    QTest::newRow("two decimals pass") << false << "VRPRECITEM" << 9.87 << "";
+    QTest::newRow("stored third decimal untouched") << false << "VRPRECITEM" << 5.0 << "";
+    QTest::newRow("component price") << true << "VRPRECITEM" << 4.445 << "Preço";
+    QTest::newRow("component client price") << true << "VRPRECITEMCL" << 0.125 << "Preço Subs.";
+}
+
+void TestItemMethods::pricesKeepTwoDecimals()
+{
+    QFETCH(bool, component);
+    QFETCH(QString, field);
+    QFETCH(double, value);
+    QFETCH(QString, title);
+    const QString combo = scalar("SELECT MIN(CDPRODUTO) FROM PRODCOMP").toString();
+    DataPacketPtr before;
+    int row = 0;
+    QString product;
+    if (component) {
+        before = read("GetItemPrecoComp", {"0001", "001", combo, day(-30)});
+        product = ServerTestBase::value(*before, row, "CDPRODUTO").toString();
+    } else {
+        before = items();
+        row = pricedRow(*before, true);
+        product = ServerTestBase::value(*before, row, "CDPRODUTO").toString();
+        // A calculated price stored before prices kept two decimals.
+        scalar("UPDATE ITEMPRECO SET VRCUSTITEM = 7.777 WHERE CDFILIAL = '0001' AND "
+               "CDTABEPREC = '001' AND DTINIVGPREC = :s AND CDPRODUTO = :p",
+               {{":s", day(-30)}, {":p", product}});
+        before = items();
+    }
+    DeltaPacket d = deltaOf(*before);
+    d.changes << updateOf(*before, row, {{field, value}});
+    const Outcome out = component ? call("SetItemPrecoComp", {deltaArg(d)})
+                                  : call("SetItemPreco", {deltaArg(d), ""});
+    const DataPacketPtr after =
+        component ? read("GetItemPrecoComp", {"0001", "001", combo, day(-30)}) : items();
+    if (title.isEmpty()) {
+        QVERIFY2(out.ok, qPrintable(out.message));
+        QCOMPARE(ServerTestBase::value(*after, row, field).toDouble(), value);
+        return;
+    }
+    QVERIFY(!out.ok);
+    QVERIFY2(out.message.startsWith(
+                 QStringLiteral("Valor com mais de duas casas decimais em \"%1\": ").arg(title)),
+             qPrintable(out.message));
+    QVERIFY2(out.message.contains(product), qPrintable(out.message));
+    QCOMPARE(after->rowValues(row), before->rowValues(row));
+}
+
 void TestItemMethods::components()
 {
     const QString combo = scalar("SELECT MIN(CDPRODUTO) FROM PRODCOMP").toString();
@@ -288,28 +351,15 @@ void TestItemMethods::dayPrices()
     const DataPacketPtr p = items();
     const int row = pricedRow(*p, true);
     const QString product = value(*p, row, "CDPRODUTO").toString();
-    QVariantHash values{{"CDFILIAL", "0001"},
-                        {"CDTABEPREC", "001"},
-                        {"DTINIVGPREC", day(-30)},
-                        {"CDPRODUTO", product},
-                        {"CDPRPAITABPR", product},
-                        {"NRDIASEMANPR", "4"},
-                        {"IDPERVALORPR", "P"},
-                        {"IDDESCACREPR", "D"},
-                        {"HRINIPRECDIA", "1400"},
-                        {"HRFINPRECDIA", "1600"},
-                        {"VRPRECODIA", 10.0},
-                        {"DTINIVALPREC", day(-30)},
-                        {"DTFINVALPREC", day(29)},
-                        {"CDTIPOCONSPD", "02"},
-                        {"IDVISUACUPOM", "N"},
-                        {"NMTIPOCONS", "ignorado"},
-                        {"PRECO", 9.0},
-                        {"VRPRECODIADLV", 0.0},
-                        {"VRPRECODIACMD", 0.0},
-                        {"IDTPMODGERAL", "S"},
-                        {"IDTPMODDLV", "N"},
-                        {"IDTPMODCMD", "N"}};
+    QVariantHash values{
+        {"CDFILIAL", "0001"},       {"CDTABEPREC", "001"},     {"DTINIVGPREC", day(-30)},
+        {"CDPRODUTO", product},     {"CDPRPAITABPR", product}, {"NRDIASEMANPR", "4"},
+        {"IDPERVALORPR", "P"},      {"IDDESCACREPR", "D"},     {"HRINIPRECDIA", "1400"},
+        {"HRFINPRECDIA", "1600"},   {"VRPRECODIA", 10.0},      {"DTINIVALPREC", day(-30)},
+        {"DTFINVALPREC", day(29)},  {"CDTIPOCONSPD", "02"},    {"IDVISUACUPOM", "N"},
+        {"NMTIPOCONS", "ignorado"}, {"PRECO", QVariant()}, // computed by the server
+        {"VRPRECODIADLV", 0.0},     {"VRPRECODIACMD", 0.0},    {"IDTPMODGERAL", "S"},
+        {"IDTPMODDLV", "N"},        {"IDTPMODCMD", "N"}};
     DeltaPacket d = deltaOf(*all);
     d.changes << insertOf(all->fields(), values);
     Outcome out = call("SetPrecoHora", {deltaArg(d)});
@@ -328,7 +378,8 @@ void TestItemMethods::dayPrices()
     QCOMPARE(value(*all, mine, "NMTIPOCONS").toString(), QStringLiteral("Estudante"));
     // The validity start is part of the key and may change.
     DeltaPacket edit = deltaOf(*all);
-    edit.changes << updateOf(*all, mine, {{"DTINIVALPREC", day(-10)}, {"VRPRECODIA", 12.0}});
+    edit.changes << updateOf(
+        *all, mine, {{"DTINIVALPREC", day(-10)}, {"VRPRECODIA", 12.0}, {"PRECO", QVariant()}});
     out = call("SetPrecoHora", {deltaArg(edit)});
     QVERIFY2(out.ok, qPrintable(out.message));
     // Hours in the wrong order, an unknown consumer type, an unpriced product.

@@ -214,7 +214,7 @@ Outcome TestPriceHistory::perform(const QString &what)
                                               {"DTFINVALPREC", day(29)},
                                               {"CDTIPOCONSPD", "02"},
                                               {"IDVISUACUPOM", "N"},
-                                              {"PRECO", 9.0},
+                                              {"PRECO", QVariant()}, // the server's
                                               {"IDTPMODGERAL", "S"},
                                               {"IDTPMODDLV", "N"},
                                               {"IDTPMODCMD", "N"}});

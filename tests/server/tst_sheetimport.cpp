@@ -19,7 +19,7 @@ public:
 private slots:
     // Exporting the period and importing the file untouched must change
     // nothing at all: not an unpriced product, not an empty delivery price,
-    // not a flag.
+    // not a flag, not a calculated price stored with a third decimal.
     void roundTripChangesNothing();
     // Each kind of bad row is refused with its reason and never written,
     // while the good row of the same file is.
@@ -29,8 +29,8 @@ private slots:
     // is written however many rows would change.
     void previewWritesNothing();
     // A file saved by a spreadsheet with "," separators, point decimals and
-    // codes stripped of their zeros prices a new product; typed prices are
-    // cut; the differentiated prices follow the new price.
+    // codes stripped of their zeros prices a new product; the differentiated
+    // prices follow the new price.
     void spreadsheetFormsAndDayPrices();
 
 private:
@@ -84,10 +84,13 @@ private:
 
 void TestSheetImport::roundTripChangesNothing()
 {
+    QVERIFY(!products(false).isEmpty()); // unpriced products travel too
+    scalar("UPDATE ITEMPRECO SET VRCUSTITEM = 12.341 WHERE CDFILIAL = '0001' AND "
+           "CDTABEPREC = '001' AND DTINIVGPREC = :start AND CDPRODUTO = :p",
+           {{":start", day(-30)}, {":p", products(true).value(0)}});
+    const QVariantList before = snapshot();
     const DataPacketPtr items =
         read("GetItemPreco", {"0001", "001", "00001", "3", day(-30), "", "T"});
-    QVERIFY(!products(false).isEmpty()); // unpriced products travel too
-    const QVariantList before = snapshot();
     const QList<sheet::Sheet> sheets = sheet::periodSheets(*items);
     sheet::SheetRows rows{{}};
     for (const sheet::SheetColumn &c : sheets[0].columns)
@@ -118,6 +121,9 @@ void TestSheetImport::badRowsAreNotWritten_data()
                               << "Preço: valor negativo";
     QTest::newRow("above the limit") << "%1;999.999.999.999.999,00;;;Não"
                                      << "Preço: valor acima do limite";
+    // Refused, not cut: the file would say one price and the table hold another.
+    QTest::newRow("third decimal") << "%1;5,555;;;Não"
+                                   << "Preço: mais de duas casas decimais \"5,555\"";
     QTest::newRow("hour not valid") << "%1;5,00;24:00;10:00;Não"
                                     << "Hora Inicial: hora inválida \"24:00\"";
     QTest::newRow("start hour missing") << "%1;5,00;;10:00;Não"
@@ -201,7 +207,7 @@ void TestSheetImport::spreadsheetFormsAndDayPrices()
         return code;
     };
     const QString csv = QStringLiteral("\xFEFF\"Código\",\"Preço\",Pr. Delivery\n"
-                                       "%1,1234.56,\n\"%2\",\"2.000,349\",\"3,5\"\n")
+                                       "%1,1234.56,\n\"%2\",\"2.000,34\",\"3,5\"\n")
                             .arg(stripped(fresh), stripped(withDays));
     const Outcome o = import(csv, true);
     QVERIFY2(o.ok, qPrintable(o.message));

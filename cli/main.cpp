@@ -1,16 +1,18 @@
 // prx-cli call [--server HOST:PORT] [--object NAME] [--count] [--key-file FILE]
 //              [--tls] [--ca-file FILE] METHOD [ARG...]
 // prx-cli demo --db FILE|URL [--products N] [--branches N] [--seed N]
+// prx-cli check --db FILE|URL: see CheckCommands.h
 // prx-cli price ... | prx-cli holiday ...: see PriceCommands.h
 
+#include "CheckCommands.h"
 #include "HistoryCommands.h"
 #include "PriceCommands.h"
+#include "ServerConnect.h"
 #include "SheetCommands.h"
 #include "demo/DemoGenerator.h"
 #include "net/JsonText.h"
 #include "net/NetConnection.h"
 #include "net/TypedArgument.h"
-#include "ServerConnect.h"
 #include "storage/Storage.h"
 
 #include <QCoreApplication>
@@ -62,7 +64,8 @@ int usage(const QString &problem = {})
                  "      cria as tabelas e gera uma rede de demonstração\n%3")
                  .arg(QLatin1StringView(DefaultServer), QLatin1StringView(DefaultObject),
                       cli::priceUsage() + QLatin1Char('\n') + cli::sheetUsage() +
-                          QLatin1Char('\n') + cli::historyUsage()));
+                          QLatin1Char('\n') + cli::historyUsage() + QLatin1Char('\n') +
+                          cli::checkUsage()));
     return 2;
 }
 
@@ -236,6 +239,8 @@ int main(int argc, char *argv[])
         return runCall(args.mid(1));
     if (command == QLatin1StringView("demo"))
         return runDemo(args.mid(1));
+    if (command == QLatin1StringView("check"))
+        return cli::runCheck(args.mid(1));
     if (command == QLatin1StringView("history"))
         return cli::runHistory(args.mid(1));
     if (command == QLatin1StringView("export-period"))

@@ -7,14 +7,16 @@
 // statement.
 #include "methods/DayPriceRecompute.h"
 
+#include "methods/BulkWriter.h"
+#include "methods/CheckText.h"
 #include "money/DayPrice.h"
 #include "storage/Storage.h"
 
-#include <QSqlDriver>
 #include <QSqlQuery>
 
 #include <sqlite3.h>
 
+#include <cmath>
 #include <optional>
 
 namespace prx::server {
@@ -41,19 +43,17 @@ QString itemJoin()
 
 // ------------------------------------------------------------------ SQLite
 
-sqlite3 *nativeSqlite(const Storage &storage)
+std::optional<double> sqlReal(sqlite3_value *v)
 {
-    const QVariant handle = storage.database().driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
+    if (sqlite3_value_type(v) == SQLITE_NULL)
+        return std::nullopt;
+    return sqlite3_value_double(v);
 }
 
 std::optional<Decimal> sqlDecimal(sqlite3_value *v)
 {
-    if (sqlite3_value_type(v) == SQLITE_NULL)
-        return std::nullopt;
-    return Decimal::fromDouble(sqlite3_value_double(v));
+    const std::optional<double> d = sqlReal(v);
+    return d ? storedDecimal(*d) : std::nullopt;
 }
 
 QStringView sqlCode(sqlite3_value *v)
@@ -68,79 +68,211 @@ QStringView sqlCode(sqlite3_value *v)
                             : QStringView();
 }
 
-// prx_preco_dia(item price, subsidy, amount, "P"/"V", "D"/"A"): the resulting
-// price, or null without an item price or with an unknown code.
+// SQLite calls these from C: nothing may throw through it.
+template <typename F> void guarded(sqlite3_context *ctx, F &&f)
+{
+    try {
+        f();
+    } catch (const std::exception &e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    }
+}
+
+std::optional<Decimal> sqlDayPriceOf(sqlite3_value **argv)
+{
+    return storedDayPrice(sqlReal(argv[0]), sqlReal(argv[1]), sqlReal(argv[2]), sqlCode(argv[3]),
+                          sqlCode(argv[4]));
+}
+
 void sqlDayPrice(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
-    const std::optional<Decimal> price = sqlDecimal(argv[0]);
-    const std::optional<dayprice::Rule> rule =
-        dayprice::ruleFromCodes(sqlCode(argv[3]), sqlCode(argv[4]));
-    if (!price || !rule) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    const Decimal base = *price + sqlDecimal(argv[1]).value_or(Decimal());
-    const Decimal amount = sqlDecimal(argv[2]).value_or(Decimal());
-    sqlite3_result_double(ctx, dayprice::priceFor(base, amount, *rule).toDouble());
+    guarded(ctx, [&] {
+        const std::optional<Decimal> price = sqlDayPriceOf(argv);
+        if (price)
+            sqlite3_result_double(ctx, price->toDouble());
+        else
+            sqlite3_result_null(ctx);
+    });
 }
 
-// prx_acima_centavo(value): the value rounded up to the cent.
 void sqlRaised(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
-    const std::optional<Decimal> value = sqlDecimal(argv[0]);
-    if (!value)
-        sqlite3_result_null(ctx);
-    else
-        sqlite3_result_double(ctx, dayprice::raisedPrice(*value).toDouble());
+    guarded(ctx, [&] {
+        const std::optional<Decimal> value = sqlDecimal(argv[0]);
+        if (!value)
+            sqlite3_result_null(ctx);
+        else
+            sqlite3_result_double(ctx, dayprice::raisedPrice(*value).toDouble());
+    });
 }
 
-void registerFunctions(const Storage &db)
+void sqlAccepted(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
-    sqlite3 *h = nativeSqlite(db);
-    if (!h)
-        throw ServerError(QStringLiteral("Conexão SQLite indisponível para o cálculo de preços."),
-                          ErrorInternal);
-    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    if (sqlite3_create_function_v2(h, "prx_preco_dia", 5, flags, nullptr, sqlDayPrice, nullptr,
-                                   nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_create_function_v2(h, "prx_acima_centavo", 1, flags, nullptr, sqlRaised, nullptr,
-                                   nullptr, nullptr) != SQLITE_OK)
-        throw ServerError(QStringLiteral("Não foi possível preparar o cálculo de preços."),
-                          ErrorInternal);
+    guarded(ctx, [&] {
+        const std::optional<Decimal> price = sqlDecimal(argv[0]);
+        const std::optional<Decimal> item = sqlDecimal(argv[1]);
+        const std::optional<Decimal> subsidy =
+            sqlite3_value_type(argv[2]) == SQLITE_NULL ? Decimal() : sqlDecimal(argv[2]);
+        sqlite3_result_int(ctx, price && item && subsidy &&
+                                    dayPriceAcceptable(*price, *item + *subsidy));
+    });
 }
+
+void sqlAgrees(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    guarded(ctx, [&] {
+        const std::optional<Decimal> price = sqlDecimal(argv[0]);
+        const std::optional<Decimal> expected = sqlDayPriceOf(argv + 1);
+        sqlite3_result_int(ctx, price && expected && *price == *expected);
+    });
+}
+
+void sqlNotCents(sqlite3_context *ctx, int argc, sqlite3_value **argv)
+{
+    sqlite3_int64 bits = 0;
+    for (int i = 0; i < argc && i < 62; ++i) {
+        const std::optional<double> v = sqlReal(argv[i]);
+        if (v && !storedCents(*v))
+            bits |= sqlite3_int64(1) << i;
+    }
+    sqlite3_result_int64(ctx, bits);
+}
+
+// ------------------------------------------------------------ the refusal
+
+// A differentiated price the recomputation would leave without an
+// acceptable price.
+struct Breach
+{
+    QString product;
+    DayRuleText rule;
+    int modality = 0;
+    std::optional<double> itemPrice, subsidy, amount;
+};
+
+std::optional<double> optionalReal(bool isNull, double value)
+{
+    return isNull ? std::nullopt : std::optional<double>(value);
+}
+
+// Refuses the whole base change, naming the product, the rule and why.
+[[noreturn]] void refuse(const Storage &db, const Breach &b, qint64 count)
+{
+    const std::optional<Decimal> price = storedDayPrice(
+        b.itemPrice, b.subsidy, b.amount, b.rule.percentOrValue, b.rule.discountOrIncrease);
+    const QString modality = modalityText(b.modality);
+    QString why;
+    if (!b.itemPrice) {
+        why = QStringLiteral("ficaria sem o preço %1 do produto, sobre o qual é calculado")
+                  .arg(modality);
+    } else if (!price) {
+        why = QStringLiteral("não teria preço calculável");
+    } else {
+        const Decimal base =
+            *storedDecimal(*b.itemPrice) + storedDecimal(b.subsidy.value_or(0)).value_or(Decimal());
+        why = QStringLiteral("ficaria com preço %1 sobre a base %2; o preço diferenciado deve ser "
+                             "maior que zero e menor que o dobro do preço do produto")
+                  .arg(storedValueText(price->toDouble()), storedValueText(base.toDouble()));
+    }
+    QString message =
+        QStringLiteral("Operação recusada: com o novo preço do produto %1, o preço diferenciado "
+                       "(%2, modalidade %3) %4. Altere ou exclua o preço diferenciado antes de "
+                       "alterar o preço do produto.")
+            .arg(productText(db, b.product), dayRuleText(b.rule, b.amount), modality, why);
+    if (count > 1) {
+        message += QStringLiteral(" Há mais %1 preço(s) diferenciado(s) na mesma situação.")
+                       .arg(count - 1);
+    }
+    throw ServerError(message);
+}
+
+// The modalities of a differentiated price: flag, amount and resulting
+// price columns of ITEMPRECODIA (alias D), item price column (alias I).
+struct ModalityColumns
+{
+    const char *flag, *amount, *price, *itemPrice;
+};
+constexpr ModalityColumns kModalities[] = {
+    {"IDTPMODGERAL", "VRPRECODIA", "PRECO", "VRPRECITEM"},
+    {"IDTPMODDLV", "VRPRECODIADLV", "PRECODLV", "VRPRECITEMDLV"},
+    {"IDTPMODCMD", "VRPRECODIACMD", "PRECOCMD", "VRPRECITEMCMD"},
+};
 
 void recomputeOnSqlite(const Storage &db, const QString &itemWhere, const SqlBinds &binds,
                        bool raised)
 {
-    registerFunctions(db);
-    const QString general =
-        raised ? QStringLiteral("prx_acima_centavo(I.VRCUSTITEM)") : QStringLiteral("I.VRPRECITEM");
-    auto price = [](const QString &flag, const QString &itemPrice, const QString &amount) {
-        return QStringLiteral("CASE WHEN D.%1 = 'S' THEN prx_preco_dia(%2, I.VRPRECITEMCL, D.%3, "
-                              "D.IDPERVALORPR, D.IDDESCACREPR) END")
-            .arg(flag, itemPrice, amount);
-    };
-    runQuery(
+    registerPriceFunctions(db);
+    const QString itemPrices[] = {
+        raised ? QStringLiteral("prx_acima_centavo(I.VRCUSTITEM)") : QStringLiteral("I.VRPRECITEM"),
+        QStringLiteral("I.VRPRECITEMDLV"), QStringLiteral("I.VRPRECITEMCMD")};
+    QStringList sets, breaks;
+    for (int m = 0; m < 3; ++m) {
+        const ModalityColumns &c = kModalities[m];
+        sets << QStringLiteral("%1 = CASE WHEN D.%2 = 'S' THEN prx_preco_dia(%3, I.VRPRECITEMCL, "
+                               "D.%4, D.IDPERVALORPR, D.IDDESCACREPR) END")
+                    .arg(QLatin1String(c.price), QLatin1String(c.flag), itemPrices[m],
+                         QLatin1String(c.amount));
+        breaks << QStringLiteral("(D.%1 = 'S' AND prx_preco_aceito(D.%2, %3, I.VRPRECITEMCL) = 0)")
+                      .arg(QLatin1String(c.flag), QLatin1String(c.price), itemPrices[m]);
+    }
+    runQuery(db,
+             QStringLiteral("UPDATE ITEMPRECODIA AS D SET %1, DTULTALT = %2 FROM ITEMPRECO AS I "
+                            "WHERE %3 AND (%4)")
+                 .arg(sets.join(QStringLiteral(", ")), db.dialect().now(), itemJoin(), itemWhere),
+             binds, QStringLiteral("recalcular os preços diferenciados"));
+
+    // One pass over the rows just written: the first that broke, and how many.
+    QSqlQuery q = runQuery(
         db,
-        QStringLiteral("UPDATE ITEMPRECODIA AS D SET PRECO = %1, PRECODLV = %2, PRECOCMD = %3, "
-                       "DTULTALT = %4 FROM ITEMPRECO AS I WHERE %5 AND (%6)")
-            .arg(price(QStringLiteral("IDTPMODGERAL"), general, QStringLiteral("VRPRECODIA")),
-                 price(QStringLiteral("IDTPMODDLV"), QStringLiteral("I.VRPRECITEMDLV"),
-                       QStringLiteral("VRPRECODIADLV")),
-                 price(QStringLiteral("IDTPMODCMD"), QStringLiteral("I.VRPRECITEMCMD"),
-                       QStringLiteral("VRPRECODIACMD")),
-                 db.dialect().now(), itemJoin(), itemWhere),
-        binds, QStringLiteral("recalcular os preços diferenciados"));
+        QStringLiteral("SELECT D.CDPRODUTO, D.NRDIASEMANPR, D.HRINIPRECDIA, D.HRFINPRECDIA, "
+                       "D.CDTIPOCONSPD, D.IDPERVALORPR, D.IDDESCACREPR, I.VRPRECITEMCL, "
+                       "%1, %2, %3, D.VRPRECODIA, D.VRPRECODIADLV, D.VRPRECODIACMD, "
+                       "D.IDTPMODGERAL, D.IDTPMODDLV, D.IDTPMODCMD, D.PRECO, D.PRECODLV, "
+                       "D.PRECOCMD, COUNT(*) OVER () FROM ITEMPRECODIA D JOIN ITEMPRECO I ON %4 "
+                       "WHERE (%5) AND (%6) ORDER BY D.CDPRODUTO, D.NRDIASEMANPR, "
+                       "D.HRINIPRECDIA LIMIT 1")
+            .arg(itemPrices[0], itemPrices[1], itemPrices[2], itemJoin(), itemWhere,
+                 breaks.join(QStringLiteral(" OR "))),
+        binds, QStringLiteral("verificar os preços diferenciados recalculados"));
+    if (!q.next())
+        return;
+    Breach b;
+    b.product = q.value(0).toString();
+    b.rule = {q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+              q.value(4).toString(), q.value(5).toString(), q.value(6).toString()};
+    b.subsidy = optionalReal(q.isNull(7), q.value(7).toDouble());
+    for (int m = 0; m < 3; ++m) {
+        if (q.value(14 + m).toString() != u"S")
+            continue;
+        const std::optional<double> price =
+            optionalReal(q.isNull(17 + m), q.value(17 + m).toDouble());
+        const std::optional<double> item = optionalReal(q.isNull(8 + m), q.value(8 + m).toDouble());
+        const std::optional<Decimal> p = price ? storedDecimal(*price) : std::nullopt;
+        const std::optional<Decimal> i = item ? storedDecimal(*item) : std::nullopt;
+        const std::optional<Decimal> s = storedDecimal(b.subsidy.value_or(0));
+        if (p && i && s && dayPriceAcceptable(*p, *i + *s))
+            continue;
+        b.modality = m;
+        b.itemPrice = item;
+        b.amount = optionalReal(q.isNull(11 + m), q.value(11 + m).toDouble());
+        break;
+    }
+    const qint64 count = q.value(20).toLongLong();
+    q.finish();
+    refuse(db, b, count);
 }
 
 // -------------------------------------------------------------- PostgreSQL
 
+std::optional<double> realAt(const QSqlQuery &q, int column)
+{
+    return optionalReal(q.isNull(column), q.value(column).toDouble());
+}
+
 std::optional<Decimal> decimalAt(const QSqlQuery &q, int column)
 {
-    const QVariant v = q.value(column);
-    if (v.isNull())
-        return std::nullopt;
-    return Decimal::fromDouble(v.toDouble());
+    const std::optional<double> v = realAt(q, column);
+    return v ? storedDecimal(*v) : std::nullopt;
 }
 
 // A price as the text that PostgreSQL reads back as exactly that double.
@@ -205,33 +337,153 @@ void recomputeOnPostgres(const Storage &db, const QString &itemWhere, const SqlB
                  binds, QStringLiteral("ler os preços diferenciados a recalcular"));
     const int n = int(kDayKeyColumns.size());
     QList<QVariantList> rows;
+    std::optional<Breach> first;
+    qint64 breaches = 0;
     while (q.next()) {
         QVariantList row;
         for (int c = 0; c < n; ++c)
             row << q.value(c);
-        const std::optional<dayprice::Rule> rule =
-            dayprice::ruleFromCodes(q.value(n + 7).toString(), q.value(n + 8).toString());
-        const Decimal subsidy = decimalAt(q, n + 3).value_or(Decimal());
+        const QString percentOrValue = q.value(n + 7).toString();
+        const QString discountOrIncrease = q.value(n + 8).toString();
+        const std::optional<double> subsidy = realAt(q, n + 3);
+        bool broke = false;
         for (int m = 0; m < 3; ++m) {
-            std::optional<Decimal> price = decimalAt(q, n + m);
-            if (price && raised && m == 0)
-                price = dayprice::raisedPrice(*price);
-            const bool active = q.value(n + 9 + m).toString() == u"S";
-            std::optional<Decimal> result;
-            if (active && price && rule) {
-                result = dayprice::priceFor(*price + subsidy,
-                                            decimalAt(q, n + 4 + m).value_or(Decimal()), *rule);
+            std::optional<double> itemPrice = realAt(q, n + m);
+            if (itemPrice && raised && m == 0) {
+                const std::optional<Decimal> calculated = storedDecimal(*itemPrice);
+                itemPrice =
+                    calculated
+                        ? std::optional<double>(dayprice::raisedPrice(*calculated).toDouble())
+                        : std::nullopt;
             }
+            if (q.value(n + 9 + m).toString() != u"S") {
+                row << priceValue(std::nullopt);
+                continue;
+            }
+            const std::optional<double> amount = realAt(q, n + 4 + m);
+            const std::optional<Decimal> result =
+                storedDayPrice(itemPrice, subsidy, amount, percentOrValue, discountOrIncrease);
             row << priceValue(result);
+            const std::optional<Decimal> base =
+                itemPrice ? storedDecimal(*itemPrice) : std::nullopt;
+            const std::optional<Decimal> sub = storedDecimal(subsidy.value_or(0));
+            if (result && base && sub && dayPriceAcceptable(*result, *base + *sub))
+                continue;
+            if (!first && !broke) {
+                first = Breach{row[3].toString(),
+                               {row[6].toString(), row[7].toString(), row[8].toString(),
+                                row[5].toString(), percentOrValue, discountOrIncrease},
+                               m,
+                               itemPrice,
+                               subsidy,
+                               amount};
+            }
+            broke = true;
         }
+        if (broke)
+            ++breaches;
         rows << row;
     }
+    q.finish();
+    if (first)
+        refuse(db, *first, breaches);
     writeByKey(db, QStringLiteral("ITEMPRECODIA"), kDayKeyColumns,
                {QStringLiteral("PRECO"), QStringLiteral("PRECODLV"), QStringLiteral("PRECOCMD")},
                rows);
 }
 
 } // namespace
+
+namespace {
+
+// Below this magnitude a double times 100 rounds to the integer of its
+// cents, and that integer over 100 rounds back to the double exactly when the
+// double is the one a two-decimal value gives: the common case, read without
+// going through text.
+constexpr double kCentsFastPath = 1e13;
+
+std::optional<qint64> exactCents(double value)
+{
+    if (!(std::fabs(value) < kCentsFastPath))
+        return std::nullopt;
+    const double cents = std::nearbyint(value * 100.0);
+    if (cents / 100.0 != value)
+        return std::nullopt;
+    return qint64(cents);
+}
+
+} // namespace
+
+std::optional<Decimal> storedDecimal(double value)
+{
+    if (const std::optional<qint64> cents = exactCents(value))
+        return Decimal::fromUnits(Decimal::Units(*cents) * (Decimal::kOne / 100));
+    // Far past the price limit a value is only ever reported, never computed
+    // with; below it every product the price routine forms fits.
+    constexpr double kLargest = 1e18;
+    if (!std::isfinite(value) || std::fabs(value) >= kLargest)
+        return std::nullopt;
+    return Decimal::fromDouble(value);
+}
+
+bool storedCents(double value)
+{
+    return exactCents(value) || isCents(value);
+}
+
+std::optional<Decimal> storedDayPrice(std::optional<double> itemPrice,
+                                      std::optional<double> subsidy, std::optional<double> amount,
+                                      QStringView percentOrValue, QStringView discountOrIncrease)
+{
+    const std::optional<dayprice::Rule> rule =
+        dayprice::ruleFromCodes(percentOrValue, discountOrIncrease);
+    if (!itemPrice || !rule)
+        return std::nullopt;
+    const std::optional<Decimal> price = storedDecimal(*itemPrice);
+    const std::optional<Decimal> sub = storedDecimal(subsidy.value_or(0));
+    const std::optional<Decimal> change = storedDecimal(amount.value_or(0));
+    if (!price || !sub || !change || price->abs() >= kPriceLimit || sub->abs() >= kPriceLimit ||
+        change->abs() >= kPriceLimit)
+        return std::nullopt;
+    try {
+        return dayprice::priceFor(*price + *sub, *change, *rule);
+    } catch (const std::exception &) {
+        return std::nullopt; // past what the routine holds exactly
+    }
+}
+
+bool dayPriceAcceptable(Decimal price, Decimal base)
+{
+    return dayprice::priceWithinLimits(price, base) && price < kPriceLimit;
+}
+
+void registerPriceFunctions(const Storage &db)
+{
+    sqlite3 *h = nativeSqliteHandle(db);
+    if (!db.dialect().isSqlite())
+        return;
+    if (!h)
+        throw ServerError(QStringLiteral("Conexão SQLite indisponível para o cálculo de preços."),
+                          ErrorInternal);
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    struct Function
+    {
+        const char *name;
+        int arguments;
+        void (*call)(sqlite3_context *, int, sqlite3_value **);
+    };
+    static constexpr Function functions[] = {
+        {"prx_preco_dia", 5, sqlDayPrice},      {"prx_acima_centavo", 1, sqlRaised},
+        {"prx_preco_aceito", 3, sqlAccepted},   {"prx_preco_confere", 6, sqlAgrees},
+        {"prx_fora_centavos", -1, sqlNotCents},
+    };
+    for (const Function &f : functions) {
+        if (sqlite3_create_function_v2(h, f.name, f.arguments, flags, nullptr, f.call, nullptr,
+                                       nullptr, nullptr) != SQLITE_OK)
+            throw ServerError(QStringLiteral("Não foi possível preparar o cálculo de preços."),
+                              ErrorInternal);
+    }
+}
 
 void recomputeDayPrices(const Storage &db, const QString &itemWhere, const SqlBinds &binds,
                         bool raised)
@@ -287,7 +539,12 @@ int raiseToCalculatedPrices(const Storage &db, const QString &branch, const QStr
         QVariantList row;
         for (int c = 0; c < 5; ++c)
             row << q.value(c);
-        row << priceValue(dayprice::raisedPrice(*decimalAt(q, 5)));
+        const std::optional<Decimal> calculated = decimalAt(q, 5);
+        if (!calculated) {
+            throw ServerError(QStringLiteral("Preço calculado inválido no produto %1.")
+                                  .arg(q.value(3).toString()));
+        }
+        row << priceValue(dayprice::raisedPrice(*calculated));
         rows << row;
     }
     writeByKey(db, QStringLiteral("ITEMPRECO"), kItemKeyColumns, {QStringLiteral("VRPRECITEM")},

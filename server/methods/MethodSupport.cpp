@@ -87,6 +87,7 @@ void registerAllMethods(MethodRegistry &registry)
     registerPriceInForceMethods(registry);
     registerHolidayMethods(registry);
     registerHistoryMethods(registry);
+    registerConsistencyMethods(registry);
 }
 
 } // namespace prx::server

@@ -74,5 +74,6 @@ void registerSheetImportMethods(MethodRegistry &registry);
 void registerPriceInForceMethods(MethodRegistry &registry);
 void registerHolidayMethods(MethodRegistry &registry);
 void registerHistoryMethods(MethodRegistry &registry);
+void registerConsistencyMethods(MethodRegistry &registry);
 
 } // namespace prx::server

@@ -1,5 +1,6 @@
 #include "ServerTestBase.h"
 
+#include "methods/ConsistencyCheck.h"
 #include "storage/SqlDialect.h"
 
 #include <QCoreApplication>
@@ -33,6 +34,33 @@ void ServerTestBase::initTestCase()
 void ServerTestBase::cleanupTestCase()
 {
     tearDownDatabase();
+}
+
+void ServerTestBase::cleanup()
+{
+    if (kCheckConsistencyAfterEachTest && m_storage)
+        expectConsistent();
+}
+
+void ServerTestBase::expectConsistent()
+{
+    QList<Finding> findings;
+    try {
+        findings = checkConsistency(*m_storage);
+    } catch (const ServerError &e) {
+        QFAIL(qPrintable(QStringLiteral("verificação de consistência: ") + e.message()));
+    }
+    if (findings.isEmpty())
+        return;
+    // The first lines say what broke; the count says how much.
+    constexpr int kShown = 40;
+    QStringList lines;
+    for (const Finding &f : findings.mid(0, kShown))
+        lines << findingLine(f);
+    if (findings.size() > kShown)
+        lines << QStringLiteral("…");
+    QFAIL(qPrintable(QStringLiteral("%1 inconsistência(s):\n").arg(findings.size()) +
+                     lines.join(u'\n')));
 }
 
 bool ServerTestBase::setUpDatabase(QString *error)

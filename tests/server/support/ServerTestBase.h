@@ -32,12 +32,18 @@ public:
 
     static DemoOptions fixtureOptions();
     static inline const QString kObject = QStringLiteral("Prx51700.rdmTabePreco");
+    // Whether every test function of every server test class ends with the
+    // consistency check of its database (see cleanup()).
+    static constexpr bool kCheckConsistencyAfterEachTest = false;
 
 protected slots:
     // Every test class starts from a fresh database of its backend, and the
     // database goes away after its last test.
     void initTestCase();
     void cleanupTestCase();
+    // After every test function: nothing it stored may break a rule the
+    // saves enforce (when kCheckConsistencyAfterEachTest is on).
+    void cleanup();
 
 protected:
     Backend backend() const { return m_backend; }
@@ -45,6 +51,10 @@ protected:
     // Another connection to the same database: another user.
     Storage &otherUser() { return *m_other; }
     QString location() const { return m_location; }
+
+    // Fails the test, listing the findings, when the consistency check finds
+    // anything in the test's database.
+    void expectConsistent();
 
     Outcome call(const QString &method, const QVariantList &args);
     Outcome callOn(Storage &storage, const QString &method, const QVariantList &args);

@@ -2,6 +2,7 @@
 
 #include "ui_TfrmCadAutTabePrec.h"
 
+#include "autoprice/SkippedProducts.h"
 #include "dataset/ClientDataSet.h"
 #include "dataset/DataSource.h"
 #include "net/CheckResultServ.h"
@@ -219,17 +220,23 @@ void TfrmCadAutTabePrec::sbtConfirmaClick()
         rbtProdL->setFocus();
         MensErro(msgPadrao.Msg(QStringLiteral("PERC_NAO_INF")), true);
     }
+    QVariant answer;
     {
         BusyScope busy(1, msgPadrao.Msg(QStringLiteral("CalculaPreco_Inf")));
-        CheckResultServ(screen.netTabePreco->call(
-                            QStringLiteral("SetCalcPreco"),
-                            {branch, screen.cdsTabeVend->fieldByName(u"CDTABEPREC").asString(),
-                             screen.cdsTabeVendDTINIVGPREC->asDateTime(), levels, stListaProd,
-                             isList, withTaxes, costType}),
-                        true, 0);
+        answer =
+            CheckResultServ(screen.netTabePreco->call(
+                                QStringLiteral("SetCalcPreco"),
+                                {branch, screen.cdsTabeVend->fieldByName(u"CDTABEPREC").asString(),
+                                 screen.cdsTabeVendDTINIVGPREC->asDateTime(), levels, stListaProd,
+                                 isList, withTaxes, costType}),
+                            true, 0);
     }
-    HostUi::instance().messageBox(msgPadrao.Msg(QStringLiteral("CADOK")), MsgKind::Confirmation,
-                                  {MsgOk});
+    // Products left without a price (no cost of the type, no tax rate) are
+    // no success: the user is told how many and may see which.
+    if (autoprice::tellSkipped(answer, msgPadrao) == 0) {
+        HostUi::instance().messageBox(msgPadrao.Msg(QStringLiteral("CADOK")), MsgKind::Confirmation,
+                                      {MsgOk});
+    }
     // The grid must hold the prices just calculated: an edit of a row read
     // before would be refused as changed by someone else.
     if (screen.cdsItemPreco->isActive()) {

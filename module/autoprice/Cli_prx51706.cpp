@@ -316,16 +316,22 @@ void TfrmCadAutPromocao::sbtConfirmaClick()
         MsgYes)
         return;
     TfrmTabePreco &screen = Cli_prx51700::mainScreen();
+    // A prefix marks promotional products, and the server gives it only to
+    // products marked so: it is added once the marks are set, and cleared
+    // while the products being taken out still carry theirs.
+    QVariantList prefixArgs;
     if (chbPrefixo->isChecked()) {
         if (edtPrefixo->text().isEmpty())
             MensErro(msgPadrao.Msg(QStringLiteral("Prefixo_Inf")), true);
-        const QString method = rbtAddPrefixo->isChecked() ? QStringLiteral("SetAddPrefixo")
-                                                          : QStringLiteral("SetDelPrefixo");
         // The period goes after the selection: the names to change are those
         // of the products of this period.
-        const QVariantList args = QVariantList{edtPrefixo->text()} + selectionArgs() + periodArgs();
+        prefixArgs = QVariantList{edtPrefixo->text()} + selectionArgs() + periodArgs();
+    }
+    const bool addPrefix = !prefixArgs.isEmpty() && rbtAddPrefixo->isChecked();
+    if (!prefixArgs.isEmpty() && !addPrefix) {
         BusyScope busy(6);
-        CheckResultServ(screen.netTabePreco->call(method, args), true, 0);
+        CheckResultServ(screen.netTabePreco->call(QStringLiteral("SetDelPrefixo"), prefixArgs),
+                        true, 0);
     }
     const QVariantList selection = selectionArgs();
     auto packet = std::make_shared<DataPacket>();
@@ -342,6 +348,11 @@ void TfrmCadAutPromocao::sbtConfirmaClick()
                             QVariantList{promotion} + selection +
                                 QVariantList{QVariant::fromValue(packet), rbtLista->isChecked()} +
                                 periodArgs()),
+                        true, 0);
+    }
+    if (addPrefix) {
+        BusyScope busy(6);
+        CheckResultServ(screen.netTabePreco->call(QStringLiteral("SetAddPrefixo"), prefixArgs),
                         true, 0);
     }
     HostUi::instance().messageBox(msgPadrao.Msg(QStringLiteral("AlteracaoOk")),

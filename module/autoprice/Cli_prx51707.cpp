@@ -2,6 +2,7 @@
 
 #include "ui_TfrmCadAutPrecoDeferenciado.h"
 
+#include "autoprice/SkippedProducts.h"
 #include "dataset/ClientDataSet.h"
 #include "dataset/DataSource.h"
 #include "net/CheckResultServ.h"
@@ -26,6 +27,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTime>
+
+#include <optional>
 
 namespace prx {
 
@@ -491,7 +494,8 @@ void TfrmCadAutPrecoDeferenciado::sbtConfirmaClick()
         }
     }
     TfrmTabePreco &screen = Cli_prx51700::mainScreen();
-    BusyScope busy(1, msgPadrao.Msg(QStringLiteral("Prec_Inf")));
+    std::optional<BusyScope> busy;
+    busy.emplace(1, msgPadrao.Msg(QStringLiteral("Prec_Inf")));
     const QVariantList args = {chbTodosDias->isChecked(),
                                chbVesperaFeriado->isChecked(),
                                chbFeriado->isChecked(),
@@ -521,11 +525,18 @@ void TfrmCadAutPrecoDeferenciado::sbtConfirmaClick()
                                QVariant::fromValue(packet),
                                stTipoCons,
                                rdgVisualizaSim->isChecked() ? 0 : 1};
-    CheckResultServ(screen.netTabePreco->call(QStringLiteral("SetPrecDif"), args), true, 0);
+    const QVariant answer =
+        CheckResultServ(screen.netTabePreco->call(QStringLiteral("SetPrecDif"), args), true, 0);
     AtualizaLocalCache({QStringLiteral("ITEMPRECODIA")});
+    // Kept apart: the dialog closes before the products skipped are told.
+    const TMessages messages = msgPadrao;
     close();
     screen.loadPrecoHora();
     screen.loadItemPreco();
+    busy.reset();
+    // Products that got no differentiated price are no success: the user is
+    // told how many and may see which.
+    autoprice::tellSkipped(answer, messages);
 }
 
 } // namespace prx

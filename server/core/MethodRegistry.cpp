@@ -119,11 +119,14 @@ Outcome dispatch(const MethodRegistry &registry, Context &context, const QString
         out.message = QStringLiteral("Método desconhecido: %1.%2.").arg(object, method);
         return out;
     }
-    if (args.size() != m->args.size()) {
+    const qsizetype required = m->required < 0 ? m->args.size() : m->required;
+    if (args.size() < required || args.size() > m->args.size()) {
         out.code = ErrorArguments;
         out.message = QStringLiteral("O método %1 espera %2 argumento(s) e recebeu %3.")
                           .arg(m->name)
-                          .arg(m->args.size())
+                          .arg(required == m->args.size()
+                                   ? QString::number(required)
+                                   : QStringLiteral("de %1 a %2").arg(required).arg(m->args.size()))
                           .arg(args.size());
         return out;
     }

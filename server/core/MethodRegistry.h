@@ -52,6 +52,9 @@ struct Method
     QString name;
     QList<ArgType> args;
     Handler handler;
+    // Fewer arguments accepted than `args` lists: the rest are optional
+    // trailing ones. -1: every argument is required.
+    int required = -1;
 };
 
 class MethodRegistry

@@ -4,8 +4,8 @@
 // SetPrecDif writes, for every product in scope, one differentiated price per
 // day: "T" alone when "all days" is set, otherwise "V" (eve of a holiday),
 // "F" (holiday) and "1" (Sunday) to "7" (Saturday) for each flag set. The
-// scope is the period's own price rows that have a consumer price: all of
-// them, the listed products, or the tree codes from initial to final. The
+// scope is the period's own price rows: all of them, the listed products, or
+// the tree codes from initial to final. The
 // rule applies to the general modality (delivery and order pad are left
 // off, as a row typed on the screen starts). Hours come as "hh:mm" or
 // "hhmm" and are stored as four digits; validity dates lie inside the
@@ -13,8 +13,10 @@
 // validity start) is replaced, never duplicated. The resulting price is the
 // screen's own computation; a product whose base or result the screen would
 // refuse (base 0 or below, result 0 or below, result at or above twice the
-// base) is skipped. Everything is written in one transaction; the answer is
-// [rows written, products skipped].
+// base) is skipped, and so is a product of the scope without a consumer
+// price (a listed product without an own row too). Everything is written in
+// one transaction; the answer is [rows written, products skipped, the packet
+// of the skipped ones with their reasons].
 #include "methods/BulkWriter.h"
 #include "methods/MethodSupport.h"
 #include "methods/ProductSelection.h"
@@ -122,6 +124,25 @@ QString consumerType(const Storage &db, const QString &text)
     return code;
 }
 
+// Why a product of the scope cannot take the rule; empty when it can. The
+// row holds the product, its consumer price and its client price.
+QString skipReason(const BulkReader &item, Decimal amount, dayprice::Rule rule)
+{
+    if (item.isNull(1))
+        return QStringLiteral("sem preço de venda na vigência");
+    Decimal base = Decimal::fromDouble(item.real(1));
+    if (!item.isNull(2))
+        base += Decimal::fromDouble(item.real(2));
+    if (base <= Decimal())
+        return QStringLiteral("preço de venda zero ou negativo");
+    const Decimal price = dayprice::priceFor(base, amount, rule);
+    if (price <= Decimal())
+        return QStringLiteral("preço diferenciado seria zero ou negativo");
+    if (!dayprice::priceWithinLimits(price, base))
+        return QStringLiteral("preço diferenciado chegaria ao dobro do preço de venda");
+    return {};
+}
+
 QVariant setPrecDif(Context &ctx, const QVariantList &args)
 {
     const Storage &db = ctx.storage;
@@ -199,31 +220,53 @@ QVariant setPrecDif(Context &ctx, const QVariantList &args)
             .arg(kAcceptedTable),
         {BulkWriter::Kind::Text, BulkWriter::Kind::Real}, {},
         QStringLiteral("separar os produtos"));
-    int skipped = 0, taken = 0;
+    SkippedProducts skipped;
+    int taken = 0;
     {
         BulkReader items(db,
-                         QStringLiteral("SELECT I.CDPRODUTO, I.VRPRECITEM, I.VRPRECITEMCL FROM "
-                                        "ITEMPRECO I WHERE I.CDFILIAL = :branch AND I.CDTABEPREC "
-                                        "= :table AND I.DTINIVGPREC = :start AND I.CDPRPAITABPR "
-                                        "= I.CDPRODUTO AND I.VRPRECITEM IS NOT NULL AND %1")
+                         QStringLiteral("SELECT I.CDPRODUTO, I.VRPRECITEM, I.VRPRECITEMCL, "
+                                        "P.CDARVPROD, P.NMPRODUTO FROM ITEMPRECO I JOIN PRODUTO P "
+                                        "ON P.CDPRODUTO = I.CDPRODUTO WHERE I.CDFILIAL = :branch "
+                                        "AND I.CDTABEPREC = :table AND I.DTINIVGPREC = :start AND "
+                                        "I.CDPRPAITABPR = I.CDPRODUTO AND %1")
                              .arg(scope),
                          scopeBinds, QStringLiteral("ler os preços dos produtos"));
         while (items.next()) {
+            const QString reason = skipReason(items, amount, rule);
+            if (!reason.isEmpty()) {
+                skipped.add(items.text(0), items.text(3), items.text(4), reason);
+                continue;
+            }
             Decimal base = Decimal::fromDouble(items.real(1));
             if (!items.isNull(2))
                 base += Decimal::fromDouble(items.real(2));
-            const Decimal price = dayprice::priceFor(base, amount, rule);
-            if (base <= Decimal() || !dayprice::priceWithinLimits(price, base)) {
-                ++skipped;
-                continue;
-            }
             accepted.text(items.text(0));
-            accepted.real(price.toDouble());
+            accepted.real(dayprice::priceFor(base, amount, rule).toDouble());
             accepted.endRow();
             ++taken;
         }
     }
     accepted.finish();
+    // A listed product the period does not price is named too: it was asked
+    // for and got nothing.
+    if (args[10].toBool()) {
+        QSqlQuery absent =
+            runQuery(db,
+                     QStringLiteral("SELECT L.CDPRODUTO, P.CDARVPROD, P.NMPRODUTO FROM %1 L LEFT "
+                                    "JOIN PRODUTO P ON P.CDPRODUTO = L.CDPRODUTO WHERE NOT EXISTS "
+                                    "(SELECT 1 FROM ITEMPRECO I WHERE I.CDFILIAL = :branch AND "
+                                    "I.CDTABEPREC = :table AND I.DTINIVGPREC = :start AND "
+                                    "I.CDPRODUTO = L.CDPRODUTO AND I.CDPRPAITABPR = L.CDPRODUTO)")
+                         .arg(kSelectionTable),
+                     period, QStringLiteral("ler os produtos fora da vigência"));
+        while (absent.next()) {
+            const bool known = !absent.value(1).isNull();
+            skipped.add(absent.value(0).toString(), absent.value(1).toString(),
+                        absent.value(2).toString(),
+                        known ? QStringLiteral("sem preço de venda na vigência")
+                              : QStringLiteral("produto não cadastrado"));
+        }
+    }
 
     const QString key =
         QStringLiteral("CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, CDPRPAITABPR, "
@@ -280,7 +323,7 @@ QVariant setPrecDif(Context &ctx, const QVariantList &args)
         }
     }
     tx.commit();
-    return QVariantList{written, skipped};
+    return skipped.answer(written);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 #include "methods/BulkWriter.h"
 #include "methods/MethodSupport.h"
 #include "methods/ProductSelection.h"
-#include "money/Decimal.h"
+#include "money/CostPrice.h"
 #include "storage/PacketReader.h"
 #include "storage/Storage.h"
 #include "storage/Transaction.h"
@@ -15,9 +15,6 @@ namespace prx::server {
 namespace {
 
 const QString kCostObject = QStringLiteral("cus.rdmCustProd");
-
-// Prices stay below this everywhere.
-constexpr double kPriceLimit = 999999999999999.0;
 
 // The cost types, by code, as the price calculation offers them.
 QVariant getTipoCusto(Context &ctx, const QVariantList &)
@@ -121,8 +118,9 @@ struct Calculated
 };
 
 // price = cost × (100 + percentage) / (100 − tax rate), or / 100 without
-// taxes, rounded half up to the cent on the exact value. The row holds the
-// product, its cost, its percentage (null: none registered) and its tax rate.
+// taxes, rounded half up to the cent once, on the exact decimals stored. The
+// row holds the product, its cost, its percentage and its tax rate, each
+// present (tax only needed with taxes).
 Calculated calculate(const Storage &db, const BulkReader &row, bool withTaxes)
 {
     const QString product = row.text(0);
@@ -130,13 +128,8 @@ Calculated calculate(const Storage &db, const BulkReader &row, bool withTaxes)
         return ServerError(QStringLiteral("Cálculo recusado: %1 (produto %2).")
                                .arg(why, productLabel(db, product)));
     };
-    if (row.isNull(2)) {
-        throw ServerError(QStringLiteral("Operação bloqueada: o produto %1 não possui percentual "
-                                         "para cálculo do custo.")
-                              .arg(productLabel(db, product)));
-    }
     const double cost = row.real(1), percent = row.real(2);
-    const double tax = withTaxes && !row.isNull(3) ? row.real(3) : 0.0;
+    const double tax = withTaxes ? row.real(3) : 0.0;
     if (!std::isfinite(cost) || !std::isfinite(percent) || !std::isfinite(tax))
         throw refuse(QStringLiteral("custo, percentual ou alíquota inválido"));
     if (cost < 0)
@@ -145,29 +138,25 @@ Calculated calculate(const Storage &db, const BulkReader &row, bool withTaxes)
         throw refuse(QStringLiteral("percentual de custo igual ou menor que -100 %"));
     if (tax < 0 || tax >= 100)
         throw refuse(QStringLiteral("alíquota fora da faixa de 0 a 100 %"));
-    if (cost >= kPriceLimit || percent >= kPriceLimit)
+    const std::optional<Decimal> price = priceFromCost(cost, percent, tax);
+    if (!price)
         throw refuse(QStringLiteral("preço calculado acima do valor máximo"));
-    const Decimal markup = Decimal::fromDouble(percent);
-    const std::optional<Decimal> price =
-        Decimal::mulDiv(Decimal::fromDouble(cost), Decimal(100) + markup,
-                        Decimal(100) - Decimal::fromDouble(tax), 2);
-    if (!price || price->toDouble() >= kPriceLimit)
-        throw refuse(QStringLiteral("preço calculado acima do valor máximo"));
-    return {product, price->toDouble(), markup.toDouble()};
+    return {product, price->toDouble(), percent};
 }
 
 // Calculates the prices of the period from the costs of one type: for each
 // product in scope (the list when isList, else every leaf product of the
-// branch's segment) that has a cost of that type, VRCUSTITEM = cost ×
-// (1 + percentage / 100), divided by (1 − tax rate / 100) with taxes,
-// rounded half up to the cent; VRMKUPITEM = the percentage. Only those two
-// columns and the change time are written; the product's own row is created
-// when missing (prices null, flags "N"). Products without a cost of the type
-// are untouched; a missing tax rate counts as 0 %. Every check runs before
-// the first write and any refusal, naming the product, leaves the period as
-// it was: a product in scope without a percentage, a negative cost, a
-// percentage of -100 or less, a tax rate outside [0, 100), a price that is
-// not finite or too large.
+// branch's segment), VRCUSTITEM = cost × (1 + percentage / 100), divided by
+// (1 − tax rate / 100) with taxes, rounded half up to the cent once on the
+// exact stored values; VRMKUPITEM = the percentage. Only those two columns
+// and the change time are written; the product's own row is created when
+// missing (prices null, flags "N"). A product without a cost of the type, or
+// without a tax rate when taxes are considered, is left as it was and listed
+// in the answer with its reason: [rows written, products skipped, their
+// packet]. Every check runs before the first write and any refusal, naming
+// the product, leaves the period as it was: a product in scope without a
+// percentage, a negative cost, a percentage of -100 or less, a tax rate
+// outside [0, 100), a price that is not finite or too large.
 QVariant setCalcPreco(Context &ctx, const QVariantList &args)
 {
     const Storage &db = ctx.storage;
@@ -189,11 +178,13 @@ QVariant setCalcPreco(Context &ctx, const QVariantList &args)
     }
     Scope scope = costScope(db, branch, args[3].toString(), isList ? &keys : nullptr);
     scope.binds << std::pair{QStringLiteral(":type"), QVariant(costType)};
-    // One pass over the scope finds the products without a percentage and
-    // those with a cost, whose prices are calculated before anything is written.
+    // One pass over the scope finds the products without a percentage, those
+    // that cannot be priced and those whose prices are calculated, before
+    // anything is written.
     BulkReader rows(
         db,
-        scope.sql(QStringLiteral("P.CDPRODUTO, C.VRCUSTPROD, PC.VRPERCCUSTO, A.VRALIQPROD"),
+        scope.sql(QStringLiteral("P.CDPRODUTO, C.VRCUSTPROD, PC.VRPERCCUSTO, A.VRALIQPROD, "
+                                 "P.CDARVPROD, P.NMPRODUTO"),
                   QStringLiteral("LEFT JOIN PERCCUSTO PC ON PC.CDFILIAL = :branch AND "
                                  "PC.CDPRODUTO = P.CDPRODUTO LEFT JOIN CUSTOPROD C ON "
                                  "C.CDFILIAL = :branch AND C.CDPRODUTO = P.CDPRODUTO AND "
@@ -201,8 +192,21 @@ QVariant setCalcPreco(Context &ctx, const QVariantList &args)
                                  "A.CDFILIAL = :branch AND A.CDPRODUTO = P.CDPRODUTO")),
         scope.binds, QStringLiteral("ler os custos dos produtos"));
     std::vector<Calculated> results;
+    SkippedProducts skipped;
     while (rows.next()) {
-        if (!rows.isNull(1) || rows.isNull(2))
+        if (rows.isNull(2)) {
+            throw ServerError(QStringLiteral("Operação bloqueada: o produto %1 não possui "
+                                             "percentual para cálculo do custo.")
+                                  .arg(productLabel(db, rows.text(0))));
+        }
+        QString reason;
+        if (rows.isNull(1))
+            reason = QStringLiteral("sem custo do tipo escolhido");
+        else if (withTaxes && rows.isNull(3))
+            reason = QStringLiteral("sem alíquota de imposto");
+        if (!reason.isEmpty())
+            skipped.add(rows.text(0), rows.text(4), rows.text(5), reason);
+        else
             results.push_back(calculate(db, rows, withTaxes));
     }
 
@@ -240,7 +244,7 @@ QVariant setCalcPreco(Context &ctx, const QVariantList &args)
     }
     writer.finish();
     tx.commit();
-    return qint64(results.size());
+    return skipped.answer(qint64(results.size()));
 }
 
 } // namespace

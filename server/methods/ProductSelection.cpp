@@ -3,6 +3,8 @@
 #include "methods/BulkWriter.h"
 #include "storage/Storage.h"
 
+#include <algorithm>
+
 namespace prx::server {
 
 QStringList productListKeys(const QString &list)
@@ -89,6 +91,36 @@ QString productLabel(const Storage &storage, const QString &code)
     if (!q.next())
         return code;
     return QStringLiteral("%1 %2 (%3)").arg(q.value(0).toString(), q.value(1).toString(), code);
+}
+
+void SkippedProducts::add(const QString &code, const QString &tree, const QString &name,
+                          const QString &reason)
+{
+    m_rows.append({code, tree, name, reason});
+}
+
+DataPacketPtr SkippedProducts::packet() const
+{
+    auto packet = std::make_shared<DataPacket>(
+        QList<FieldDef>{{QStringLiteral("CDPRODUTO"), FieldType::String, 10},
+                        {QStringLiteral("CDARVPROD"), FieldType::String, 20},
+                        {QStringLiteral("NMPRODUTO"), FieldType::String, 50},
+                        {QStringLiteral("DSMOTIVO"), FieldType::String, 80}});
+    QList<QStringList> rows = m_rows;
+    std::stable_sort(rows.begin(), rows.end(), [](const QStringList &a, const QStringList &b) {
+        return a[1] != b[1] ? a[1] < b[1] : a[0] < b[0];
+    });
+    for (const QStringList &row : rows) {
+        const int r = packet->appendRow();
+        for (int c = 0; c < 4; ++c)
+            packet->setString(r, c, row[c]);
+    }
+    return packet;
+}
+
+QVariant SkippedProducts::answer(qint64 written) const
+{
+    return QVariantList{written, count(), QVariant::fromValue(packet())};
 }
 
 } // namespace prx::server

@@ -31,4 +31,22 @@ void requirePeriod(const Storage &storage, const QVariant &branch, const QVarian
 // "01.01.0001 Café Expresso (0000000001)" for messages naming a product.
 QString productLabel(const Storage &storage, const QString &code);
 
+// The products a bulk method left as they were, each with its reason in
+// words the user reads ("sem custo do tipo escolhido"). A run that skips
+// products still succeeds, so its answer must say which and why.
+class SkippedProducts
+{
+public:
+    void add(const QString &code, const QString &tree, const QString &name, const QString &reason);
+    int count() const { return int(m_rows.size()); }
+    // CDPRODUTO, CDARVPROD, NMPRODUTO, DSMOTIVO, by tree code.
+    DataPacketPtr packet() const;
+    // The answer of a bulk method: [rows written, products skipped, the
+    // packet of the skipped ones].
+    QVariant answer(qint64 written) const;
+
+private:
+    QList<QStringList> m_rows;
+};
+
 } // namespace prx::server

@@ -145,36 +145,61 @@ QVariant setUpdItemPrecoAlt(Context &ctx, const QVariantList &args)
     return changed;
 }
 
-// The prefix methods take the selection as SetUpdItemPrecoAlt does (initial,
-// final, list text, all) and the period after it (branch, table, start):
-// they act on the names of the products with an own price row in that period.
+// The prefix methods take the prefix and the selection as SetUpdItemPrecoAlt
+// does (initial, final, list text, all), then optionally the period (branch,
+// table, start). A name lives in PRODUTO, so every branch sees it: adding
+// renames only promotional products, those of the selection whose own price
+// row in the period is marked "S" (without a period: marked "S" in a period
+// that has not ended). Clearing acts on every product of the selection (with a
+// period, on those with an own row there), so that a prefix left on a product
+// out of promotion can be taken away. The screen adds after the promotion
+// marks are set and clears before they are taken away.
 QVariant changePrefix(Context &ctx, const QVariantList &args, bool add)
 {
     const Storage &db = ctx.storage;
     const QString prefix = args[0].toString();
     if (prefix.trimmed().isEmpty())
         throw ServerError(QStringLiteral("Prefixo deve ser informado."), ErrorArguments);
+    const bool withPeriod = args.size() > 5;
+    if (withPeriod && args.size() != 8) {
+        throw ServerError(QStringLiteral("A vigência deve ser informada por filial, tabela e "
+                                         "data inicial."),
+                          ErrorArguments);
+    }
     Transaction tx(db);
-    requirePeriod(db, args[5], args[6], dateTimeArg(args[7]));
+    if (withPeriod)
+        requirePeriod(db, args[5], args[6], dateTimeArg(args[7]));
     const QString all = args[4].toString();
     const QStringList listed = productListKeys(args[3].toString());
     const bool useList = all != u"T" && !args[3].toString().trimmed().isEmpty();
     const Selection sel =
         selection(db, all, args[1].toString(), args[2].toString(), useList ? &listed : nullptr);
-    SqlBinds binds = periodBinds(args, 5) + sel.binds;
+    SqlBinds binds = sel.binds;
     binds << std::pair{QStringLiteral(":prefix"), prefix}
           << std::pair{QStringLiteral(":length"), int(prefix.size())};
-    // The product names this call may touch: those of the selection with an
-    // own row in the period that do (removal) or do not (addition) start with
-    // the prefix, so that running it twice changes nothing more.
-    const QString where =
-        QStringLiteral("CDPRODUTO IN (SELECT I.CDPRODUTO FROM ITEMPRECO I WHERE %1) AND %2 AND "
-                       "SUBSTR(NMPRODUTO, 1, :length) %3 :prefix")
-            .arg(kOwnRows, sel.on(QStringLiteral("CDPRODUTO")),
-                 add ? QStringLiteral("<>") : QStringLiteral("="));
+    QString products = QStringLiteral("1 = 1");
+    if (withPeriod) {
+        binds += periodBinds(args, 5);
+        products =
+            QStringLiteral("CDPRODUTO IN (SELECT I.CDPRODUTO FROM ITEMPRECO I WHERE %1%2)")
+                .arg(kOwnRows, add ? QStringLiteral(" AND I.IDPRODPROMOC = 'S'") : QString());
+    } else if (add) {
+        binds << std::pair{QStringLiteral(":today"),
+                           SqlDialect::bindDateTime(wallClock(db.now().date()))};
+        products = QStringLiteral(
+            "CDPRODUTO IN (SELECT I.CDPRODUTO FROM ITEMPRECO I JOIN TABEVEND V ON "
+            "V.CDFILIAL = I.CDFILIAL AND V.CDTABEPREC = I.CDTABEPREC AND "
+            "V.DTINIVGPREC = I.DTINIVGPREC WHERE I.CDPRPAITABPR = I.CDPRODUTO AND "
+            "I.IDPRODPROMOC = 'S' AND (V.DTFINVGPREC IS NULL OR V.DTFINVGPREC >= :today))");
+    }
+    // Names that do (clearing) or do not (adding) start with the prefix yet,
+    // so that running it twice changes nothing more.
+    const QString where = QStringLiteral("%1 AND %2 AND SUBSTR(NMPRODUTO, 1, :length) %3 :prefix")
+                              .arg(products, sel.on(QStringLiteral("CDPRODUTO")),
+                                   add ? QStringLiteral("<>") : QStringLiteral("="));
     if (add) {
-        const TableDef &products = Schema::table(u"PRODUTO");
-        const int width = products.column(products.indexOf(u"NMPRODUTO")).size;
+        const TableDef &table = Schema::table(u"PRODUTO");
+        const int width = table.column(table.indexOf(u"NMPRODUTO")).size;
         SqlBinds check = binds;
         check << std::pair{QStringLiteral(":width"), width};
         QSqlQuery tooLong =
@@ -226,8 +251,9 @@ void registerPromotionMethods(MethodRegistry &registry)
                  {"GetProdValid", {A::String, A::String, A::DateTime, A::String}, getProdValid});
     const QList<A> prefixArgs = {A::String, A::String, A::String, A::String,
                                  A::String, A::String, A::String, A::DateTime};
-    registry.add(kPriceTableObject, {"SetAddPrefixo", prefixArgs, setAddPrefixo});
-    registry.add(kPriceTableObject, {"SetDelPrefixo", prefixArgs, setDelPrefixo});
+    // The period after the five arguments is optional.
+    registry.add(kPriceTableObject, {"SetAddPrefixo", prefixArgs, setAddPrefixo, 5});
+    registry.add(kPriceTableObject, {"SetDelPrefixo", prefixArgs, setDelPrefixo, 5});
     registry.add(kPriceTableObject, {"SetUpdItemPrecoAlt",
                                      {A::String, A::String, A::String, A::String, A::String,
                                       A::DataPacket, A::Boolean, A::String, A::String, A::DateTime},

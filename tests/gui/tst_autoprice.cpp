@@ -4,17 +4,21 @@
 
 #include "autoprice/Cli_prx51704.h"
 #include "autoprice/Cli_prx51706.h"
+#include "autoprice/Cli_prx51707.h"
 #include "pricetable/Cli_prx51700.h"
 #include "pricetable/TfrmTabePreco.h"
 #include "widgets/MaskEdit.h"
 #include "widgets/SearchList.h"
 #include "widgets/TBtnPesquisa.h"
 #include "widgets/TButtonFlat.h"
+#include "widgets/TDateEditPlus.h"
+#include "widgets/TNumberEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QTest>
@@ -22,6 +26,18 @@
 using namespace prx;
 using prx::test::ItemsPage;
 using prx::test::ItemsPageTest;
+
+namespace {
+
+QString pdfText(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    p.waitForFinished(20000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+} // namespace
 
 // The price calculation and the promotion alteration, driven through their
 // widgets against a real server.
@@ -37,11 +53,20 @@ private slots:
     void calculationWithAllIgnoresAnEarlierList();
     // Refusals before anything is sent; "no" keeps the dialog open.
     void calculationRefusals();
+    // Products left without a price are counted in a question instead of the
+    // success, and listed with their reasons on request.
+    void calculationTellsSkipped_data();
+    void calculationTellsSkipped();
+    // The same for the automatic differentiated prices, which said nothing.
+    void dayPricesTellSkipped();
     // "Todos" with a prefix: every product promoted and prefixed, grid reloaded.
     void promotionForAllWithPrefix();
     // A retry after a failed alteration neither doubles the prefix nor sends
     // products of the failed try twice.
     void promotionRetryAfterFailure();
+    // The prefix lands only on products promotional once the run is over.
+    void promotionPrefixFollowsTheMarks_data();
+    void promotionPrefixFollowsTheMarks();
     void promotionChecks_data();
     void promotionChecks();
     // Starting an edit keeps a promotion; only an unset mark becomes "N".
@@ -204,6 +229,139 @@ void AutoPriceTest::calculationRefusals()
     QVERIFY(!form->boCalcPreco());
 }
 
+void AutoPriceTest::calculationTellsSkipped_data()
+{
+    QTest::addColumn<int>("skipped");
+    QTest::addColumn<bool>("seeList");
+    QTest::newRow("one, list seen") << 1 << true;
+    QTest::newRow("two, list seen") << 2 << true;
+    QTest::newRow("two, list declined") << 2 << false;
+}
+
+void AutoPriceTest::calculationTellsSkipped()
+{
+    QFETCH(int, skipped);
+    QFETCH(bool, seeList);
+    QVERIFY(m_page.open());
+    auto taxed = [&](int n) {
+        return sql(QStringLiteral("SELECT A.CDPRODUTO FROM ALIQPROD A JOIN PRODSEGMER S ON "
+                                  "S.CDPRODUTO = A.CDPRODUTO AND S.CDSEGMER = '00001' WHERE "
+                                  "A.CDFILIAL = '0001' ORDER BY 1 LIMIT 1 OFFSET %1")
+                       .arg(n))
+            .toString();
+    };
+    const QString priced = taxed(0), untaxed = taxed(1), uncosted = taxed(2);
+    const QString tax = sql(QStringLiteral("SELECT VRALIQPROD FROM ALIQPROD WHERE CDFILIAL = "
+                                           "'0001' AND CDPRODUTO = '%1'")
+                                .arg(untaxed))
+                            .toString();
+    QVERIFY(exec(QStringLiteral("CREATE TABLE SAVEDCOSTS AS SELECT * FROM CUSTOPROD WHERE "
+                                "CDFILIAL = '0001' AND CDPRODUTO = '%1'")
+                     .arg(uncosted)));
+    const auto restore = qScopeGuard([&] {
+        exec(QStringLiteral("INSERT INTO ALIQPROD VALUES ('0001', '%1', %2)").arg(untaxed, tax));
+        exec("INSERT INTO CUSTOPROD SELECT * FROM SAVEDCOSTS");
+        exec("DROP TABLE SAVEDCOSTS");
+    });
+    QVERIFY(exec(QStringLiteral("DELETE FROM ALIQPROD WHERE CDFILIAL = '0001' AND CDPRODUTO = '%1'")
+                     .arg(untaxed)));
+    QVERIFY(exec(QStringLiteral("DELETE FROM CUSTOPROD WHERE CDFILIAL = '0001' AND "
+                                "CDPRODUTO = '%1'")
+                     .arg(uncosted)));
+    const QStringList listed =
+        skipped == 1 ? QStringList{priced, untaxed} : QStringList{priced, untaxed, uncosted};
+    const QString question =
+        skipped == 1
+            ? QStringLiteral("1 produto não recebeu preço calculado. Deseja ver a lista?")
+            : QStringLiteral("2 produtos não receberam preço calculado. Deseja ver a lista?");
+
+    withDialog<TfrmCadAutTabePrec>(Cli_prx51704::CriaCadAutTabePrec, [&](TfrmCadAutTabePrec *d) {
+        QTest::mouseClick(d->rbtProdL, Qt::LeftButton);
+        m_ui->answerList(prx::listText(listed));
+        QTest::mouseClick(d->btpProduto, Qt::LeftButton);
+        m_ui->answerQuestion(MsgYes);
+        m_ui->answerQuestion(seeList ? MsgYes : MsgNo, question);
+        QTest::mouseClick(d->sbtConfirma, Qt::LeftButton);
+    });
+    QCOMPARE(m_ui->errors(), QStringList());
+    QCOMPARE(m_ui->texts().mid(1), QStringList{question}); // no success message
+    QCOMPARE(m_ui->previewFiles().size(), seeList ? 1 : 0);
+    QVERIFY(!m_page.stored("VRCUSTITEM", priced).isNull());
+    if (!seeList)
+        return;
+    const QString text = pdfText(m_ui->previewFiles().first());
+    auto name = [&](const QString &p) {
+        return sql(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = '%1'").arg(p))
+            .toString();
+    };
+    QVERIFY2(text.contains(QStringLiteral("Produtos sem preço calculado")), qPrintable(text));
+    QVERIFY2(text.contains(name(untaxed)) && text.contains(u"sem alíquota de imposto"),
+             qPrintable(text));
+    QCOMPARE(text.contains(name(uncosted)), skipped == 2);
+    QCOMPARE(text.contains(u"sem custo do tipo escolhido"), skipped == 2);
+    QVERIFY(!text.contains(name(priced)));
+    QVERIFY2(text.contains(QStringLiteral("Total de produtos: %1").arg(skipped)), qPrintable(text));
+}
+
+void AutoPriceTest::dayPricesTellSkipped()
+{
+    TfrmTabePreco *form = m_page.open();
+    QVERIFY(form);
+    auto priced = [&](const char *order) {
+        return sql(QStringLiteral("SELECT CDPRODUTO FROM ITEMPRECO WHERE %1 AND VRPRECITEM > 10 "
+                                  "ORDER BY CDPRODUTO %2 LIMIT 1")
+                       .arg(ownRows(), QLatin1String(order)))
+            .toString();
+    };
+    const QString fine = priced("ASC"), cheap = priced("DESC");
+    QVERIFY(fine != cheap);
+    const QString cheapPrice =
+        sql(QStringLiteral("SELECT VRPRECITEM FROM ITEMPRECO WHERE %1 AND CDPRODUTO = '%2'")
+                .arg(ownRows(), cheap))
+            .toString();
+    const auto restore = qScopeGuard([&] {
+        exec("DELETE FROM ITEMPRECODIA WHERE HRINIPRECDIA = '0700' AND HRFINPRECDIA = '0701'");
+        exec(QStringLiteral("UPDATE ITEMPRECO SET VRPRECITEM = %1 WHERE %2 AND CDPRODUTO = '%3'")
+                 .arg(cheapPrice, ownRows(), cheap));
+    });
+    QVERIFY(exec(QStringLiteral("UPDATE ITEMPRECO SET VRPRECITEM = 1, VRPRECITEMCL = 0 WHERE %1 "
+                                "AND CDPRODUTO = '%2'")
+                     .arg(ownRows(), cheap)));
+    const QString question =
+        QStringLiteral("1 produto não recebeu preço diferenciado. Deseja ver a lista?");
+    withDialog<TfrmCadAutPrecoDeferenciado>(
+        Cli_prx51707::CriaCadAutPrecoDeferenciado, [&](TfrmCadAutPrecoDeferenciado *d) {
+            QTest::mouseClick(d->rbtLista, Qt::LeftButton);
+            m_ui->answerList(prx::listText({fine, cheap}));
+            QTest::mouseClick(d->btnListaProd, Qt::LeftButton);
+            d->chbSegunda->setChecked(true);
+            d->rdgValPerValor->setChecked(true);
+            d->numValPer->setValue(5);
+            d->medHorarioDe->setText(QStringLiteral("07:00"));
+            d->medHorarioAte->setText(QStringLiteral("07:01"));
+            d->depValidadeDe->setDate(form->cdsTabeVendDTINIVGPREC->asDateTime().date());
+            d->depValidadeAte->setDate(form->cdsTabeVendDTFINVGPREC->asDateTime().date());
+            m_ui->answerQuestion(MsgYes);
+            m_ui->answerQuestion(MsgYes, question);
+            QTest::mouseClick(d->sbtConfirma, Qt::LeftButton);
+            QVERIFY(!d->isVisible());
+        });
+    QCOMPARE(m_ui->errors(), QStringList());
+    QCOMPARE(m_ui->texts().mid(1), QStringList{question});
+    QVERIFY(m_ui->busyBalanced());
+    QVERIFY(form->cdsPrecoHora->isActive()); // reloaded before the question
+    QCOMPARE(sql("SELECT COUNT(*) FROM ITEMPRECODIA WHERE HRINIPRECDIA = '0700' AND "
+                 "HRFINPRECDIA = '0701'")
+                 .toInt(),
+             1);
+    QCOMPARE(m_ui->previewFiles().size(), 1);
+    const QString text = pdfText(m_ui->previewFiles().first());
+    QVERIFY2(text.contains(QStringLiteral("Produtos sem preço diferenciado")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("preço diferenciado seria zero ou negativo")),
+             qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Total de produtos: 1")), qPrintable(text));
+}
+
 void AutoPriceTest::promotionForAllWithPrefix()
 {
     TfrmTabePreco *form = m_page.open();
@@ -283,6 +441,64 @@ void AutoPriceTest::promotionRetryAfterFailure()
     QCOMPARE(args.value(6).toBool(), true);
     QCOMPARE(
         sql("SELECT COUNT(*) FROM ITEMPRECO WHERE IDPRODPROMOC = 'S' AND " + ownRows()).toInt(), 2);
+}
+
+void AutoPriceTest::promotionPrefixFollowsTheMarks_data()
+{
+    QTest::addColumn<bool>("putIn"); // else taken out
+    QTest::addColumn<bool>("add");   // else cleared
+    QTest::newRow("put in, prefix added") << true << true;
+    QTest::newRow("taken out, prefix added") << false << true;
+    QTest::newRow("taken out, prefix cleared") << false << false;
+}
+
+void AutoPriceTest::promotionPrefixFollowsTheMarks()
+{
+    QFETCH(bool, putIn);
+    QFETCH(bool, add);
+    QVERIFY(m_page.open());
+    QVERIFY(shortenNames());
+    const QString a = sql("SELECT MIN(CDPRODUTO) FROM ITEMPRECO WHERE " + ownRows()).toString();
+    const QString b = sql("SELECT MAX(CDPRODUTO) FROM ITEMPRECO WHERE " + ownRows()).toString();
+    auto name = [&](const QString &p) {
+        return sql(QStringLiteral("SELECT NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = '%1'").arg(p))
+            .toString();
+    };
+    const QString nameA = name(a), nameB = name(b);
+    const auto restore = qScopeGuard([&] {
+        exec("UPDATE PRODUTO SET NMPRODUTO = SUBSTR(NMPRODUTO, 7) WHERE NMPRODUTO LIKE 'PROMO %'");
+    });
+    // Before the run the products hold the opposite mark, and a name to
+    // clear carries the prefix.
+    QVERIFY(exec(
+        QStringLiteral("UPDATE ITEMPRECO SET IDPRODPROMOC = '%1' WHERE ").arg(putIn ? "N" : "S") +
+        ownRows()));
+    if (!add) {
+        QVERIFY(exec(QStringLiteral("UPDATE PRODUTO SET NMPRODUTO = 'PROMO ' || NMPRODUTO WHERE "
+                                    "CDPRODUTO IN ('%1', '%2')")
+                         .arg(a, b)));
+    }
+    withDialog<TfrmCadAutPromocao>(Cli_prx51706::CriaCadAutPromocao, [&](TfrmCadAutPromocao *d) {
+        QTest::mouseClick(d->rbtLista, Qt::LeftButton);
+        m_ui->answerList(prx::listText({a, b}));
+        QTest::mouseClick(d->btnListaProd, Qt::LeftButton);
+        QTest::mouseClick(putIn ? d->rdgPromocaoColocar : d->rdgPromocaoRetirar, Qt::LeftButton);
+        d->chbPrefixo->click();
+        QTest::mouseClick(add ? d->rbtAddPrefixo : d->rbtDelPrefixo, Qt::LeftButton);
+        QTest::keyClicks(d->edtPrefixo, QStringLiteral("PROMO "));
+        m_ui->answerQuestion(MsgYes);
+        QTest::mouseClick(d->sbtConfirma, Qt::LeftButton);
+    });
+    QCOMPARE(m_ui->errors(), QStringList());
+    const QString prefix = putIn && add ? QStringLiteral("PROMO ") : QString();
+    QCOMPARE(name(a), prefix + nameA);
+    QCOMPARE(name(b), prefix + nameB);
+    QCOMPARE(sql(QStringLiteral("SELECT COUNT(*) FROM ITEMPRECO WHERE IDPRODPROMOC = 'S' AND "
+                                "CDPRODUTO IN ('%1', '%2') AND ")
+                     .arg(a, b) +
+                 ownRows())
+                 .toInt(),
+             putIn ? 2 : 0);
 }
 
 void AutoPriceTest::promotionChecks_data()

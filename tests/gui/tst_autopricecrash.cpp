@@ -55,7 +55,9 @@ private:
 
     // Products enough for a long calculation, added to the small demo in SQL
     // (the demo generator itself would take a minute under the sanitizers):
-    // leaf products of branch 0001's segment, each with a cost and a percentage.
+    // leaf products of branch 0001's segment, each with a cost, a percentage
+    // and a tax rate (the calculation considers taxes: without one a product
+    // is skipped, not written).
     static bool addProducts(const QString &file)
     {
         bool ok = false;
@@ -76,8 +78,8 @@ private:
                             "FROM N, FILIAL F WHERE F.CDFILIAL = '0001'",
                   numbers + "INSERT INTO CUSTOPROD SELECT '0001', printf('X%09d', I), 1, "
                             "(I % 5000) / 100.0 + 1 FROM N",
-                  numbers +
-                      "INSERT INTO PERCCUSTO SELECT '0001', printf('X%09d', I), 35.5 FROM N"}) {
+                  numbers + "INSERT INTO PERCCUSTO SELECT '0001', printf('X%09d', I), 35.5 FROM N",
+                  numbers + "INSERT INTO ALIQPROD SELECT '0001', printf('X%09d', I), 18 FROM N"}) {
                 ok = ok && q.exec(sql);
             }
             db.close();

@@ -24,6 +24,10 @@ private slots:
     void calcRounding();
     // All products: only calculated prices move, elsewhere nothing does.
     void calcAllLeavesTheRestAlone();
+    // A product that cannot be priced is left as it was and named in the
+    // answer with its reason; the others are priced.
+    void calcSkips_data();
+    void calcSkips();
     // A bad product placed last refuses the whole run, naming it.
     void calcRefusals_data();
     void calcRefusals();
@@ -33,6 +37,8 @@ private slots:
     // Prefixes are idempotent and never cut a name.
     void prefixes();
     void longListTravelsAsData();
+    // Automatic differentiated prices name every product that got none.
+    void dayPricesListSkipped();
 
 private:
     const QString kPeriod =
@@ -136,8 +142,14 @@ void TestCostMethods::calcRounding_data()
                                    << "50" << QVariant(18) << false << 3.02 << true;
     QTest::newRow("half up 1.265") << "1.10"
                                    << "15" << QVariant() << false << 1.27 << false;
-    QTest::newRow("missing tax is 0 %") << "10"
-                                        << "50" << QVariant() << true << 15.0 << true;
+    QTest::newRow("no tax rate, taxes not considered")
+        << "10"
+        << "50" << QVariant() << false << 15.0 << true;
+    QTest::newRow("average cost, every digit") << "60.55634146341463"
+                                               << "105.09" << QVariant() << false << 124.2 << true;
+    QTest::newRow("long percentage and tax rate")
+        << "60.55634146341463"
+        << "3.3333333333333335" << QVariant("17.999999999999996") << true << 76.31 << true;
     QTest::newRow("negative percentage") << "10"
                                          << "-10" << QVariant(0) << true << 9.0 << false;
 }
@@ -162,8 +174,9 @@ void TestCostMethods::calcRounding()
     }
     const Outcome out = calc(productList({product}), taxes);
     QVERIFY2(out.ok, qPrintable(out.message));
-    QCOMPARE(out.payload.toInt(), 1);
     QCOMPARE(own("VRCUSTITEM", product).toDouble(), expected);
+    QCOMPARE(out.payload.toList().value(0).toInt(), 1);
+    QCOMPARE(out.payload.toList().value(1).toInt(), 0);
     QCOMPARE(own("VRMKUPITEM", product).toDouble(), percent.toDouble());
     if (!rowExisted) {
         // A new row has no prices and "N" flags.
@@ -210,21 +223,110 @@ void TestCostMethods::calcAllLeavesTheRestAlone()
     };
     const QHash<QString, QString> consumerBefore = consumer();
     const QByteArray elsewhereBefore = elsewhere();
+    QHash<QString, QVariant> calculatedBefore;
+    for (const QString &p : products)
+        calculatedBefore.insert(p, own("VRCUSTITEM", p));
+    // With taxes, the products still waiting for a tax rate are not priced.
+    const QStringList taxless = [&] {
+        QStringList out;
+        for (const QString &p : products) {
+            if (scalar("SELECT COUNT(*) FROM ALIQPROD WHERE CDFILIAL = '0001' AND CDPRODUTO = :p",
+                       {{":p", p}})
+                        .toInt() == 0 &&
+                p != uncosted)
+                out << p;
+        }
+        return out;
+    }();
 
     const Outcome out = calc({}, true, 1);
     QVERIFY2(out.ok, qPrintable(out.message));
-    QCOMPARE(out.payload.toInt(), products.size() - 1);
-    QCOMPARE(own("VRCUSTITEM", uncosted), uncostedBefore);
+    const QVariantList answer = out.payload.toList();
+    QCOMPARE(answer.value(0).toInt(), products.size() - 1 - taxless.size());
+    QCOMPARE(answer.value(1).toInt(), 1 + taxless.size());
+    const DataPacketPtr skipped = answer.value(2).value<DataPacketPtr>();
+    QVERIFY(skipped);
+    QCOMPARE(skipped->rowCount(), 1 + taxless.size());
+    for (int r = 0; r < skipped->rowCount(); ++r) {
+        const QString p = value(*skipped, r, "CDPRODUTO").toString();
+        QCOMPARE(value(*skipped, r, "DSMOTIVO").toString(),
+                 p == uncosted ? QStringLiteral("sem custo do tipo escolhido")
+                               : QStringLiteral("sem alíquota de imposto"));
+        QVERIFY(p == uncosted || taxless.contains(p));
+        QCOMPARE(own("VRCUSTITEM", p), calculatedBefore.value(p));
+    }
+    int calculated = answer.value(0).toInt();
+    for (const QString &p : taxless + QStringList{uncosted})
+        calculated += calculatedBefore.value(p).isNull() ? 0 : 1;
     QCOMPARE(scalar("SELECT COUNT(*) FROM ITEMPRECO WHERE " + kPeriod +
                         " AND CDPRODUTO = CDPRPAITABPR AND VRCUSTITEM IS NOT NULL",
                     s)
                  .toInt(),
-             products.size() - (uncostedBefore.isNull() ? 1 : 0));
+             calculated);
     const QHash<QString, QString> consumerAfter = consumer();
     for (auto it = consumerBefore.cbegin(); it != consumerBefore.cend(); ++it)
         QCOMPARE(consumerAfter.value(it.key()), it.value());
     QVERIFY(consumerAfter.size() > consumerBefore.size()); // unpriced products got rows
     QCOMPARE(elsewhere(), elsewhereBefore);
+}
+
+void TestCostMethods::calcSkips_data()
+{
+    QTest::addColumn<bool>("hasCost");
+    QTest::addColumn<bool>("hasTax");
+    QTest::addColumn<bool>("taxes");
+    QTest::addColumn<QString>("reason"); // empty: priced
+    QTest::newRow("no cost of the type") << false << true << true << "sem custo do tipo escolhido";
+    QTest::newRow("no tax rate, taxes considered")
+        << true << false << true << "sem alíquota de imposto";
+    QTest::newRow("no tax rate, taxes not considered") << true << false << false << "";
+}
+
+void TestCostMethods::calcSkips()
+{
+    QFETCH(bool, hasCost);
+    QFETCH(bool, hasTax);
+    QFETCH(bool, taxes);
+    QFETCH(QString, reason);
+    const QString priced = ownPricedProducts().at(1), other = ownPricedProducts().at(2);
+    for (const QString &p : {priced, other}) {
+        set("CUSTOPROD", "VRCUSTPROD", p, 10, "CDTIPOCUSTO = 2");
+        set("PERCCUSTO", "VRPERCCUSTO", p, 50);
+        set("ALIQPROD", "VRALIQPROD", p, 18);
+    }
+    if (!hasCost)
+        set("CUSTOPROD", "VRCUSTPROD", other, QVariant(), "CDTIPOCUSTO = 2");
+    if (!hasTax)
+        set("ALIQPROD", "VRALIQPROD", other, QVariant());
+    const QList<std::pair<QString, QVariant>> s{{":s", day(-30)}, {":p", other}};
+    scalar("UPDATE ITEMPRECO SET VRCUSTITEM = 7.77 WHERE " + kPeriod +
+               " AND CDPRODUTO = :p AND CDPRPAITABPR = :p",
+           s);
+    const QVariant before = own("VRCUSTITEM", other);
+
+    const Outcome out = calc(productList({priced, other}), taxes);
+    QVERIFY2(out.ok, qPrintable(out.message));
+    const QVariantList answer = out.payload.toList();
+    const DataPacketPtr skipped = answer.value(2).value<DataPacketPtr>();
+    QVERIFY(skipped);
+    QCOMPARE(own("VRCUSTITEM", priced).toDouble(), taxes ? 18.29 : 15.0);
+    if (reason.isEmpty()) {
+        QCOMPARE(answer.value(0).toInt(), 2);
+        QCOMPARE(answer.value(1).toInt(), 0);
+        QCOMPARE(skipped->rowCount(), 0);
+        QCOMPARE(own("VRCUSTITEM", other).toDouble(), 15.0);
+        return;
+    }
+    QCOMPARE(answer.value(0).toInt(), 1);
+    QCOMPARE(answer.value(1).toInt(), 1);
+    QCOMPARE(skipped->rowCount(), 1);
+    QCOMPARE(value(*skipped, 0, "CDPRODUTO").toString(), other);
+    QCOMPARE(value(*skipped, 0, "NMPRODUTO"),
+             scalar("SELECT NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = :p", {{":p", other}}));
+    QCOMPARE(value(*skipped, 0, "CDARVPROD"),
+             scalar("SELECT CDARVPROD FROM PRODUTO WHERE CDPRODUTO = :p", {{":p", other}}));
+    QCOMPARE(value(*skipped, 0, "DSMOTIVO").toString(), reason);
+    QCOMPARE(own("VRCUSTITEM", other), before); // its old price is kept, and said so
 }
 
 void TestCostMethods::calcRefusals_data()
@@ -361,6 +463,10 @@ void TestCostMethods::prefixes()
         return scalar("SELECT NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = :p", {{":p", p}}).toString();
     };
     const QString nameA = name(a), nameB = name(b);
+    // Only promotional products take a prefix.
+    scalar("UPDATE ITEMPRECO SET IDPRODPROMOC = 'S' WHERE " + kPeriod +
+               " AND CDPRODUTO = CDPRPAITABPR",
+           {{":s", day(-30)}});
     const QVariantList two = selection("", "", "", productList({a, b}));
     QVERIFY(call("SetAddPrefixo", QVariantList{"PROMO "} + two).ok);
     QVERIFY(call("SetAddPrefixo", QVariantList{"PROMO "} + two).ok); // a retry adds nothing
@@ -392,14 +498,68 @@ void TestCostMethods::longListTravelsAsData()
         codes << QStringLiteral("Z%1").arg(i, 9, 10, QChar(u'0'));
     const DataPacketPtr listed = read("GetAutItemPreco", {"0001", "001", day(-30)});
     const QString real = value(*listed, 0, "CDPRODUTO").toString();
+    scalar("UPDATE ITEMPRECO SET IDPRODPROMOC = 'S' WHERE " + kPeriod +
+               " AND CDPRODUTO = :p AND CDPRPAITABPR = :p",
+           {{":s", day(-30)}, {":p", real}});
     codes << real << QStringLiteral("x') OR ('1'='1");
     const Outcome out =
         call("SetAddPrefixo", QVariantList{"Z-"} + selection("", "", "", productList(codes)));
     QVERIFY2(out.ok, qPrintable(out.message));
     QCOMPARE(out.payload.toInt(), 1);
-    QVERIFY(call("SetDelPrefixo", QVariantList{"Z-"} + selection("", "", "", productList(codes))).ok);
+    QVERIFY(
+        call("SetDelPrefixo", QVariantList{"Z-"} + selection("", "", "", productList(codes))).ok);
     // The calculation refuses a list code that is not a product of the branch.
     QVERIFY(calc(productList(codes), true).message.contains(u"Z000000000"));
+}
+
+void TestCostMethods::dayPricesListSkipped()
+{
+    const QStringList priced = ownPricedProducts();
+    const QString fine = priced.at(6), unpriced = priced.at(7), cheap = priced.at(8),
+                  absent = priced.at(9);
+    auto setPrice = [&](const QString &p, const QVariant &price) {
+        scalar("UPDATE ITEMPRECO SET VRPRECITEM = :v, VRPRECITEMCL = 0 WHERE " + kPeriod +
+                   " AND CDPRODUTO = :p AND CDPRPAITABPR = :p",
+               {{":s", day(-30)}, {":p", p}, {":v", price}});
+    };
+    setPrice(fine, 10.0);
+    setPrice(unpriced, QVariant(QMetaType(QMetaType::Double)));
+    setPrice(cheap, 3.0);
+    for (const char *table : {"ITEMPRECODIA", "ITEMPRECO"}) {
+        scalar(QStringLiteral("DELETE FROM %1 WHERE %2 AND (CDPRODUTO = :p OR CDPRPAITABPR = :p)")
+                   .arg(QLatin1String(table), kPeriod),
+               {{":s", day(-30)}, {":p", absent}});
+    }
+    // Mondays, a fixed discount of 5,00 from 08:00 to 08:01 over the whole
+    // period, every consumer type, for the four listed products and one code
+    // that is no product at all.
+    QVariantList args(10, false);
+    args[4] = true;
+    args << true << false << false << 0 << 0 << "0001"
+         << "001" << QString() << QString() << "08:00"
+         << "08:01" << day(-30) << day(29) << day(-30) << 5.0
+         << productList({fine, unpriced, cheap, absent, "ZZNENHUM"})
+         << QVariant::fromValue(std::make_shared<DataPacket>()) << "T" << 1;
+    const Outcome out = call("SetPrecDif", args);
+    QVERIFY2(out.ok, qPrintable(out.message));
+    const QVariantList answer = out.payload.toList();
+    QCOMPARE(answer.value(0).toInt(), 1);
+    QCOMPARE(answer.value(1).toInt(), 4);
+    const DataPacketPtr skipped = answer.value(2).value<DataPacketPtr>();
+    QVERIFY(skipped);
+    QHash<QString, QString> reasons;
+    for (int r = 0; r < skipped->rowCount(); ++r) {
+        reasons.insert(value(*skipped, r, "CDPRODUTO").toString(),
+                       value(*skipped, r, "DSMOTIVO").toString());
+    }
+    QCOMPARE(reasons, (QHash<QString, QString>{
+                          {unpriced, QStringLiteral("sem preço de venda na vigência")},
+                          {cheap, QStringLiteral("preço diferenciado seria zero ou negativo")},
+                          {absent, QStringLiteral("sem preço de venda na vigência")},
+                          {QStringLiteral("ZZNENHUM"), QStringLiteral("produto não cadastrado")}}));
+    QCOMPARE(column("SELECT CDPRODUTO FROM ITEMPRECODIA WHERE HRINIPRECDIA = '0800' AND "
+                    "HRFINPRECDIA = '0801'"),
+             QVariantList{fine});
 }
 
 PRX_SERVER_TEST_MAIN(TestCostMethods)

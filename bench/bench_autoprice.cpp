@@ -89,8 +89,17 @@ int main(int argc, char *argv[])
         while (q.next() && listed.size() < 50000)
             listed << q.value(0).toString();
     }
+    // Only products in promotion take the prefix: a copy with every item of
+    // the period marked, for adding and removing it over all of them.
+    const QString promoted = dir.filePath("promoted.sqlite");
     {
-        freshCopy(base, prefixed);
+        freshCopy(base, promoted);
+        auto db = Storage::open(promoted, &error);
+        db->execDirect("UPDATE ITEMPRECO SET IDPRODPROMOC = 'S' WHERE " + periodSql(start));
+        db->execDirect("PRAGMA wal_checkpoint(TRUNCATE)");
+    }
+    {
+        freshCopy(promoted, prefixed);
         auto db = Storage::open(prefixed, &error);
         db->execDirect("UPDATE PRODUTO SET NMPRODUTO = 'PROMO ' || NMPRODUTO");
         db->execDirect("PRAGMA wal_checkpoint(TRUNCATE)");
@@ -113,7 +122,8 @@ int main(int argc, char *argv[])
         listValues += (listValues.isEmpty() ? "('" : ",('") + code + "')";
     }
     const QVariant none = QVariant::fromValue(std::make_shared<DataPacket>());
-    const QString own = QStringLiteral("CDPRODUTO IN (SELECT CDPRODUTO FROM ITEMPRECO WHERE %1)")
+    const QString own = QStringLiteral("CDPRODUTO IN (SELECT CDPRODUTO FROM ITEMPRECO WHERE %1 "
+                                       "AND IDPRODPROMOC = 'S')")
                             .arg(periodSql(start));
 
     const QList<Work> work = {
@@ -127,11 +137,11 @@ int main(int argc, char *argv[])
          "SELECT '0001', '001', '" +
              start +
              "', P.CDPRODUTO, P.CDPRODUTO, 'N', 'N', 'N', "
-             "ROUND(C.VRCUSTPROD * (100 + PC.VRPERCCUSTO) / (100 - COALESCE(A.VRALIQPROD, 0)), 2), "
+             "ROUND(C.VRCUSTPROD * (100 + PC.VRPERCCUSTO) / (100 - A.VRALIQPROD), 2), "
              "PC.VRPERCCUSTO, datetime('now', 'localtime') FROM PRODSEGMER S JOIN PRODUTO P ON "
              "P.CDPRODUTO = S.CDPRODUTO JOIN CUSTOPROD C ON C.CDFILIAL = '0001' AND C.CDPRODUTO = "
              "P.CDPRODUTO AND C.CDTIPOCUSTO = 1 JOIN PERCCUSTO PC ON PC.CDFILIAL = '0001' AND "
-             "PC.CDPRODUTO = P.CDPRODUTO LEFT JOIN ALIQPROD A ON A.CDFILIAL = '0001' AND "
+             "PC.CDPRODUTO = P.CDPRODUTO JOIN ALIQPROD A ON A.CDFILIAL = '0001' AND "
              "A.CDPRODUTO = P.CDPRODUTO WHERE S.CDSEGMER = '00001' AND LENGTH(P.CDARVPROD) = 8 "
              "ON CONFLICT (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, CDPRPAITABPR) DO UPDATE "
              "SET "
@@ -158,7 +168,7 @@ int main(int argc, char *argv[])
              periodSql(start) +
              " AND CDPRODUTO IN (SELECT CDPRODUTO FROM L) AND (IDPRODPROMOC IS NULL OR "
              "IDPRODPROMOC <> 'S');"},
-        {"SetAddPrefixo, all", base,
+        {"SetAddPrefixo, all", promoted,
          [&](Context &c) {
              return call(c, "SetAddPrefixo", {"PROMO ", "", "", "", "T", "0001", "001", startArg});
          },
@@ -191,7 +201,9 @@ int main(int argc, char *argv[])
                 t.start();
                 const QVariant out = w.ours(ctx);
                 ours.push_back(t.nsecsElapsed() / 1e6);
-                result = out.toString();
+                // Counts come alone or first in a list with what was skipped.
+                result = out.typeId() == QMetaType::QVariantList ? out.toList().value(0).toString()
+                                                                 : out.toString();
             }
             freshCopy(w.base, file);
             tool.push_back(

@@ -44,7 +44,7 @@ Exact exactOf(double value)
         }
     }
     if (e.digits.empty())
-        e.digits = "0";
+        e.digits.push_back('0');
     return e;
 }
 

@@ -1,12 +1,12 @@
 #include "sheet/Sheet.h"
 
 #include "money/Decimal.h"
+#include "sheet/SheetFile.h"
 #include "sheet/SheetNumber.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace prx::sheet {
 
@@ -36,17 +36,6 @@ QString cellText(CellKind kind, const QVariant &value)
 }
 
 namespace {
-
-bool saveFile(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QStringLiteral("Não foi possível gravar o arquivo %1: %2.")
-                     .arg(path, file.errorString());
-        return false;
-    }
-    return true;
-}
 
 QString siblingPath(const QString &path, const QString &name)
 {
@@ -112,8 +101,8 @@ bool writeCsvFiles(const QString &path, const QList<Sheet> &sheets, QString *err
             }
             out += QStringLiteral("\r\n");
         }
-        if (!saveFile(s == 0 ? path : siblingPath(path, sheet.name),
-                      QByteArray("\xEF\xBB\xBF") + out.toUtf8(), error))
+        if (!saveSheetFile(s == 0 ? path : siblingPath(path, sheet.name),
+                           QByteArray("\xEF\xBB\xBF") + out.toUtf8(), error))
             return false;
     }
     return true;

@@ -1,111 +1,156 @@
-// The XLSX side of Sheet.h, on the system's workbook writer library.
+// The XLSX side of Sheet.h: the parts of XlsxParts.h zipped with libzip.
 #include "sheet/Sheet.h"
-
-#include "money/Decimal.h"
+#include "sheet/SheetFile.h"
+#include "sheet/XlsxParts.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryFile>
 
-#include <xlsxwriter.h>
+#include <zip.h>
+
+#include <memory>
+#include <vector>
 
 namespace prx::sheet {
 
 namespace {
 
-// Sheet names may not hold []:*?/\ and are at most 31 characters.
-QString sheetName(const QString &name)
+constexpr zip_uint32_t kCompressionLevel = 6;
+
+// The archive is built in memory and reaches the disk through
+// saveSheetFile(), like the CSV: the old file is replaced only when the whole
+// workbook is there. The worksheets, the bulk of it, wait in temporary files
+// until libzip compresses them, so a 100,000-row period never sits in memory
+// as XML.
+class Package
 {
-    QString out;
-    for (QChar c : name)
-        out += QStringLiteral("[]:*?/\\").contains(c) ? u'_' : c;
-    return out.left(31);
-}
+public:
+    Package()
+    {
+        zip_error_t error;
+        zip_error_init(&error);
+        m_buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+        if (m_buffer) {
+            m_archive = zip_open_from_source(m_buffer, ZIP_TRUNCATE, &error);
+            if (m_archive) {
+                zip_source_keep(m_buffer); // read back after zip_close()
+            } else {
+                zip_source_free(m_buffer);
+                m_buffer = nullptr;
+            }
+        }
+        zip_error_fini(&error);
+    }
+    ~Package()
+    {
+        if (m_archive)
+            zip_discard(m_archive);
+        if (m_buffer)
+            zip_source_free(m_buffer);
+    }
+    Package(const Package &) = delete;
+    Package &operator=(const Package &) = delete;
+
+    bool isOpen() const { return m_archive; }
+
+    // The bytes are kept here until the archive is closed.
+    bool add(const char *name, QByteArray bytes)
+    {
+        m_parts.push_back(std::move(bytes));
+        const QByteArray &kept = m_parts.back();
+        return added(name, zip_source_buffer(m_archive, kept.constData(), kept.size(), 0));
+    }
+    bool addFile(const QString &name, const QString &file)
+    {
+        return added(name.toUtf8().constData(),
+                     zip_source_file(m_archive, QFile::encodeName(file).constData(), 0, 0));
+    }
+
+    // The finished archive's bytes; empty when compressing failed.
+    QByteArray close()
+    {
+        const int closed = zip_close(m_archive);
+        if (closed < 0)
+            return {};
+        m_archive = nullptr;
+        QByteArray bytes;
+        if (zip_source_open(m_buffer) < 0)
+            return {};
+        if (zip_source_seek(m_buffer, 0, SEEK_END) == 0) {
+            const zip_int64_t size = zip_source_tell(m_buffer);
+            if (size > 0 && zip_source_seek(m_buffer, 0, SEEK_SET) == 0) {
+                bytes.resize(size);
+                if (zip_source_read(m_buffer, bytes.data(), zip_uint64_t(size)) != size)
+                    bytes.clear();
+            }
+        }
+        zip_source_close(m_buffer);
+        return bytes;
+    }
+
+private:
+    bool added(const char *name, zip_source_t *source)
+    {
+        if (!source)
+            return false;
+        const zip_int64_t index = zip_file_add(m_archive, name, source, ZIP_FL_ENC_UTF_8);
+        if (index < 0) {
+            zip_source_free(source);
+            return false;
+        }
+        // libzip deflates at the highest level unless told: several times
+        // slower on a large sheet for a file a few per cent smaller.
+        return zip_set_file_compression(m_archive, zip_uint64_t(index), ZIP_CM_DEFLATE,
+                                        kCompressionLevel) == 0;
+    }
+
+    zip_source_t *m_buffer = nullptr; // owned (one reference)
+    zip_t *m_archive = nullptr;       // owned
+    std::vector<QByteArray> m_parts;  // a moved QByteArray keeps its data in place
+};
 
 } // namespace
 
 bool writeXlsx(const QString &path, const QList<Sheet> &sheets, QString *error)
 {
-    // The library writes to the name it is given; a temporary name beside it
-    // keeps a failed export from leaving half a workbook in its place.
-    const QString partial = path + QStringLiteral(".part");
-    const QByteArray partialName = QFile::encodeName(partial);
-    lxw_workbook *book = workbook_new(partialName.constData());
-    if (!book) {
-        *error = QStringLiteral("Não foi possível criar o arquivo %1.").arg(path);
+    if (sheets.isEmpty()) {
+        *error = QStringLiteral("Não há planilha para gravar em %1.").arg(path);
         return false;
     }
-    lxw_format *header = workbook_add_format(book);
-    format_set_bold(header);
-    lxw_format *money = workbook_add_format(book);
-    format_set_num_format(money, "#,##0.00");
-    lxw_format *number3 = workbook_add_format(book);
-    format_set_num_format(number3, "#,##0.000");
-    lxw_format *text = workbook_add_format(book);
-    format_set_num_format(text, "@");
+    const QStringList names = xlsx::sheetNames(sheets);
+    std::vector<std::unique_ptr<QTemporaryFile>> worksheets;
+    for (qsizetype s = 0; s < sheets.size(); ++s) {
+        auto file = std::make_unique<QTemporaryFile>(
+            QDir::temp().filePath(QStringLiteral("prx-planilha-XXXXXX.xml")));
+        if (!file->open() || !xlsx::writeWorksheet(file.get(), sheets[s], s == 0) ||
+            !file->flush()) {
+            *error = QStringLiteral("Não foi possível gravar o arquivo %1: a pasta temporária %2 "
+                                    "não aceitou a planilha (disco cheio?).")
+                         .arg(path, QDir::tempPath());
+            return false;
+        }
+        worksheets.push_back(std::move(file));
+    }
 
-    lxw_error failure = LXW_NO_ERROR;
-    auto check = [&failure](lxw_error e) {
-        if (failure == LXW_NO_ERROR && e != LXW_NO_ERROR)
-            failure = e;
-    };
-    for (const Sheet &sheet : sheets) {
-        const QByteArray name = sheetName(sheet.name).toUtf8();
-        lxw_worksheet *ws = workbook_add_worksheet(book, name.constData());
-        if (!ws) {
-            failure = LXW_ERROR_MEMORY_MALLOC_FAILED;
-            break;
-        }
-        worksheet_freeze_panes(ws, 1, 0);
-        for (qsizetype c = 0; c < sheet.columns.size(); ++c) {
-            const SheetColumn &col = sheet.columns[c];
-            const bool isText = col.kind == CellKind::Text || col.kind == CellKind::Hour;
-            check(worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c), col.width,
-                                       isText ? text : nullptr));
-            check(worksheet_write_string(ws, 0, lxw_col_t(c), col.title.toUtf8().constData(),
-                                         header));
-        }
-        for (qsizetype r = 0; r < sheet.rows.size(); ++r) {
-            const QVariantList &values = sheet.rows[r];
-            const lxw_row_t row = lxw_row_t(r + 1);
-            for (qsizetype c = 0; c < sheet.columns.size(); ++c) {
-                const QVariant v = values.value(c);
-                if (v.isNull())
-                    continue;
-                const CellKind kind = sheet.columns[c].kind;
-                if (kind == CellKind::Money || kind == CellKind::Number3) {
-                    // The double nearest the value's exact decimal, the one the
-                    // CSV writes: a double a last bit off 8,89 (what double
-                    // arithmetic leaves) goes in as 8,89's own double. The
-                    // library prints numbers with 16 significant digits, so
-                    // that double may read 8.890000000000001 in the XML; every
-                    // reader takes it back as 8,89.
-                    const double number = Decimal::fromDouble(v.toDouble()).toDouble();
-                    check(worksheet_write_number(ws, row, lxw_col_t(c), number,
-                                                 kind == CellKind::Money ? money : number3));
-                } else {
-                    const QByteArray cell = cellText(kind, v).toUtf8();
-                    check(worksheet_write_string(ws, row, lxw_col_t(c), cell.constData(),
-                                                 kind == CellKind::Text ? text : nullptr));
-                }
-            }
-        }
-    }
-    const lxw_error closed = workbook_close(book);
-    if (failure == LXW_NO_ERROR)
-        failure = closed;
-    if (failure != LXW_NO_ERROR) {
-        QFile::remove(partial);
-        *error = QStringLiteral("Não foi possível gravar o arquivo %1: %2.")
-                     .arg(path, QString::fromUtf8(lxw_strerror(failure)));
+    Package package;
+    bool ok = package.isOpen() &&
+              package.add("[Content_Types].xml", xlsx::contentTypes(int(sheets.size()))) &&
+              package.add("_rels/.rels", xlsx::packageRelationships()) &&
+              package.add("xl/workbook.xml", xlsx::workbook(names)) &&
+              package.add("xl/_rels/workbook.xml.rels",
+                          xlsx::workbookRelationships(int(sheets.size()))) &&
+              package.add("xl/styles.xml", xlsx::styles());
+    for (size_t s = 0; ok && s < worksheets.size(); ++s)
+        ok = package.addFile(xlsx::worksheetPath(int(s)), worksheets[s]->fileName());
+    const QByteArray bytes = ok ? package.close() : QByteArray();
+    if (bytes.isEmpty()) {
+        *error = QStringLiteral("Não foi possível gravar o arquivo %1: falha ao compactar a "
+                                "planilha.")
+                     .arg(path);
         return false;
     }
-    QFile::remove(path);
-    if (!QFile::rename(partial, path)) {
-        QFile::remove(partial);
-        *error = QStringLiteral("Não foi possível gravar o arquivo %1.").arg(path);
-        return false;
-    }
-    return true;
+    return saveSheetFile(path, bytes, error);
 }
 
 } // namespace prx::sheet

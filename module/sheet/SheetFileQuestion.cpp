@@ -19,7 +19,7 @@ QString SheetFileQuestion::ask(QWidget *parent, bool save, const QString &sugges
     if (save) {
         return QFileDialog::getSaveFileName(
             parent, QStringLiteral("Exportar planilha"), suggested,
-            QStringLiteral("Planilha CSV (*.csv);;Planilha do Excel (*.xlsx)"));
+            QStringLiteral("Planilha CSV (*.csv);;Pasta de trabalho XLSX (*.xlsx)"));
     }
     return QFileDialog::getOpenFileName(parent, QStringLiteral("Importar planilha"), suggested,
                                         QStringLiteral("Planilha CSV (*.csv);;Todos (*)"));

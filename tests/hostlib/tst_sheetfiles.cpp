@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <cmath>
 
@@ -40,11 +41,22 @@ private slots:
     // header and the widths; a workbook that cannot be written leaves no
     // file behind and says why.
     void xlsx();
-    // Every money column of the item sheet holds the value's exact decimal:
-    // two places in the CSV, the double nearest it in the workbook, however
-    // the stored double was reached; a value with more places keeps them.
+    // Every money column of the item sheet holds the value's exact decimal,
+    // however the stored double was reached: "8,89" in the CSV and "8.89" in
+    // the workbook's XML, never 8.890000000000001; a value with more places
+    // keeps them.
     void exportedMoney_data();
     void exportedMoney();
+    // The workbook a spreadsheet program opens: every part well-formed XML
+    // (whatever the text cells hold), every sheet there under its name, with
+    // its content type, a bold header row frozen above the rows and the
+    // money format on money cells.
+    void xlsxPackage_data();
+    void xlsxPackage();
+    // A workbook that cannot be written says why in Portuguese and leaves
+    // nothing behind in the folder.
+    void xlsxWriteFails_data();
+    void xlsxWriteFails();
     // A sheet the import cannot key, or the differentiated prices' sheet
     // (which shares the price and hour titles), is refused whole.
     void importRefusesWrongSheets_data();
@@ -240,13 +252,21 @@ void SheetFilesTest::exportedMoney_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<double>("stored");
     QTest::addColumn<QString>("csv");
-    QTest::addColumn<double>("xlsx");
-    QTest::newRow("calculated price") << "VRCUSTITEM" << 8.89 << "8,89" << 8.89;
+    QTest::addColumn<QString>("xlsx");
+    QTest::newRow("calculated price") << "VRCUSTITEM" << 8.89 << "8,89"
+                                      << "8.89";
     QTest::newRow("calculated price a hair above")
-        << "VRCUSTITEM" << std::nextafter(8.89, 9.0) << "8,89" << 8.89;
-    QTest::newRow("price a hair above")
-        << "VRPRECITEM" << std::nextafter(8.89, 9.0) << "8,89" << 8.89;
-    QTest::newRow("a stored third place is kept") << "VRPRECITEM" << 9.876 << "9,876" << 9.876;
+        << "VRCUSTITEM" << std::nextafter(8.89, 9.0) << "8,89"
+        << "8.89";
+    QTest::newRow("calculated price a hair below")
+        << "VRCUSTITEM" << std::nextafter(8.89, 8.0) << "8,89"
+        << "8.89";
+    QTest::newRow("price a hair above") << "VRPRECITEM" << std::nextafter(8.89, 9.0) << "8,89"
+                                        << "8.89";
+    QTest::newRow("a stored third place is kept") << "VRPRECITEM" << 9.876 << "9,876"
+                                                  << "9.876";
+    QTest::newRow("left over by double arithmetic") << "VRPRECITEM" << 0.1 * 3 * 10000 << "3.000,00"
+                                                    << "3000";
 }
 
 void SheetFilesTest::exportedMoney()
@@ -254,7 +274,7 @@ void SheetFilesTest::exportedMoney()
     QFETCH(QString, field);
     QFETCH(double, stored);
     QFETCH(QString, csv);
-    QFETCH(double, xlsx);
+    QFETCH(QString, xlsx);
     ColumnTable items(
         {{QStringLiteral("CDPRODUTO"), FieldType::String, 20}, {field, FieldType::Float, 0}});
     const int row = items.appendRow();
@@ -277,12 +297,198 @@ void SheetFilesTest::exportedMoney()
 
     const QString xlsxPath = dir.filePath(QStringLiteral("itens.xlsx"));
     QVERIFY2(writeSheets(xlsxPath, sheets, &error), qPrintable(error));
-    const QString cell = xlsxCell(xlsxPath, QChar(u'A' + column) + QStringLiteral("2"));
-    bool isNumber = false;
-    const double held = cell.toDouble(&isNumber);
-    QVERIFY2(isNumber, qPrintable(cell));
-    // Exactly that double: QCOMPARE would let a last-bit difference pass.
-    QVERIFY2(held == xlsx, qPrintable(cell));
+    QCOMPARE(xlsxCell(xlsxPath, QChar(u'A' + column) + QStringLiteral("2")), xlsx);
+}
+
+namespace {
+
+// Every part of a workbook by its name in the zip, as unzip reads it.
+QMap<QString, QByteArray> xlsxParts(const QString &path)
+{
+    QMap<QString, QByteArray> parts;
+    QProcess list;
+    list.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), path});
+    if (!list.waitForStarted() || !list.waitForFinished())
+        return parts;
+    for (const QByteArray &name : list.readAllStandardOutput().split('\n')) {
+        if (name.isEmpty())
+            continue;
+        // unzip reads brackets as a pattern.
+        QString pattern = QString::fromUtf8(name);
+        pattern.replace(u'[', QStringLiteral("\\[")).replace(u']', QStringLiteral("\\]"));
+        QProcess part;
+        part.start(QStringLiteral("unzip"), {QStringLiteral("-p"), path, pattern});
+        part.waitForFinished();
+        parts.insert(QString::fromUtf8(name), part.readAllStandardOutput());
+    }
+    return parts;
+}
+
+// The attributes of every element at the path ("worksheet/sheetData/row/c"),
+// in document order; the element's index among its siblings of that path is
+// its place in the list. *wellFormed false when the XML does not parse.
+QList<QXmlStreamAttributes> elementsAt(const QByteArray &xml, const QString &path,
+                                       bool *wellFormed = nullptr)
+{
+    QList<QXmlStreamAttributes> found;
+    QStringList open;
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement()) {
+            open << reader.name().toString();
+            if (open.join(u'/') == path)
+                found << reader.attributes();
+        } else if (reader.isEndElement()) {
+            open.removeLast();
+        }
+    }
+    if (wellFormed)
+        *wellFormed = !reader.hasError();
+    return found;
+}
+
+} // namespace
+
+void SheetFilesTest::xlsxPackage_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("items and differentiated prices")
+        << QStringList{QStringLiteral("Itens"), QStringLiteral("Preços diferenciados")}
+        << QStringList{QStringLiteral("Itens"), QStringLiteral("Preços diferenciados")}
+        << QStringLiteral("Pão & \"leite\" <1>");
+    QTest::newRow("control characters and a literal escape in a name")
+        << QStringList{QStringLiteral("Itens")} << QStringList{QStringLiteral("Itens")}
+        << QStringLiteral("Caf\u00E9\u0001\u000B\r\n_x0041_ ");
+    // A workbook holding one name twice, or an empty one, does not open.
+    QTest::newRow("names a workbook refuses")
+        << QStringList{QStringLiteral("a/b:c"), QStringLiteral("A/B:C"), QString()}
+        << QStringList{QStringLiteral("a_b_c"), QStringLiteral("A_B_C (2)"),
+                       QStringLiteral("Planilha3")}
+        << QStringLiteral("x");
+}
+
+void SheetFilesTest::xlsxPackage()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, stored);
+    QFETCH(QString, text);
+    const QList<SheetColumn> columns{{QStringLiteral("Nome"), {}, CellKind::Text, 30},
+                                     {QStringLiteral("Preço"), {}, CellKind::Money, 12},
+                                     {QStringLiteral("Custo"), {}, CellKind::Number3, 12}};
+    QList<Sheet> sheets;
+    for (const QString &name : std::as_const(names))
+        sheets << Sheet{name, columns, {{text, 8.89, 2.5}}};
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("itens.xlsx"));
+    QString error;
+    QVERIFY2(writeSheets(path, sheets, &error), qPrintable(error));
+
+    const QMap<QString, QByteArray> parts = xlsxParts(path);
+    QVERIFY2(!parts.isEmpty(), "unzip is not installed (scripts/install-deps.sh installs it)");
+    for (auto part = parts.begin(); part != parts.end(); ++part) {
+        bool wellFormed = false;
+        elementsAt(part.value(), {}, &wellFormed);
+        QVERIFY2(wellFormed, qPrintable(part.key()));
+    }
+    QSet<QString> typed;
+    for (const auto &o : elementsAt(parts.value(QStringLiteral("[Content_Types].xml")),
+                                    QStringLiteral("Types/Override")))
+        typed << o.value(QLatin1String("PartName")).toString();
+    QHash<QString, QString> targets;
+    for (const auto &r : elementsAt(parts.value(QStringLiteral("xl/_rels/workbook.xml.rels")),
+                                    QStringLiteral("Relationships/Relationship")))
+        targets.insert(r.value(QLatin1String("Id")).toString(),
+                       r.value(QLatin1String("Target")).toString());
+
+    // Which font and number format each style index stands for.
+    const QByteArray styles = parts.value(QStringLiteral("xl/styles.xml"));
+    QList<bool> bold;
+    QXmlStreamReader fonts(styles);
+    while (!fonts.atEnd()) {
+        if (fonts.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (fonts.name() == u"font")
+            bold << false;
+        else if (fonts.name() == u"b" && !bold.isEmpty())
+            bold.last() = true;
+    }
+    QHash<QString, QString> formats{{QStringLiteral("0"), QStringLiteral("General")}};
+    for (const auto &f : elementsAt(styles, QStringLiteral("styleSheet/numFmts/numFmt")))
+        formats.insert(f.value(QLatin1String("numFmtId")).toString(),
+                       f.value(QLatin1String("formatCode")).toString());
+    const QList<QXmlStreamAttributes> xfs =
+        elementsAt(styles, QStringLiteral("styleSheet/cellXfs/xf"));
+
+    const QList<QXmlStreamAttributes> listed = elementsAt(
+        parts.value(QStringLiteral("xl/workbook.xml")), QStringLiteral("workbook/sheets/sheet"));
+    QStringList listedNames;
+    for (const auto &sheet : listed)
+        listedNames << sheet.value(QLatin1String("name")).toString();
+    QCOMPARE(listedNames, stored);
+    for (const auto &sheet : listed) {
+        const QString part =
+            QStringLiteral("xl/") + targets.value(sheet.value(QLatin1String("r:id")).toString());
+        QVERIFY2(parts.contains(part) && typed.contains(u'/' + part), qPrintable(part));
+        const QByteArray xml = parts.value(part);
+        const QList<QXmlStreamAttributes> panes =
+            elementsAt(xml, QStringLiteral("worksheet/sheetViews/sheetView/pane"));
+        QCOMPARE(panes.size(), 1);
+        QCOMPARE(panes[0].value(QLatin1String("state")), u"frozen");
+        QCOMPARE(panes[0].value(QLatin1String("ySplit")), u"1");
+        QHash<QString, int> style;
+        for (const auto &c : elementsAt(xml, QStringLiteral("worksheet/sheetData/row/c")))
+            style.insert(c.value(QLatin1String("r")).toString(),
+                         c.value(QLatin1String("s")).toInt());
+        for (const QString &header :
+             {QStringLiteral("A1"), QStringLiteral("B1"), QStringLiteral("C1")}) {
+            const int font = xfs.value(style.value(header)).value(QLatin1String("fontId")).toInt();
+            QVERIFY2(bold.value(font), qPrintable(header));
+        }
+        auto format = [&](const QString &cell) {
+            return formats.value(
+                xfs.value(style.value(cell)).value(QLatin1String("numFmtId")).toString());
+        };
+        QCOMPARE(format(QStringLiteral("B2")), QStringLiteral("#,##0.00"));
+        QCOMPARE(format(QStringLiteral("C2")), QStringLiteral("#,##0.000"));
+    }
+}
+
+void SheetFilesTest::xlsxWriteFails_data()
+{
+    QTest::addColumn<QString>("target"); // inside the test's folder
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing folder") << "falta/itens.xlsx"
+                                    << "não existe";
+    QTest::newRow("a folder of that name") << "pasta.xlsx"
+                                           << "já existe uma pasta com esse nome";
+    QTest::newRow("a file where the folder should be") << "arquivo/itens.xlsx"
+                                                       << "não é uma pasta";
+}
+
+void SheetFilesTest::xlsxWriteFails()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, reason);
+    const QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("pasta.xlsx")));
+    QFile file(dir.filePath(QStringLiteral("arquivo")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+    const QString path = dir.filePath(target);
+    const Sheet sheet{
+        QStringLiteral("Itens"), {{QStringLiteral("Preço"), {}, CellKind::Money, 12}}, {{8.89}}};
+    QString error;
+    QVERIFY(!writeSheets(path, {sheet}, &error));
+    QVERIFY2(error.startsWith(QStringLiteral("Não foi possível gravar o arquivo %1: ").arg(path)),
+             qPrintable(error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    QVERIFY(QDir(dir.filePath(QStringLiteral("pasta.xlsx"))).isEmpty());
 }
 
 void SheetFilesTest::importRefusesWrongSheets_data()

@@ -6,12 +6,14 @@
 #include "demo/DemoCosts.h"
 #include "demo/DemoHolidays.h"
 #include "demo/DemoWriter.h"
+#include "money/CostPrice.h"
 #include "money/DayPrice.h"
 #include "storage/HistoryTriggers.h"
 #include "storage/Storage.h"
 #include "storage/Transaction.h"
 
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <cmath>
 
@@ -27,6 +29,13 @@ constexpr int kCostCap = 5000;   // products with costs and tax rates outside th
 double trunc2(double a, double b)
 {
     return (Decimal::fromDouble(a) * Decimal::fromDouble(b)).truncated(2).toDouble();
+}
+
+// The calculated price the server's price calculation gives, taxes aside.
+QVariant calculatedPrice(double cost, double markup)
+{
+    const std::optional<Decimal> price = priceFromCost(cost, markup, 0);
+    return price ? QVariant(price->toDouble()) : QVariant();
 }
 
 // Shelf prices end in ,90.
@@ -55,7 +64,7 @@ class DemoBuilder
 public:
     DemoBuilder(const Storage &storage, const DemoOptions &options)
         : m_options(options), m_rng(options.seed), m_today(wallClock(options.today)),
-          m_out(storage, m_today)
+          m_storage(storage), m_out(storage, m_today)
     {
     }
 
@@ -76,6 +85,9 @@ public:
         assignments();
         // Every year the demo's periods touch; the first branch closes for Carnaval.
         writeDemoHolidays(m_out, day(-90).date().year(), day(119).date().year(), branchCode(0));
+        if (m_products.size() > kCostCap) {
+            completeOtherBranchTaxRates(m_storage, branchCode(0), m_products[kCostCap - 1].code);
+        }
     }
 
 private:
@@ -265,9 +277,14 @@ private:
                                  {branchCode(b), p.code, type, trunc2(cost, 0.98 + 0.04 * type)});
                 if (p.markup > 0)
                     m_out.insert("PERCCUSTO", {branchCode(b), p.code, p.markup});
-                // Some products wait for their tax rate: approval lists them.
-                if (chance(97))
+                // Some products wait for their tax rate in the other
+                // branches: approval lists them. The first branch has every
+                // rate. (The draw is made all the same, so that the rest of
+                // the demo stays what it was for a seed.)
+                if (chance(97) || b == 0)
                     m_out.insert("ALIQPROD", {branchCode(b), p.code, taxRate(p)});
+                else
+                    m_untaxed.insert({b, i});
             }
         }
     }
@@ -284,8 +301,17 @@ private:
     }
 
     // Three periods per table: one approved in the past, one in force today
-    // whose state cycles through "1" to "4" from table to table, and one
-    // still being prepared.
+    // and one still being prepared. The period in force is approved in the
+    // first table of every branch (the one the screen opens, so the price in
+    // force sells from the first day) and in every table of the first branch
+    // (the tables stores, clients and branches buy by); elsewhere it cycles
+    // through "1" to "3". The coming period is confirmed in the first table
+    // (ready to approve), released in the second and pending in the third.
+    static QString inForceState(int b, int t)
+    {
+        return b == 0 || t == 0 ? QStringLiteral("4") : QString::number((b + t) % 3 + 1);
+    }
+
     void priceTable(int b, int t)
     {
         const QString branch = branchCode(b);
@@ -300,27 +326,37 @@ private:
             QString state;
             double factor;
         };
-        const int serial = b * int(DemoCatalog::priceTables().size()) + t;
-        const Period periods[] = {
-            {-90, -31, "4", 0.95},
-            {-30, 29, QString::number(serial % 4 + 1), 1.0},
-            {30, 119, serial % 3 == 0 ? "3" : (serial % 2 ? "2" : "1"), 1.06}};
+        const Period periods[] = {{-90, -31, "4", 0.95},
+                                  {-30, 29, inForceState(b, t), 1.0},
+                                  {30, 119, QString::number(3 - t % 3), 1.06}};
         for (const Period &pd : periods) {
             const QDateTime start = day(pd.from);
             m_out.insert("TABEVEND", {branch, table.code, start, day(pd.to), pd.state});
             const bool inForceFirst = pd.from < 0 && pd.to >= 0 && t == 0;
+            const bool approved = pd.state == u"4";
             const int cap = inForceFirst ? int(m_products.size()) : kPricedCap;
             for (int i = 0; i < std::min(cap, int(m_products.size())); ++i) {
                 const Product &p = m_products[i];
                 if (!cats.contains(p.category) || !chance(inForceFirst ? 90 : 85))
                     continue;
-                item(branch, table.code, start, day(pd.to), p, pd.factor * tableFactor);
+                // Approval demands every product's tax rate, so an approved
+                // period leaves out those the branch lacks (the draws are
+                // made all the same: the rest of the demo stays as it was).
+                item(branch, table.code, start, day(pd.to), p, pd.factor * tableFactor,
+                     !approved || hasTaxRate(b, i));
             }
         }
     }
 
+    bool hasTaxRate(int b, int i) const
+    {
+        // Past kCostCap the rates come in one statement at the end.
+        return b == 0 || !m_untaxed.contains({b, i});
+    }
+
+    // `write` false only draws what the item would, writing nothing.
     void item(const QString &branch, const QString &table, const QDateTime &start,
-              const QDateTime &end, const Product &p, double factor)
+              const QDateTime &end, const Product &p, double factor, bool write)
     {
         const double price = shelfPrice(p.price * factor);
         const QVariant delivery = chance(70) ? QVariant(trunc2(price, 1.1)) : QVariant();
@@ -336,12 +372,19 @@ private:
             from = QStringLiteral("1100");
             to = QStringLiteral("2359");
         }
+        const QVariant suggested = chance(40) ? QVariant(trunc2(price, 1.05)) : QVariant();
+        const bool promotion = chance(5);
+        const bool withDayPrice = chance(6);
+        if (!write) {
+            if (withDayPrice)
+                dayPrice(branch, table, start, end, p, price, client, delivery, false);
+            return;
+        }
         m_out.insert("ITEMPRECO",
                      {branch, table, start, p.code, p.code, price, delivery, orderPad, client,
-                      p.category == u"03" && p.subcategory == u"04" ? "S" : "N",
-                      chance(40) ? QVariant(trunc2(price, 1.05)) : QVariant(),
-                      calculated ? QVariant(trunc2(cost, 1 + p.markup / 100)) : QVariant(),
-                      calculated ? QVariant(p.markup) : QVariant(), chance(5) ? "S" : "N", from, to,
+                      p.category == u"03" && p.subcategory == u"04" ? "S" : "N", suggested,
+                      calculated ? calculatedPrice(cost, p.markup) : QVariant(),
+                      calculated ? QVariant(p.markup) : QVariant(), promotion ? "S" : "N", from, to,
                       "N"});
         for (const auto &[index, quantity] : p.components) {
             const Product &c = m_products[index];
@@ -350,8 +393,8 @@ private:
                                        QVariant(), 0.0, "N", QVariant(), QVariant(), QVariant(),
                                        "N", QVariant(), QVariant(), "N"});
         }
-        if (chance(6))
-            dayPrice(branch, table, start, end, p, price, client, delivery);
+        if (withDayPrice)
+            dayPrice(branch, table, start, end, p, price, client, delivery, true);
     }
 
     // The price the screen would compute for the rule.
@@ -365,7 +408,7 @@ private:
     // holiday or a consumer type's discount.
     void dayPrice(const QString &branch, const QString &table, const QDateTime &start,
                   const QDateTime &end, const Product &p, double price, double client,
-                  const QVariant &delivery)
+                  const QVariant &delivery, bool write)
     {
         struct Rule
         {
@@ -385,6 +428,8 @@ private:
             {{"T"}, "1100", "1500", "02", true, true, 10, false, "S"},
         };
         const Rule &r = rules[between(0, int(std::size(rules)) - 1)];
+        if (!write)
+            return;
         const bool dlv = r.withDelivery && delivery.isValid();
         const Decimal base = Decimal::fromDouble(price) + Decimal::fromDouble(client);
         const Decimal dlvBase =
@@ -435,8 +480,10 @@ private:
     DemoOptions m_options;
     QRandomGenerator m_rng;
     QDateTime m_today;
+    const Storage &m_storage;
     DemoWriter m_out;
     QList<Product> m_products;
+    QSet<std::pair<int, int>> m_untaxed; // branch, product index: no tax rate there
     int m_comboCount = 0;
 };
 

@@ -14,7 +14,8 @@
 // by the base that the target lacks, a resulting price at or below 0 or at
 // or above twice its base. The others are copied in one transaction. A base
 // without differentiated prices is refused: the copy would wipe every
-// target's.
+// target's. The copied validity dates are the base's cut to the period (a
+// base rule wholly outside it is not copied), so no copy lies outside it.
 #include "methods/BulkWriter.h"
 #include "methods/MethodSupport.h"
 #include "methods/ProductSelection.h"
@@ -77,18 +78,31 @@ struct BaseRule
     dayprice::Rule rule;
 };
 
+// The base's rules with their validity cut to the period (a rule left wholly
+// outside it, or starting after its end, is not copied; an open end closes
+// with the period), so that no copy lands outside the period even when the
+// period was shortened after the base's rules were typed.
 QList<BaseRule> baseRules(const Storage &db, const SqlBinds &binds)
 {
     const SqlDialect &d = db.dialect();
     QSqlQuery q = runQuery(
         db,
-        QStringLiteral("SELECT CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, %1, %2, "
-                       "IDPERVALORPR, IDDESCACREPR, VRPRECODIA, VRPRECODIADLV, VRPRECODIACMD, "
-                       "IDVISUACUPOM, IDTPMODGERAL, IDTPMODDLV, IDTPMODCMD FROM ITEMPRECODIA "
-                       "WHERE CDFILIAL = :branch AND CDTABEPREC = :table AND DTINIVGPREC = :start "
-                       "AND CDPRODUTO = :base AND CDPRPAITABPR = :base")
-            .arg(d.selectDateTime(QStringLiteral("DTINIVALPREC")),
-                 d.selectDateTime(QStringLiteral("DTFINVALPREC"))),
+        QStringLiteral(
+            "SELECT D.CDTIPOCONSPD, D.NRDIASEMANPR, D.HRINIPRECDIA, D.HRFINPRECDIA, %1, %2, "
+            "D.IDPERVALORPR, D.IDDESCACREPR, D.VRPRECODIA, D.VRPRECODIADLV, D.VRPRECODIACMD, "
+            "D.IDVISUACUPOM, D.IDTPMODGERAL, D.IDTPMODDLV, D.IDTPMODCMD FROM ITEMPRECODIA D "
+            "JOIN TABEVEND V ON V.CDFILIAL = D.CDFILIAL AND V.CDTABEPREC = D.CDTABEPREC AND "
+            "V.DTINIVGPREC = D.DTINIVGPREC "
+            "WHERE D.CDFILIAL = :branch AND D.CDTABEPREC = :table AND D.DTINIVGPREC = :start "
+            "AND D.CDPRODUTO = :base AND D.CDPRPAITABPR = :base AND (D.DTFINVALPREC IS NULL OR "
+            "(D.DTINIVALPREC <= D.DTFINVALPREC AND D.DTFINVALPREC >= V.DTINIVGPREC)) AND "
+            "(V.DTFINVGPREC IS NULL OR D.DTINIVALPREC <= V.DTFINVGPREC)")
+            .arg(d.selectDateTime(QStringLiteral("CASE WHEN D.DTINIVALPREC < V.DTINIVGPREC THEN "
+                                                 "V.DTINIVGPREC ELSE D.DTINIVALPREC END")),
+                 d.selectDateTime(QStringLiteral(
+                     "CASE WHEN V.DTFINVGPREC IS NULL THEN D.DTFINVALPREC WHEN D.DTFINVALPREC IS "
+                     "NULL OR D.DTFINVALPREC > V.DTFINVGPREC THEN V.DTFINVGPREC ELSE "
+                     "D.DTFINVALPREC END"))),
         binds, QStringLiteral("ler os preços diferenciados do produto base"));
     QList<BaseRule> rules;
     while (q.next()) {
@@ -108,6 +122,18 @@ QList<BaseRule> baseRules(const Storage &db, const SqlBinds &binds)
         for (int m = 0; m < 3; ++m) {
             r.amount[m] = q.value(8 + m).toDouble();
             r.active[m] = q.value(12 + m).toString() == u"S";
+        }
+        for (const BaseRule &other : rules) {
+            if (other.key == r.key) {
+                throw ServerError(
+                    QStringLiteral(
+                        "Dois preços diferenciados do produto base teriam a mesma data inicial de "
+                        "validade dentro da vigência (%1, %2 a %3); corrija-os antes de copiar. "
+                        "Nenhum produto foi alterado.")
+                        .arg(dateText(SqlDialect::dateTimeFromText(r.key[4])),
+                             r.key[2].left(2) + u':' + r.key[2].mid(2),
+                             r.key[3].left(2) + u':' + r.key[3].mid(2)));
+            }
         }
         rules << r;
     }

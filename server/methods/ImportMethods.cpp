@@ -10,7 +10,9 @@
 // at all are inserted. Differentiated prices whose validity covers the whole
 // origin period cover the whole destination period; the others move by the
 // distance between the two starts and are cut to the destination period
-// (those left wholly outside it are not copied). Only products the branch's
+// (those left wholly outside it are not copied; an open validity end closes
+// with the period), so no copied row lies outside its period; two rows cut to
+// the same start refuse the call, naming the products. Only products the branch's
 // segment sells are written; the destination period's dates and state stay
 // as they are. One transaction, every check before the first write; the
 // same call twice gives the same rows.
@@ -69,7 +71,7 @@ QVariant setImportaVigencia(Context &ctx, const QVariantList &args)
         throw ServerError(
             QStringLiteral("Vigência de origem deve ser diferente da vigência de destino."));
     }
-    const PriceSetCopy copier(db, {overwrite, true, QString()});
+    const PriceSetCopy copier(db, {overwrite, true, QString(), QStringLiteral("importado")});
     const PriceSetCopy::Side source{branch, table, origin};
     const PriceSetCopy::Target into{{branch, table, target}, branchSegment(db, branch)};
     copier.check(source, into);

@@ -48,58 +48,77 @@ QString PriceSetCopy::productFilter(const QString &alias, const QString &segment
     return filter;
 }
 
-// Covers the whole source period.
+// Covers the whole source period (an end-less source period: starts by its
+// start and has no end either).
 static QString spansSource(SqlParams &p, const PriceSetCopy::Side &source, const SqlDialect &d)
 {
+    const QString start = d.typedParam(p.addDateTime(source.period.start), FieldType::DateTime);
+    if (!source.period.end.isValid())
+        return QStringLiteral("(S.DTINIVALPREC <= %1 AND S.DTFINVALPREC IS NULL)").arg(start);
     return QStringLiteral("(S.DTINIVALPREC <= %1 AND (S.DTFINVALPREC IS NULL OR "
                           "S.DTFINVALPREC >= %2))")
-        .arg(d.typedParam(p.addDateTime(source.period.start), FieldType::DateTime),
-             d.typedParam(p.addDateTime(source.period.end), FieldType::DateTime));
+        .arg(start, d.typedParam(p.addDateTime(source.period.end), FieldType::DateTime));
+}
+
+static QString dateParam(SqlParams &p, const SqlDialect &d, const QDateTime &value)
+{
+    return d.typedParam(p.addDateTime(value), FieldType::DateTime);
+}
+
+// The source row's date as it lands in the target, before the cut.
+QString PriceSetCopy::moved(SqlParams &p, const QString &column, const Side &source,
+                            const Side &target) const
+{
+    const qint64 days = source.period.start.daysTo(target.period.start);
+    if (!m_options.moveValidity || days == 0)
+        return QStringLiteral("S.") + column;
+    return m_db.dialect().addDays(QStringLiteral("S.") + column, p.add(days));
 }
 
 QString PriceSetCopy::validityStart(SqlParams &p, const Side &source, const Side &target) const
 {
     const SqlDialect &d = m_db.dialect();
-    auto date = [&](const QDateTime &v) {
-        return d.typedParam(p.addDateTime(v), FieldType::DateTime);
-    };
-    const qint64 days = source.period.start.daysTo(target.period.start);
     const QString spans = spansSource(p, source, d);
-    const QString moved = d.addDays(QStringLiteral("S.DTINIVALPREC"), p.add(days));
-    const QString moved2 = d.addDays(QStringLiteral("S.DTINIVALPREC"), p.add(days));
+    const QString from = moved(p, QStringLiteral("DTINIVALPREC"), source, target);
+    const QString from2 = moved(p, QStringLiteral("DTINIVALPREC"), source, target);
     return QStringLiteral("CASE WHEN %1 THEN %2 WHEN %3 < %4 THEN %5 ELSE %6 END")
-        .arg(spans, date(target.period.start), moved, date(target.period.start),
-             date(target.period.start), moved2);
+        .arg(spans, dateParam(p, d, target.period.start), from,
+             dateParam(p, d, target.period.start), dateParam(p, d, target.period.start), from2);
 }
 
 QString PriceSetCopy::validityEnd(SqlParams &p, const Side &source, const Side &target) const
 {
     const SqlDialect &d = m_db.dialect();
-    auto date = [&](const QDateTime &v) {
-        return d.typedParam(p.addDateTime(v), FieldType::DateTime);
-    };
-    const qint64 days = source.period.start.daysTo(target.period.start);
     const QString spans = spansSource(p, source, d);
-    const QString moved = d.addDays(QStringLiteral("S.DTFINVALPREC"), p.add(days));
-    const QString moved2 = d.addDays(QStringLiteral("S.DTFINVALPREC"), p.add(days));
-    return QStringLiteral("CASE WHEN %1 THEN %2 WHEN S.DTFINVALPREC IS NULL THEN NULL "
-                          "WHEN %3 > %4 THEN %5 ELSE %6 END")
-        .arg(spans, date(target.period.end), moved, date(target.period.end),
-             date(target.period.end), moved2);
+    const QString to = moved(p, QStringLiteral("DTFINVALPREC"), source, target);
+    const QString to2 = moved(p, QStringLiteral("DTFINVALPREC"), source, target);
+    // An end-less target period leaves the validity end as it comes.
+    if (!target.period.end.isValid())
+        return QStringLiteral("CASE WHEN %1 THEN NULL ELSE %2 END").arg(spans, to);
+    // An open validity end closes with the period, where it stopped anyway.
+    return QStringLiteral("CASE WHEN %1 THEN %2 WHEN S.DTFINVALPREC IS NULL THEN %3 "
+                          "WHEN %4 > %5 THEN %6 ELSE %7 END")
+        .arg(spans, dateParam(p, d, target.period.end), dateParam(p, d, target.period.end), to,
+             dateParam(p, d, target.period.end), dateParam(p, d, target.period.end), to2);
 }
 
+// The rows that reach the target: any that cover the whole source period,
+// the others when they overlap the target period once moved. A row whose
+// start lies after its end is nowhere.
 QString PriceSetCopy::validityKept(SqlParams &p, const Side &source, const Side &target) const
 {
     const SqlDialect &d = m_db.dialect();
-    auto date = [&](const QDateTime &v) {
-        return d.typedParam(p.addDateTime(v), FieldType::DateTime);
-    };
-    const qint64 days = source.period.start.daysTo(target.period.start);
     const QString spans = spansSource(p, source, d);
-    return QStringLiteral("(%1 OR (%2 <= %3 AND (S.DTFINVALPREC IS NULL OR %4 >= %5)))")
-        .arg(spans, d.addDays(QStringLiteral("S.DTINIVALPREC"), p.add(days)),
-             date(target.period.end), d.addDays(QStringLiteral("S.DTFINVALPREC"), p.add(days)),
-             date(target.period.start));
+    QString overlap = QStringLiteral("(S.DTFINVALPREC IS NULL OR (S.DTINIVALPREC <= "
+                                     "S.DTFINVALPREC AND %1 >= %2))")
+                          .arg(moved(p, QStringLiteral("DTFINVALPREC"), source, target),
+                               dateParam(p, d, target.period.start));
+    if (target.period.end.isValid()) {
+        overlap += QStringLiteral(" AND %1 <= %2")
+                       .arg(moved(p, QStringLiteral("DTINIVALPREC"), source, target),
+                            dateParam(p, d, target.period.end));
+    }
+    return QStringLiteral("(%1 OR (%2))").arg(spans, overlap);
 }
 
 void PriceSetCopy::run(const QString &sql, const SqlParams &params, const QString &doing) const
@@ -109,8 +128,6 @@ void PriceSetCopy::run(const QString &sql, const SqlParams &params, const QStrin
 
 void PriceSetCopy::check(const Side &source, const Target &target) const
 {
-    if (!m_options.moveValidity)
-        return;
     SqlParams p;
     QString where = periodOf(QStringLiteral("S"), p, source) + QStringLiteral(" AND ") +
                     productFilter(QStringLiteral("S"), p.add(target.segment));
@@ -123,19 +140,28 @@ void PriceSetCopy::check(const Side &source, const Target &target) const
     const QString start = validityStart(p, source, target.side);
     QSqlQuery q = runQuery(
         m_db,
-        QStringLiteral("SELECT X.CDPRPAITABPR FROM (SELECT S.CDPRODUTO, S.CDPRPAITABPR, "
+        QStringLiteral("SELECT DISTINCT X.CDPRPAITABPR FROM (SELECT S.CDPRODUTO, S.CDPRPAITABPR, "
                        "S.CDTIPOCONSPD, S.NRDIASEMANPR, S.HRINIPRECDIA, S.HRFINPRECDIA, "
                        "%1 AS DTVALIDADE FROM ITEMPRECODIA S WHERE %2) X "
                        "GROUP BY X.CDPRODUTO, X.CDPRPAITABPR, X.CDTIPOCONSPD, X.NRDIASEMANPR, "
-                       "X.HRINIPRECDIA, X.HRFINPRECDIA, X.DTVALIDADE HAVING COUNT(*) > 1")
+                       "X.HRINIPRECDIA, X.HRFINPRECDIA, X.DTVALIDADE HAVING COUNT(*) > 1 "
+                       "ORDER BY X.CDPRPAITABPR")
             .arg(start, where),
         p.binds(), QStringLiteral("verificar as datas de validade dos preços diferenciados"));
-    if (q.next()) {
-        throw ServerError(
-            QStringLiteral("Os preços diferenciados do produto %1 teriam a mesma data inicial de "
-                           "validade na vigência de %2. Nada foi importado.")
-                .arg(q.value(0).toString(), periodText(target.side.period)));
-    }
+    QStringList products;
+    while (q.next())
+        products << q.value(0).toString();
+    if (products.isEmpty())
+        return;
+    constexpr int kNamed = 20;
+    QString list = QStringList(products.mid(0, kNamed)).join(QStringLiteral(", "));
+    if (products.size() > kNamed)
+        list += QStringLiteral(" e mais %1").arg(products.size() - kNamed);
+    throw ServerError(
+        QStringLiteral("Os preços diferenciados dos produtos a seguir teriam a mesma data inicial "
+                       "de validade na vigência de %1 da tabela %2 da filial %3: %4. Nada foi %5.")
+            .arg(periodText(target.side.period), target.side.table, target.side.branch, list,
+                 m_options.refusedWork));
 }
 
 void PriceSetCopy::copy(const Side &source, const Target &target, bool fresh) const
@@ -188,15 +214,15 @@ void PriceSetCopy::copy(const Side &source, const Target &target, bool fresh) co
         QStringList columns, values;
         for (const ColumnDef &c : def.columns) {
             columns << c.name;
-            if (dayPrices && m_options.moveValidity && c.name == u"DTINIVALPREC")
+            if (dayPrices && c.name == u"DTINIVALPREC")
                 values << validityStart(p, source, to);
-            else if (dayPrices && m_options.moveValidity && c.name == u"DTFINVALPREC")
+            else if (dayPrices && c.name == u"DTFINVALPREC")
                 values << validityEnd(p, source, to);
             else
                 values << targetColumn(c.name, p, d, to);
         }
         QString where = selected(p);
-        if (dayPrices && m_options.moveValidity)
+        if (dayPrices)
             where += QStringLiteral(" AND ") + validityKept(p, source, to);
         run(QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %1 S WHERE %4")
                 .arg(def.name, columns.join(u", "), values.join(u", "), where),

@@ -32,19 +32,24 @@ public:
         // Without it only products the target prices nowhere in the period
         // are copied; its own sets stay as they are.
         bool overwrite = true;
-        // Validity dates of differentiated prices follow the target period:
-        // those covering the whole source period cover the whole target
-        // period, the others move by the distance between the two starts and
-        // are cut to the target period (rows left wholly outside it are not
-        // copied). Without it the dates are copied as they are.
+        // Validity dates of differentiated prices always end up inside the
+        // target period: those covering the whole source period cover the
+        // whole target period, the others keep their dates (moved by the
+        // distance between the two starts when this is set: a period copied
+        // into another time) cut to the target period, and rows left wholly
+        // outside it are not copied. Without it the dates stay the same days
+        // (the same days copied to another table).
         bool moveValidity = false;
         QString keyTable; // scratch table of product codes (CDCHAVE); empty: every product
+        // What the refusal says was not done: "importado", "exportado".
+        QString refusedWork = QStringLiteral("copiado");
     };
 
     PriceSetCopy(const Storage &db, Options options) : m_db(db), m_options(std::move(options)) {}
 
-    // Refuses, before anything is written, a copy whose moved validity dates
-    // would give two differentiated prices of a product the same key.
+    // Refuses, before anything is written, a copy whose moved or cut
+    // validity dates would give two differentiated prices of a product the
+    // same key, naming the products.
     void check(const Side &source, const Target &target) const;
     // `fresh`: the target period was created in this transaction, so it
     // holds nothing to replace.
@@ -52,6 +57,8 @@ public:
 
 private:
     QString productFilter(const QString &alias, const QString &segmentParam) const;
+    QString moved(SqlParams &p, const QString &column, const Side &source,
+                  const Side &target) const;
     QString validityStart(SqlParams &p, const Side &source, const Side &target) const;
     QString validityEnd(SqlParams &p, const Side &source, const Side &target) const;
     QString validityKept(SqlParams &p, const Side &source, const Side &target) const;

@@ -20,8 +20,13 @@
 // In both, a product's price set (item row, component rows, differentiated
 // prices) replaces the destination's set of that product, products the
 // origin does not price are left alone, and only products the destination
-// branch's segment sells are written (PriceSetCopy). One transaction per
-// call, every check before the first write.
+// branch's segment sells are written (PriceSetCopy). Differentiated prices
+// keep their validity days, cut to the destination period, which may end
+// earlier or later than the origin's: one that covers the whole origin period
+// covers the whole destination period, one left wholly outside it is not
+// copied, an open end closes with the period; two cut to the same start
+// refuse the call, naming the products. So no exported row lies outside its
+// period. One transaction per call, every check before the first write.
 #include "methods/PriceSetCopy.h"
 #include "storage/PacketReader.h"
 #include "storage/Storage.h"
@@ -161,6 +166,9 @@ QVariant setConfirmar(Context &ctx, const QVariantList &args)
         newTable ? QList<Period>() : tablePeriods(db, dstBranch, dstTable), dstBranch, dstTable);
     const QString keys = productKeys(db, mode == u"L", args[6]);
     const QString segment = branchSegment(db, dstBranch);
+    const PriceSetCopy copier(db, {true, false, keys, QStringLiteral("exportado")});
+    for (const PeriodPair &p : plan)
+        copier.check({srcBranch, srcTable, p.source}, {{dstBranch, dstTable, p.target}, segment});
 
     if (newTable) {
         runQuery(db,
@@ -186,7 +194,6 @@ QVariant setConfirmar(Context &ctx, const QVariantList &args)
                   {QStringLiteral(":state"), p.target.state}},
                  QStringLiteral("criar o período de vigência"));
     }
-    const PriceSetCopy copier(db, {true, false, keys});
     for (const PeriodPair &p : plan) {
         copier.copy({srcBranch, srcTable, p.source}, {{dstBranch, dstTable, p.target}, segment},
                     p.created);
@@ -273,7 +280,9 @@ QVariant setConfirmar2(Context &ctx, const QVariantList &args)
     if (!failures.isEmpty()) {
         throw ServerError(QStringLiteral("Nada foi exportado.\n") + failures.join(u'\n'));
     }
-    const PriceSetCopy copier(db, {true, false, keys});
+    const PriceSetCopy copier(db, {true, false, keys, QStringLiteral("exportado")});
+    for (const PriceSetCopy::Target &target : targets)
+        copier.check({srcBranch, srcTable, source}, target);
     for (const PriceSetCopy::Target &target : targets)
         copier.copy({srcBranch, srcTable, source}, target);
     tx.commit();

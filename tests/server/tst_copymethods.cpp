@@ -41,6 +41,10 @@ private slots:
     void copyRecomputesAndReports();
     // A base without differentiated prices must not wipe the targets.
     void copyFromBaseWithoutPrices();
+    // The copies lie inside the period even when the base's rules do not
+    // (the period was shortened after they were typed).
+    void copyCutsValidity_data();
+    void copyCutsValidity();
     // A database failure half-way leaves every differentiated price as it was.
     void failureHalfWayWritesNothing_data();
     void failureHalfWayWritesNothing();
@@ -292,8 +296,8 @@ void TestCopyMethods::copyRecomputesAndReports()
     const int otherRows = scalar(untouched, {{":c", other}}).toInt();
 
     // 15 % off: 17.00 on a base of 20.
-    Outcome out =
-        call("setCopiaPreco", {"0001", "001", day(-30), base, productList({target, base}), "", "L"});
+    Outcome out = call("setCopiaPreco",
+                       {"0001", "001", day(-30), base, productList({target, base}), "", "L"});
     QVERIFY2(out.ok, qPrintable(out.message));
     QCOMPARE(out.payload.value<DataPacketPtr>()->rowCount(), 0);
     QCOMPARE(column("SELECT PRECO FROM ITEMPRECODIA WHERE CDPRODUTO = :c", {{":c", target}}),
@@ -338,6 +342,73 @@ void TestCopyMethods::copyFromBaseWithoutPrices()
     QVERIFY(!out.ok);
     QVERIFY2(out.message.contains("não tem preços diferenciados"), qPrintable(out.message));
     QCOMPARE(dayChecksum(), before);
+}
+
+void TestCopyMethods::copyCutsValidity_data()
+{
+    // The period runs from day -30 to day 29; 999: no end.
+    QTest::addColumn<QList<int>>("windows");  // from, to of each base rule
+    QTest::addColumn<QList<int>>("expected"); // from, to of each copy
+    QTest::addColumn<QString>("error");
+    QTest::newRow("inside: kept") << QList<int>{-20, -10} << QList<int>{-20, -10} << QString();
+    QTest::newRow("ends past the period: cut")
+        << QList<int>{20, 40} << QList<int>{20, 29} << QString();
+    QTest::newRow("starts before: cut") << QList<int>{-40, 0} << QList<int>{-30, 0} << QString();
+    QTest::newRow("open end: closed with the period")
+        << QList<int>{10, 999} << QList<int>{10, 29} << QString();
+    QTest::newRow("wholly outside: not copied")
+        << QList<int>{-20, -10, 35, 45} << QList<int>{-20, -10} << QString();
+    QTest::newRow("two cut to the same start: refused")
+        << QList<int>{-40, 0, -35, 5} << QList<int>{} << "mesma data inicial de validade";
+}
+
+void TestCopyMethods::copyCutsValidity()
+{
+    QFETCH(QList<int>, windows);
+    QFETCH(QList<int>, expected);
+    QFETCH(QString, error);
+    const QString base = product(12), target = product(13);
+    setItem(base, 10.0);
+    setItem(target, 20.0);
+    scalar("DELETE FROM ITEMPRECODIA WHERE CDPRODUTO IN (:a, :b)", {{":a", base}, {":b", target}});
+    for (int i = 0; i < windows.size(); i += 2) {
+        scalar("INSERT INTO ITEMPRECODIA (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
+               "CDPRPAITABPR, CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, "
+               "DTINIVALPREC, DTFINVALPREC, IDPERVALORPR, IDDESCACREPR, VRPRECODIA, "
+               "VRPRECODIADLV, VRPRECODIACMD, PRECO, IDVISUACUPOM, IDTPMODGERAL, IDTPMODDLV, "
+               "IDTPMODCMD) VALUES ('0001', '001', :s, :p, :p2, 'T', '4', '1000', '1200', :f, "
+               ":e, 'P', 'D', 10, 0, 0, 9, 'N', 'S', 'N', 'N')",
+               {{":s", day(-30)},
+                {":p", base},
+                {":p2", base},
+                {":f", day(windows[i])},
+                {":e", windows[i + 1] == 999 ? QVariant() : QVariant(day(windows[i + 1]))}});
+    }
+    const QByteArray before = dayChecksum();
+    const Outcome out =
+        call("setCopiaPreco", {"0001", "001", day(-30), base, productList({target}), "", "L"});
+    if (!error.isEmpty()) {
+        QVERIFY(!out.ok);
+        QVERIFY2(out.message.contains(error), qPrintable(out.message));
+        QCOMPARE(dayChecksum(), before);
+        return;
+    }
+    QVERIFY2(out.ok, qPrintable(out.message));
+    QCOMPARE(out.payload.value<DataPacketPtr>()->rowCount(), 0);
+    QStringList want;
+    for (int i = 0; i < expected.size(); i += 2) {
+        want << SqlDialect::dateTimeText(day(expected[i])) + u'|' +
+                    SqlDialect::dateTimeText(day(expected[i + 1]));
+    }
+    const SqlDialect &d = storage().dialect();
+    QStringList got;
+    for (const QVariant &v :
+         column(QString("SELECT %1 %2 '|' %2 %3 FROM ITEMPRECODIA WHERE CDPRODUTO = :c ORDER BY 1")
+                    .arg(d.selectDateTime("DTINIVALPREC"), QStringLiteral("||"),
+                         d.selectDateTime("DTFINVALPREC")),
+                {{":c", target}}))
+        got << v.toString();
+    QCOMPARE(got, want);
 }
 
 void TestCopyMethods::failureHalfWayWritesNothing_data()

@@ -47,6 +47,10 @@ private slots:
     // The demo is what the screens and tests rely on.
     void demoHasEveryCase();
     void demoIsDeterministic();
+    // Every row of a fresh demo obeys the rules the server enforces on a
+    // save, and each branch's first table sells today.
+    void demoObeysTheRules_data();
+    void demoObeysTheRules();
     // Wrong argument types are refused before the method touches anything.
     void argumentTypesAreChecked_data();
     void argumentTypesAreChecked();
@@ -320,10 +324,13 @@ void TestStorage::demoHasEveryCase()
             .toInt(),
         0);
     QVERIFY(scalar(QStringLiteral("SELECT COUNT(DISTINCT CDPRODUTO) FROM PRODCOMP")).toInt() >= 2);
-    // Products without a tax rate exist, and differentiated prices of every kind.
+    // Products without a tax rate exist outside the first branch, in
+    // periods that wait for approval, and differentiated prices of every kind.
     QVERIFY(scalar(QStringLiteral(
-                       "SELECT COUNT(*) FROM PRODUTO P WHERE NOT EXISTS (SELECT 1 FROM "
-                       "ALIQPROD A WHERE A.CDFILIAL = '0001' AND A.CDPRODUTO = P.CDPRODUTO)"))
+                       "SELECT COUNT(*) FROM ITEMPRECO I JOIN TABEVEND V ON V.CDFILIAL = "
+                       "I.CDFILIAL AND V.CDTABEPREC = I.CDTABEPREC AND V.DTINIVGPREC = "
+                       "I.DTINIVGPREC WHERE V.IDSITVGPREC = '3' AND NOT EXISTS (SELECT 1 FROM "
+                       "ALIQPROD A WHERE A.CDFILIAL = I.CDFILIAL AND A.CDPRODUTO = I.CDPRODUTO)"))
                 .toInt() > 0);
     QVERIFY(scalar(QStringLiteral("SELECT COUNT(*) FROM ITEMPRECODIA")).toInt() > 0);
     QVERIFY(scalar(QStringLiteral("SELECT COUNT(*) FROM ITEMPRECODIA WHERE CDTIPOCONSPD <> 'T'"))
@@ -368,6 +375,51 @@ void TestStorage::demoIsDeterministic()
     QVERIFY(a->rowCount() > 0);
     QVERIFY(*a == *b);
     QVERIFY(!(*a == *c));
+}
+
+void TestStorage::demoObeysTheRules_data()
+{
+    // Each query counts the rows that break its rule.
+    QTest::addColumn<QString>("breaking");
+    const QString period = QStringLiteral(
+        "JOIN TABEVEND V ON V.CDFILIAL = %1.CDFILIAL AND V.CDTABEPREC = %1.CDTABEPREC AND "
+        "V.DTINIVGPREC = %1.DTINIVGPREC");
+    QTest::newRow("validity inside its period")
+        << QStringLiteral("SELECT COUNT(*) FROM ITEMPRECODIA D %1 WHERE D.DTINIVALPREC < "
+                          "V.DTINIVGPREC OR D.DTFINVALPREC IS NULL OR D.DTFINVALPREC > "
+                          "V.DTFINVGPREC OR D.DTINIVALPREC > D.DTFINVALPREC")
+               .arg(period.arg(QStringLiteral("D")));
+    QTest::newRow("periods of a table apart")
+        << QStringLiteral("SELECT COUNT(*) FROM TABEVEND A JOIN TABEVEND B ON B.CDFILIAL = "
+                          "A.CDFILIAL AND B.CDTABEPREC = A.CDTABEPREC AND B.DTINIVGPREC > "
+                          "A.DTINIVGPREC WHERE B.DTINIVGPREC <= A.DTFINVGPREC");
+    QTest::newRow("approved periods with every tax rate")
+        << QStringLiteral("SELECT COUNT(*) FROM ITEMPRECO I %1 WHERE V.IDSITVGPREC = '4' AND "
+                          "I.CDPRODUTO = I.CDPRPAITABPR AND NOT EXISTS (SELECT 1 FROM ALIQPROD "
+                          "A WHERE A.CDFILIAL = I.CDFILIAL AND A.CDPRODUTO = I.CDPRODUTO)")
+               .arg(period.arg(QStringLiteral("I")));
+    QTest::newRow("first branch with every tax rate")
+        << QStringLiteral("SELECT COUNT(*) FROM PRODUTO P WHERE NOT EXISTS (SELECT 1 FROM "
+                          "ALIQPROD A WHERE A.CDFILIAL = '0001' AND A.CDPRODUTO = P.CDPRODUTO)");
+    QTest::newRow("first table of each branch approved today")
+        << QStringLiteral("SELECT COUNT(*) FROM FILIAL F WHERE NOT EXISTS (SELECT 1 FROM "
+                          "TABEVEND V WHERE V.CDFILIAL = F.CDFILIAL AND V.CDTABEPREC = '001' AND "
+                          "V.IDSITVGPREC = '4' AND V.DTINIVGPREC <= :today AND V.DTFINVGPREC >= "
+                          ":today2)");
+    QTest::newRow("assigned tables approved today")
+        << QStringLiteral("SELECT COUNT(*) FROM TABPRECFILI T WHERE NOT EXISTS (SELECT 1 FROM "
+                          "TABEVEND V WHERE V.CDFILIAL = T.CDFILTABPR AND V.CDTABEPREC = "
+                          "T.CDTABEPREC AND V.IDSITVGPREC = '4' AND V.DTINIVGPREC <= :today AND "
+                          "V.DTFINVGPREC >= :today2)");
+}
+
+void TestStorage::demoObeysTheRules()
+{
+    QFETCH(QString, breaking);
+    QList<std::pair<QString, QVariant>> binds;
+    if (breaking.contains(u":today"))
+        binds = {{":today", day(0)}, {":today2", day(0)}};
+    QCOMPARE(scalar(breaking, binds).toInt(), 0);
 }
 
 void TestStorage::argumentTypesAreChecked_data()
@@ -443,8 +495,9 @@ void TestStorage::bulkWriterRows()
 {
     QFETCH(int, rows);
     Storage &db = storage();
-    db.execDirect(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS BULKT (K VARCHAR(10) PRIMARY KEY, "
-                                 "V DOUBLE PRECISION, F VARCHAR(10), N INTEGER)"));
+    db.execDirect(
+        QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS BULKT (K VARCHAR(10) PRIMARY KEY, "
+                       "V DOUBLE PRECISION, F VARCHAR(10), N INTEGER)"));
     db.execDirect(QStringLiteral("DELETE FROM BULKT"));
     db.execDirect(QStringLiteral("INSERT INTO BULKT VALUES ('k0', 99, 'old', 0)"));
     // A quoted literal holding a comma and a quote, a constant bound once, an
@@ -453,10 +506,12 @@ void TestStorage::bulkWriterRows()
         QStringLiteral(" ON CONFLICT (K) DO UPDATE SET V = excluded.V, N = BULKT.N + 1");
     BulkWriter writer(db,
                       QStringLiteral("INSERT INTO BULKT (K, V, F, N) VALUES (:c0, :c1, 'a,''b', "
-                                     ":n)") + onConflict,
+                                     ":n)") +
+                          onConflict,
                       QStringLiteral("INSERT INTO BULKT (K, V, F, N) SELECT u.k, u.v, 'a,''b', :n "
                                      "FROM unnest(CAST(:c0 AS TEXT[]), CAST(:c1 AS DOUBLE "
-                                     "PRECISION[])) AS u(k, v)") + onConflict,
+                                     "PRECISION[])) AS u(k, v)") +
+                          onConflict,
                       {BulkWriter::Kind::Text, BulkWriter::Kind::Real}, {{":n", 0}},
                       QStringLiteral("gravar"));
     for (int i = 0; i < rows; ++i) {

@@ -368,14 +368,16 @@ void TestTableMethods::approval()
     QVERIFY(call("setAlteraStatus", {"4", "002", "0003", "01/01/1999"})
                 .message.contains(u"não cadastrado"));
 
-    // Products without tax rate: the period's own items lacking ALIQPROD.
-    const DataPacketPtr missing = read("getProdSemImpos", {"0001", "001", start});
+    // Products without tax rate: the period's own items lacking ALIQPROD
+    // (branch 0002's coming period: the first branch has every rate).
+    const DataPacketPtr missing =
+        read("getProdSemImpos", {"0002", "001", day(30).date().toString(u"dd/MM/yyyy")});
     const QVariantList expected =
         column("SELECT P.CDARVPROD FROM ITEMPRECO I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO "
-               "WHERE I.CDFILIAL = '0001' AND I.CDTABEPREC = '001' AND I.DTINIVGPREC = :s "
+               "WHERE I.CDFILIAL = '0002' AND I.CDTABEPREC = '001' AND I.DTINIVGPREC = :s "
                "AND I.CDPRODUTO = I.CDPRPAITABPR AND I.CDPRODUTO NOT IN "
-               "(SELECT CDPRODUTO FROM ALIQPROD WHERE CDFILIAL = '0001') ORDER BY 1",
-               {{":s", day(-30)}});
+               "(SELECT CDPRODUTO FROM ALIQPROD WHERE CDFILIAL = '0002') ORDER BY 1",
+               {{":s", day(30)}});
     QVERIFY(!expected.isEmpty());
     QCOMPARE(missing->rowCount(), expected.size());
     for (int r = 0; r < missing->rowCount(); ++r)

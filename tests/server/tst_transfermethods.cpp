@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QScopeGuard>
 #include <QSqlRecord>
 
 using namespace prx;
@@ -23,6 +24,8 @@ const QString kDayColumns = QStringLiteral(
     "CDPRODUTO, CDPRPAITABPR, CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, "
     "IDPERVALORPR, IDDESCACREPR, VRPRECODIA, VRPRECODIADLV, VRPRECODIACMD, PRECO, PRECODLV, "
     "PRECOCMD, IDVISUACUPOM, IDTPMODGERAL, IDTPMODDLV, IDTPMODCMD");
+// A validity window's end that is left open.
+constexpr int kOpen = 9999;
 
 } // namespace
 
@@ -54,6 +57,11 @@ private slots:
     // Validity dates of differentiated prices follow the destination period.
     void validityMapping_data();
     void validityMapping();
+    // An export into a period that ends earlier than the origin's stores no
+    // differentiated price outside it: dates are cut, rows wholly outside
+    // dropped, and two cut to one start refuse the call.
+    void exportCutsValidity_data();
+    void exportCutsValidity();
 
 private:
     QStringList rows(const QString &sql, const Binds &binds = {});
@@ -65,6 +73,14 @@ private:
                           const Binds &binds = {});
     QByteArray checksum();
     QString priceOf(const QString &branch, const QString &table, const QDateTime &start);
+    // Replaces the product's differentiated prices in the period by one
+    // rule per window (from, to in days from today; kOpen: no end).
+    void setWindows(const QString &branch, const QString &table, const QDateTime &start,
+                    const QString &product, const QList<int> &windows);
+    // from|to of the product's differentiated prices in the period.
+    QStringList windowsOf(const QString &branch, const QString &table, const QDateTime &start,
+                          const QString &product);
+    static QStringList windowTexts(const QList<int> &windows);
 };
 
 void TestTransferMethods::initTestCase()
@@ -292,8 +308,8 @@ void TestTransferMethods::exportToSeveralBranches()
     const QStringList before3 = priceSets("0003", "002", now, others, pair);
     const QStringList future2 = priceSets("0002", "002", day(30));
 
-    const Outcome out = call(
-        "setConfirmar2", {"0001", "002", productList({"0002", "0003"}), productList({drink, snack}), true});
+    const Outcome out = call("setConfirmar2", {"0001", "002", productList({"0002", "0003"}),
+                                               productList({drink, snack}), true});
     QVERIFY2(out.ok, qPrintable(out.message));
     QCOMPARE(priceSets("0002", "002", now, "IN (:pa, :pb)", pair),
              priceSets("0001", "002", now, "= :pa", {{":pa", drink}}));
@@ -349,6 +365,49 @@ void TestTransferMethods::importPeriod()
     }
 }
 
+void TestTransferMethods::setWindows(const QString &branch, const QString &table,
+                                     const QDateTime &start, const QString &product,
+                                     const QList<int> &windows)
+{
+    scalar("DELETE FROM ITEMPRECODIA WHERE CDFILIAL = :b AND CDTABEPREC = :t AND "
+           "DTINIVGPREC = :s AND CDPRPAITABPR = :p",
+           {{":b", branch}, {":t", table}, {":s", start}, {":p", product}});
+    for (int i = 0; i < windows.size(); i += 2) {
+        scalar("INSERT INTO ITEMPRECODIA (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
+               "CDPRPAITABPR, CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, "
+               "DTINIVALPREC, DTFINVALPREC, IDPERVALORPR, IDDESCACREPR, VRPRECODIA) VALUES "
+               "(:b, :t, :s, :p, :p2, 'T', '1', '0100', '0200', :f, :e, 'V', 'D', 1)",
+               {{":b", branch},
+                {":t", table},
+                {":s", start},
+                {":p", product},
+                {":p2", product},
+                {":f", day(windows[i])},
+                {":e", windows[i + 1] == kOpen ? QVariant() : QVariant(day(windows[i + 1]))}});
+    }
+}
+
+QStringList TestTransferMethods::windowsOf(const QString &branch, const QString &table,
+                                           const QDateTime &start, const QString &product)
+{
+    const SqlDialect &d = storage().dialect();
+    return rows(QString("SELECT %1, %2 FROM ITEMPRECODIA WHERE CDFILIAL = :b AND "
+                        "CDTABEPREC = :t AND DTINIVGPREC = :s AND CDPRPAITABPR = :p")
+                    .arg(d.selectDateTime("DTINIVALPREC"), d.selectDateTime("DTFINVALPREC")),
+                {{":b", branch}, {":t", table}, {":s", start}, {":p", product}});
+}
+
+QStringList TestTransferMethods::windowTexts(const QList<int> &windows)
+{
+    QStringList out;
+    for (int i = 0; i < windows.size(); i += 2) {
+        out << SqlDialect::dateTimeText(day(windows[i])) + u'|' +
+                   SqlDialect::dateTimeText(day(windows[i + 1]));
+    }
+    out.sort();
+    return out;
+}
+
 void TestTransferMethods::validityMapping_data()
 {
     // Origin period: days -90 to -31; destination: 30 to 119 (120 days on).
@@ -363,6 +422,8 @@ void TestTransferMethods::validityMapping_data()
     QTest::newRow("starts before: cut") << QList<int>{-95, -85} << QList<int>{30, 35} << QString();
     QTest::newRow("ends past the destination: cut")
         << QList<int>{-5, 5} << QList<int>{115, 119} << QString();
+    QTest::newRow("open end: closed with the destination")
+        << QList<int>{-50, kOpen} << QList<int>{70, 119} << QString();
     QTest::newRow("falls outside: dropped") << QList<int>{0, 10} << QList<int>{} << QString();
     QTest::newRow("two cut to the same start: refused")
         << QList<int>{-95, -85, -93, -80} << QList<int>{} << "mesma data inicial de validade";
@@ -379,21 +440,10 @@ void TestTransferMethods::validityMapping()
                                    "CDPRODUTO = CDPRPAITABPR",
                                    {{":s", from}})
                                 .toString();
-    scalar("DELETE FROM ITEMPRECODIA WHERE CDFILIAL = '0001' AND CDTABEPREC = '001' AND "
-           "DTINIVGPREC = :s AND CDPRPAITABPR = :p",
-           {{":s", from}, {":p", product}});
-    for (int i = 0; i < windows.size(); i += 2) {
-        scalar("INSERT INTO ITEMPRECODIA (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
-               "CDPRPAITABPR, CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, "
-               "DTINIVALPREC, DTFINVALPREC, IDPERVALORPR, IDDESCACREPR, VRPRECODIA) VALUES "
-               "('0001', '001', :s, :p, :p2, 'T', '1', '0100', '0200', :f, :t, 'V', 'D', 1)",
-               {{":s", from},
-                {":p", product},
-                {":p2", product},
-                {":f", day(windows[i])},
-                {":t", day(windows[i + 1])}});
-    }
-    const QByteArray before = checksum();
+    setWindows("0001", "001", from, product, windows);
+    // Rows stored outside the period stay out of the tests after this one.
+    const auto clean = qScopeGuard([&] { setWindows("0001", "001", from, product, {}); });
+    const QByteArray before = error.isEmpty() ? QByteArray() : checksum();
     const Outcome out = call("SetImportaVigencia", {"0001", "001", from, into, day(119), true});
     if (!error.isEmpty()) {
         QVERIFY(!out.ok);
@@ -402,17 +452,90 @@ void TestTransferMethods::validityMapping()
         return;
     }
     QVERIFY2(out.ok, qPrintable(out.message));
-    QStringList want;
-    for (int i = 0; i < expected.size(); i += 2) {
-        want << SqlDialect::dateTimeText(day(expected[i])) + u'|' +
-                    SqlDialect::dateTimeText(day(expected[i + 1]));
+    QCOMPARE(windowsOf("0001", "001", into, product), windowTexts(expected));
+}
+
+void TestTransferMethods::exportCutsValidity_data()
+{
+    // Origin period: days -30 to 29; the destination's, same start, ends on
+    // day 10. Windows as in validityMapping.
+    QTest::addColumn<bool>("severalBranches");
+    QTest::addColumn<bool>("everyProduct");
+    QTest::addColumn<QList<int>>("windows");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::addColumn<QString>("error");
+    for (bool several : {false, true}) {
+        const char *method = several ? "setConfirmar2" : "setConfirmar";
+        // The demo's own differentiated prices cover the origin period.
+        QTest::addRow("%s: every product", method)
+            << several << true << QList<int>{-30, 29} << QList<int>{-30, 10} << QString();
+        QTest::addRow("%s: inside: kept", method) << several << false << QList<int>{-20, -10, 0, 10}
+                                                  << QList<int>{-20, -10, 0, 10} << QString();
+        QTest::addRow("%s: ends past the destination: cut", method)
+            << several << false << QList<int>{5, 20} << QList<int>{5, 10} << QString();
+        QTest::addRow("%s: open end: closed with the destination", method)
+            << several << false << QList<int>{-5, kOpen} << QList<int>{-5, 10} << QString();
+        QTest::addRow("%s: falls outside: dropped", method)
+            << several << false << QList<int>{-25, -20, 15, 25} << QList<int>{-25, -20}
+            << QString();
+        // Rows stored before the origin period's start (it was moved).
+        QTest::addRow("%s: two cut to the same start: refused", method)
+            << several << false << QList<int>{-35, -25, -33, -20} << QList<int>{}
+            << "mesma data inicial de validade";
     }
-    const SqlDialect &d = storage().dialect();
-    QCOMPARE(rows(QString("SELECT %1, %2 FROM ITEMPRECODIA WHERE CDFILIAL = '0001' AND "
-                          "CDTABEPREC = '001' AND DTINIVGPREC = :s AND CDPRPAITABPR = :p")
-                      .arg(d.selectDateTime("DTINIVALPREC"), d.selectDateTime("DTFINVALPREC")),
-                  {{":s", into}, {":p", product}}),
-             want);
+}
+
+void TestTransferMethods::exportCutsValidity()
+{
+    QFETCH(bool, severalBranches);
+    QFETCH(bool, everyProduct);
+    QFETCH(QList<int>, windows);
+    QFETCH(QList<int>, expected);
+    QFETCH(QString, error);
+    const QDateTime now = day(-30);
+    // A drink: every segment sells it.
+    const QString product = scalar("SELECT MIN(P.CDPRODUTO) FROM PRODUTO P JOIN ITEMPRECO I ON "
+                                   "I.CDPRODUTO = P.CDPRODUTO AND I.CDPRPAITABPR = P.CDPRODUTO "
+                                   "AND I.CDFILIAL = '0001' AND I.CDTABEPREC = '001' AND "
+                                   "I.DTINIVGPREC = :s WHERE P.CDARVPROD LIKE '01%'",
+                                   {{":s", now}})
+                                .toString();
+    QVERIFY(!product.isEmpty());
+    const QString period = "UPDATE TABEVEND SET DTFINVGPREC = :e WHERE CDFILIAL = '0002' AND "
+                           "CDTABEPREC = '001' AND DTINIVGPREC = :s";
+    scalar(period, {{":e", day(10)}, {":s", now}});
+    const auto restore = qScopeGuard([&] { scalar(period, {{":e", day(29)}, {":s", now}}); });
+    setWindows("0001", "001", now, product, windows);
+    const auto clean = qScopeGuard([&] { setWindows("0001", "001", now, product, {}); });
+
+    const QByteArray before = error.isEmpty() ? QByteArray() : checksum();
+    const QString list = everyProduct ? QString() : productList({product});
+    const Outcome out =
+        severalBranches
+            ? call("setConfirmar2", {"0001", "001", productList({"0002"}), list, !everyProduct})
+            : call("setConfirmar",
+                   {false, "0002", "001", "", "0001", "001", list, everyProduct ? "T" : "L"});
+    if (!error.isEmpty()) {
+        QVERIFY(!out.ok);
+        QVERIFY2(out.message.contains(error) && out.message.contains(product),
+                 qPrintable(out.message));
+        QCOMPARE(checksum(), before);
+        return;
+    }
+    QVERIFY2(out.ok, qPrintable(out.message));
+    QCOMPARE(windowsOf("0002", "001", now, product), windowTexts(expected));
+    if (!everyProduct)
+        return;
+    // Nothing the export wrote lies outside its period.
+    QCOMPARE(scalar("SELECT COUNT(*) FROM ITEMPRECODIA D JOIN TABEVEND V ON V.CDFILIAL = "
+                    "D.CDFILIAL AND V.CDTABEPREC = D.CDTABEPREC AND V.DTINIVGPREC = "
+                    "D.DTINIVGPREC WHERE D.CDFILIAL = '0002' AND D.CDTABEPREC = '001' AND "
+                    "D.CDPRPAITABPR IN (SELECT O.CDPRPAITABPR FROM ITEMPRECO O WHERE O.CDFILIAL = "
+                    "'0001' AND O.CDTABEPREC = '001' AND O.DTINIVGPREC = D.DTINIVGPREC) AND "
+                    "(D.DTINIVALPREC < V.DTINIVGPREC OR D.DTFINVALPREC IS NULL OR "
+                    "D.DTFINVALPREC > V.DTFINVGPREC OR D.DTINIVALPREC > D.DTFINVALPREC)")
+                 .toInt(),
+             0);
 }
 
 PRX_SERVER_TEST_MAIN(TestTransferMethods)

@@ -8,6 +8,7 @@
 #include "services/DialogHostUi.h"
 #include "services/HostConfig.h"
 #include "services/HostState.h"
+#include "services/QtTranslations.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -45,6 +46,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("prx-host"));
     QApplication::setOrganizationName(QStringLiteral("prx"));
+    // Qt's own menus and dialogs speak Portuguese too; without the catalogue
+    // the host still runs, and says why those texts are in English.
+    QString translationError;
+    if (!installQtTranslations(&translationError))
+        printErr(QStringLiteral("prx-host: %1").arg(translationError));
 
     HostConfig config;
     QString error;

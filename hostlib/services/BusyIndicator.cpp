@@ -1,7 +1,8 @@
 #include "BusyIndicator.h"
 
+#include <QApplication>
+#include <QChildEvent>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -22,7 +23,8 @@ QString defaultText(int kind)
 } // namespace
 
 BusyIndicator::BusyIndicator(QWidget *host)
-    : QWidget(host, host ? Qt::Widget : Qt::ToolTip | Qt::FramelessWindowHint), m_host(host)
+    : QWidget(host, host ? Qt::Widget : Qt::ToolTip | Qt::FramelessWindowHint), m_host(host),
+      m_cover(host)
 {
     setObjectName(QStringLiteral("prxBusyIndicator"));
     setAttribute(Qt::WA_TranslucentBackground);
@@ -32,14 +34,14 @@ BusyIndicator::BusyIndicator(QWidget *host)
     hide();
     m_timer.setInterval(StepMs);
     connect(&m_timer, &QTimer::timeout, this, &BusyIndicator::step);
-    if (m_host)
-        m_host->installEventFilter(this);
+    if (m_cover)
+        m_cover->installEventFilter(this);
 }
 
 BusyIndicator::~BusyIndicator()
 {
-    if (m_host)
-        m_host->removeEventFilter(this);
+    if (m_cover)
+        m_cover->removeEventFilter(this);
 }
 
 void BusyIndicator::start(int kind, const QString &text)
@@ -97,17 +99,45 @@ void BusyIndicator::updateVisibility()
 {
     const bool wanted = isBusy() && m_suspended == 0;
     if (wanted) {
+        attachTo(coverTarget());
         placeOverHost();
-        if (!isVisible()) {
+        if (!isVisible())
             show();
-            raise();
-        }
+        raise();
         if (!m_timer.isActive())
             m_timer.start();
+        m_blocker.setActive(true);
     } else {
         m_timer.stop();
         hide();
+        // Hidden, the veil waits on the main window: a dialog it covered may
+        // be deleted and must not take the veil along.
+        attachTo(m_host);
+        // Last, as dropping the input still queued runs the event loop.
+        m_blocker.setActive(false);
     }
+}
+
+QWidget *BusyIndicator::coverTarget(const QWidget *leaving) const
+{
+    // The user waits in front of the topmost modal window: the veil and the
+    // animation must be there, not behind it on the main window.
+    QWidget *modal = QApplication::activeModalWidget();
+    if (modal && modal != leaving && modal->isVisible())
+        return modal;
+    return m_host;
+}
+
+void BusyIndicator::attachTo(QWidget *cover)
+{
+    if (cover == m_cover && parentWidget() == cover)
+        return;
+    if (m_cover)
+        m_cover->removeEventFilter(this);
+    m_cover = cover;
+    setParent(cover, cover ? Qt::Widget : Qt::ToolTip | Qt::FramelessWindowHint);
+    if (cover)
+        cover->installEventFilter(this);
 }
 
 QSize BusyIndicator::panelSize() const
@@ -118,8 +148,8 @@ QSize BusyIndicator::panelSize() const
 
 void BusyIndicator::placeOverHost()
 {
-    if (m_host) {
-        setGeometry(m_host->rect());
+    if (m_cover) {
+        setGeometry(m_cover->rect());
         return;
     }
     const QSize size = panelSize();
@@ -130,8 +160,31 @@ void BusyIndicator::placeOverHost()
 
 bool BusyIndicator::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_host && event->type() == QEvent::Resize && isVisible())
+    if (watched != m_cover || !isVisible())
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::Resize:
         placeOverHost();
+        break;
+    case QEvent::ChildAdded:
+        // A control the dialog adds during the work must not cover the veil.
+        if (static_cast<QChildEvent *>(event)->child() != this)
+            raise();
+        break;
+    case QEvent::Hide:
+        // The dialog closes (or is deleted) while the work goes on: the
+        // veil moves to the window now in front, before the dialog can take
+        // it along.
+        if (m_cover != m_host) {
+            attachTo(coverTarget(m_cover));
+            placeOverHost();
+            show();
+            raise();
+        }
+        break;
+    default:
+        break;
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -140,7 +193,7 @@ void BusyIndicator::paintEvent(QPaintEvent *)
     ++m_paints;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    if (m_host)
+    if (parentWidget())
         p.fillRect(rect(), QColor(255, 255, 255, 70)); // the veil: the window stays readable
 
     const QSize size = panelSize();

@@ -2,19 +2,70 @@
 #include "dataset/Abort.h"
 #include "dataset/DataSource.h"
 #include "net/CheckResultServ.h"
+#include "net/NetConnection.h"
+#include "net/Wire.h"
 #include "services/BusyIndicator.h"
 #include "services/DialogHostUi.h"
 #include "services/UserAction.h"
 #include "widgets/SearchWindow.h"
 
+#include <QAction>
+#include <QDialog>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 using namespace prx;
 using namespace prx::test;
+
+namespace {
+
+// A server that answers every call late, as one busy with a long reload;
+// it runs on the test's own event loop, which the call's wait keeps going.
+class SlowServer : public QObject
+{
+public:
+    explicit SlowServer(int delayMs) : m_delayMs(delayMs)
+    {
+        m_listener.listen(QHostAddress::LocalHost);
+        connect(&m_listener, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *socket = m_listener.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                m_buffer.append(socket->readAll());
+                QByteArray body;
+                while (wire::takeFrame(m_buffer, &body) == wire::FrameStatus::Ready) {
+                    wire::Request request;
+                    QString error;
+                    if (!wire::decodeRequest(body, &request, &error))
+                        continue;
+                    QTimer::singleShot(m_delayMs, socket, [socket, id = request.id] {
+                        wire::Answer answer;
+                        answer.id = id;
+                        answer.ok = true;
+                        answer.payload = true;
+                        socket->write(wire::encodeAnswer(answer));
+                    });
+                }
+            });
+        });
+    }
+    quint16 port() const { return m_listener.serverPort(); }
+
+private:
+    QTcpServer m_listener;
+    QByteArray m_buffer;
+    int m_delayMs;
+};
+
+} // namespace
 
 class DialogHostUiTest : public QObject
 {
@@ -35,6 +86,15 @@ private slots:
     void busyAnimatesDuringLocalLoop();
     // The veil covers the main window and follows its size.
     void busyCoversMainWindow();
+    // Work started from a modal dialog was waited for behind the dialog:
+    // the veil must be in front of the dialog, on top of its controls, and
+    // must survive the dialog closing or being deleted while the work goes on.
+    void busyCoversModalDialog();
+    // A click, a shortcut or a key made while a call waits under the veil
+    // was carried out once the call ended, on a screen that had changed:
+    // input during the busy time is dropped, and taken again afterwards.
+    void inputDuringBusyIsDropped_data();
+    void inputDuringBusyIsDropped();
     // Boxes speak Portuguese, return the button pressed, treat Esc as the
     // cautious answer, and hide the busy veil while they are up.
     void questionBox();
@@ -143,6 +203,110 @@ void DialogHostUiTest::busyCoversMainWindow()
     QString saved;
     QVERIFY(grabScreenshot(m_window, QStringLiteral("prx-busy.png"), &saved));
     QVERIFY(QFile::exists(saved));
+}
+
+void DialogHostUiTest::busyCoversModalDialog()
+{
+    DialogHostUi ui(m_window);
+    ui.install();
+    auto *dialog = new QDialog(m_window);
+    dialog->setWindowTitle(QStringLiteral("Cálculo de Preços"));
+    dialog->resize(420, 260);
+    auto *confirm = new QPushButton(QStringLiteral("Confirmar"), dialog);
+    confirm->setGeometry(150, 110, 120, 40);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    BusyIndicator *busy = ui.busyIndicator();
+    {
+        BusyScope scope(1, QStringLiteral("Calculando preço no servidor..."));
+        QVERIFY(busy->isVisible());
+        QCOMPARE(busy->window(), dialog);
+        QCOMPARE(busy->geometry(), dialog->rect());
+        QCOMPARE(dialog->childAt(confirm->geometry().center()), busy); // on top of the controls
+        QVERIFY(busy->paints() > 0);
+        QString saved;
+        QVERIFY(grabScreenshot(dialog, QStringLiteral("prx-busy-dialog.png"), &saved));
+        qInfo("%s", qPrintable(saved));
+
+        // The dialog goes away while the work goes on: the veil moves to the
+        // main window instead of going down with the dialog.
+        dialog->hide();
+        QVERIFY(busy->isVisible());
+        QCOMPARE(busy->window(), m_window);
+        dialog->show();
+        BusyScope inner(6);
+        QCOMPARE(busy->window(), dialog);
+        delete dialog;
+        QCOMPARE(ui.busyIndicator(), busy);
+        QCOMPARE(busy->window(), m_window);
+        QCOMPARE(ui.busyDepth(), 2);
+    }
+    QVERIFY(!busy->isVisible());
+}
+
+void DialogHostUiTest::inputDuringBusyIsDropped_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::newRow("clique na aba") << QStringLiteral("click");
+    QTest::newRow("atalho") << QStringLiteral("shortcut");
+    QTest::newRow("digitação") << QStringLiteral("typing");
+}
+
+void DialogHostUiTest::inputDuringBusyIsDropped()
+{
+    QFETCH(QString, input);
+    DialogHostUi ui(m_window);
+    ui.install();
+    // A screen of its own beside the main window the veil covers, so that
+    // what reaches it is what the filter lets through.
+    QTabWidget tabs;
+    tabs.addTab(new QLineEdit, QStringLiteral("Tabelas"));
+    tabs.addTab(new QWidget, QStringLiteral("Itens"));
+    tabs.resize(400, 300);
+    tabs.show();
+    auto *edit = qobject_cast<QLineEdit *>(tabs.widget(0));
+    int refreshes = 0;
+    auto *refresh = new QAction(&tabs);
+    refresh->setShortcut(Qt::Key_F5);
+    refresh->setShortcutContext(Qt::ApplicationShortcut);
+    tabs.addAction(refresh);
+    connect(refresh, &QAction::triggered, &tabs, [&refreshes] { ++refreshes; });
+    tabs.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&tabs));
+    edit->setFocus();
+
+    // Through the window, as the window system hands input to the program.
+    QWindow *window = tabs.windowHandle();
+    const QPoint tab = tabs.tabBar()->mapTo(&tabs, tabs.tabBar()->tabRect(1).center());
+    const auto user = [&] {
+        if (input == QLatin1String("click"))
+            QTest::mouseClick(window, Qt::LeftButton, {}, tab);
+        else if (input == QLatin1String("shortcut"))
+            QTest::keyClick(window, Qt::Key_F5);
+        else
+            QTest::keyClick(window, Qt::Key_7);
+    };
+    const auto acted = [&] {
+        return tabs.currentIndex() == 1 || refreshes > 0 || !edit->text().isEmpty();
+    };
+
+    SlowServer server(400);
+    NetConnection net;
+    net.setHost(QStringLiteral("127.0.0.1"));
+    net.setPort(server.port());
+    QTimer::singleShot(150, m_window, user);
+    {
+        BusyScope busy(6);
+        QVERIFY(net.call(QStringLiteral("GetItemPreco"), {}).ok);
+    }
+    QTest::qWait(50);
+    QVERIFY(!acted());
+    QVERIFY(ui.busyIndicator()->inputBlocker().dropped() > 0);
+    QVERIFY(!ui.busyIndicator()->inputBlocker().isActive());
+
+    user();
+    QVERIFY(acted());
 }
 
 void DialogHostUiTest::questionBox()

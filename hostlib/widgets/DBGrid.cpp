@@ -17,6 +17,16 @@
 
 namespace prx {
 
+// A table view selects a column when its title is pressed, and makes the cell
+// of the row at the top of the view current: here that would move the
+// dataset to another record before the title click runs. A title only sorts.
+void dropColumnSelection(QTableView *view)
+{
+    QHeaderView *titles = view->horizontalHeader();
+    QObject::disconnect(titles, &QHeaderView::sectionPressed, view, nullptr);
+    QObject::disconnect(titles, &QHeaderView::sectionEntered, view, nullptr);
+}
+
 DBGrid::DBGrid(QWidget *parent) : QTableView(parent)
 {
     m_options = Options(Editing | Tabs | Titles | Lines | ColumnResize | ConfirmDelete);
@@ -49,6 +59,7 @@ DBGrid::DBGrid(QWidget *parent) : QTableView(parent)
     titles->setMinimumSectionSize(8);
     titles->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(titles, &QHeaderView::sectionClicked, this, &DBGrid::titleClick);
+    dropColumnSelection(this);
     connect(titles, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         if (section < columnCount() && testOption(ColumnResize))
             m_columns[size_t(section)]->m_width = size;

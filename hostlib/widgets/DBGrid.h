@@ -207,6 +207,7 @@ private:
     bool widgetBelongsToEditor(const QWidget *widget) const;
     bool editorKey(QKeyEvent *event);
     bool gridKey(QKeyEvent *event);
+    bool pickListKey(QKeyEvent *event, int key);
     bool passKeyDown(int &key, Qt::KeyboardModifiers modifiers);
     bool passKeyPress(QChar &ch);
     void typeIntoEditor(const QString &text);
@@ -259,5 +260,8 @@ int IndiceCol(const DBGrid &grid, const QString &fieldName);
 // otherwise the field's text (shown text when displayText is true, else its
 // edit text).
 QString GridText(const DBGrid &grid, const QString &fieldName, bool displayText = false);
+// Keeps a press on a title of the view (the grid or its frozen columns) from
+// selecting that column and moving the current record.
+void dropColumnSelection(QTableView *view);
 
 } // namespace prx

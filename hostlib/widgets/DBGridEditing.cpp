@@ -3,6 +3,7 @@
 
 #include "DBGridFrozenView.h"
 #include "DBGridModel.h"
+#include "MaskEdit.h"
 #include "PickListEditor.h"
 #include "ToolIcons.h"
 #include "WidgetUtils.h"
@@ -119,7 +120,9 @@ QWidget *DBGrid::createCellEditor(QWidget *parent, int columnIndex)
         line = combo->lineEdit();
         editor = combo;
     } else {
-        line = new QLineEdit(parent);
+        // A masked cell types like every masked edit: never past the first
+        // free position.
+        line = new MaskEdit(parent);
         line->setFrame(false);
         const EditMask &mask = c.editMask();
         if (!mask.isEmpty())

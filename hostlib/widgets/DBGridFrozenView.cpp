@@ -35,6 +35,7 @@ DBGridFrozenView::DBGridFrozenView(DBGrid &grid, int count)
 
     connect(horizontalHeader(), &QHeaderView::sectionClicked, &grid,
             [&grid](int section) { grid.titleClick(section); });
+    dropColumnSelection(this);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, grid.verticalScrollBar(),
             &QScrollBar::setValue);
     connect(grid.verticalScrollBar(), &QScrollBar::valueChanged, verticalScrollBar(),

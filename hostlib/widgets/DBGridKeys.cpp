@@ -1,5 +1,6 @@
 // The data grid: keys and mouse.
 #include "DBGrid.h"
+#include "PickListEditor.h"
 
 #include "services/UserAction.h"
 
@@ -49,6 +50,8 @@ bool DBGrid::gridKey(QKeyEvent *event)
     if (!passKeyDown(key, modifiers))
         return true;
     const bool ctrl = modifiers & Qt::ControlModifier;
+    if (pickListKey(event, key))
+        return true;
     ClientDataSet *ds = dataSet();
     switch (key) {
     case Qt::Key_Up:
@@ -158,6 +161,42 @@ bool DBGrid::gridKey(QKeyEvent *event)
     return true;
 }
 
+// The keys that work a pick list, while the grid itself has the focus:
+// Enter, F4 and Alt+Down open the list, a letter chooses an entry (see
+// PickListEditor). None of them is text, so none goes to the key-press
+// handler, which keeps free text out of these columns. True when taken.
+bool DBGrid::pickListKey(QKeyEvent *event, int key)
+{
+    const DBGridColumn *c = selectedColumn();
+    if (!c || c->pickList().isEmpty())
+        return false;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool opens =
+        ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier) ||
+        (key == Qt::Key_F4 && modifiers == Qt::NoModifier) ||
+        ((key == Qt::Key_Down || key == Qt::Key_Up) && modifiers == Qt::AltModifier);
+    const QString text = event->text();
+    const bool letter = !opens && !text.isEmpty() && text.front().isPrint() &&
+                        !text.front().isSpace() &&
+                        !(modifiers & (Qt::ControlModifier | Qt::AltModifier));
+    if (!opens && !letter)
+        return false;
+    runUserAction([&] {
+        if (!canEditCell() || (letter && keyLocked(c->field())))
+            return;
+        if (!showEditor())
+            return;
+        auto *pick = qobject_cast<PickListEditor *>(m_editor.data());
+        if (!pick)
+            return;
+        if (opens)
+            pick->showPopup();
+        else
+            pick->chooseByKey(text);
+    });
+    return true;
+}
+
 // Keys typed into the open cell editor. True when the grid took the key.
 bool DBGrid::editorKey(QKeyEvent *event)
 {
@@ -167,6 +206,22 @@ bool DBGrid::editorKey(QKeyEvent *event)
         return true;
     const bool ctrl = modifiers & Qt::ControlModifier;
     auto *combo = qobject_cast<QComboBox *>(m_editor.data());
+    if (auto *pick = qobject_cast<PickListEditor *>(combo)) {
+        // Letters choose an entry and Enter ends the cell (or takes the entry
+        // marked in the open list): the list's own keys, never text for the
+        // key-press handler.
+        const QString text = event->text();
+        if (!text.isEmpty() && text.front().isPrint() && !text.front().isSpace() &&
+            !(modifiers & (Qt::ControlModifier | Qt::AltModifier)))
+            return false;
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !ctrl) {
+            if (pick->view()->isVisible())
+                return false;
+            if (runUserAction([this] { commitEditor(); }))
+                hideEditor();
+            return true;
+        }
+    }
     switch (key) {
     case Qt::Key_Up:
     case Qt::Key_Down:

@@ -11,6 +11,13 @@ namespace prx {
 // mask does not keep them, and without trailing blanks; shownText() is what
 // the user sees.
 //
+// Whatever set the mask (setEditMask, or a Qt input mask set directly), what
+// is typed lands where the user expects: entering or clicking an empty or
+// partly filled mask puts the cursor at the first free position, never past
+// it where keys are lost; entering a full mask from the keyboard selects it
+// all, so that a whole value typed replaces it. Every masked edit of the
+// screens, date edits and grid cells included, is one of these.
+//
 // text() and setText() hide the line edit's own; through a QLineEdit pointer
 // the shown text is read.
 class MaskEdit : public QLineEdit
@@ -27,6 +34,14 @@ public:
     void setText(const QString &stored);
     QString shownText() const { return QLineEdit::displayText(); }
     bool isEmpty() const { return text().trimmed().isEmpty(); }
+
+    // The first position of the input mask still blank; -1 when the mask is
+    // full or there is no mask.
+    int firstFreePosition() const;
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     QString m_maskText;

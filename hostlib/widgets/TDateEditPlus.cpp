@@ -3,6 +3,7 @@
 #include "TButtonFlat.h"
 #include "ToolIcons.h"
 
+#include "dataset/FieldDef.h"
 #include "services/UserAction.h"
 
 #include <QCalendarWidget>
@@ -14,11 +15,12 @@ namespace prx {
 
 namespace {
 const QString dateFormat = QStringLiteral("dd/MM/yyyy");
-}
+const QString dateTimeFormat = QStringLiteral("dd/MM/yyyy HH:mm");
+} // namespace
 
 TDateEditPlus::TDateEditPlus(QWidget *parent) : QWidget(parent)
 {
-    m_edit = new QLineEdit(this);
+    m_edit = new MaskEdit(this);
     m_edit->setObjectName(QStringLiteral("edtData"));
     m_edit->setInputMask(QStringLiteral("99/99/9999;_"));
     m_edit->setText(QString());
@@ -48,6 +50,11 @@ TDateEditPlus::TDateEditPlus(QWidget *parent) : QWidget(parent)
     connect(m_edit, &QLineEdit::editingFinished, this, &TDateEditPlus::editingFinished);
 }
 
+QString TDateEditPlus::format() const
+{
+    return m_withTime ? dateTimeFormat : dateFormat;
+}
+
 QString TDateEditPlus::text() const
 {
     return isEmpty() ? QString() : m_edit->displayText();
@@ -56,27 +63,67 @@ QString TDateEditPlus::text() const
 bool TDateEditPlus::isEmpty() const
 {
     QString digits = m_edit->displayText();
-    digits.remove(QLatin1Char('/')).remove(QLatin1Char('_')).remove(QLatin1Char(' '));
+    digits.remove(QLatin1Char('/'))
+        .remove(QLatin1Char('_'))
+        .remove(QLatin1Char(' '))
+        .remove(QLatin1Char(':'));
     return digits.isEmpty();
 }
 
 QDate TDateEditPlus::date() const
 {
+    return dateTime().date();
+}
+
+QDateTime TDateEditPlus::dateTime() const
+{
     if (isEmpty())
         return {};
-    return QDate::fromString(m_edit->displayText(), dateFormat);
+    // Date and time read apart, as written: no time zone or daylight-saving
+    // gap moves a wall-clock moment.
+    const QString shown = m_edit->displayText();
+    const QDate day = QDate::fromString(shown.left(dateFormat.size()), dateFormat);
+    const QTime time =
+        m_withTime ? QTime::fromString(shown.mid(dateFormat.size() + 1), QStringLiteral("HH:mm"))
+                   : QTime(0, 0);
+    return day.isValid() && time.isValid() ? wallClock(day, time) : QDateTime();
 }
 
 void TDateEditPlus::setDate(const QDate &date)
 {
-    m_edit->setText(date.isValid() ? date.toString(dateFormat) : QString());
+    setDateTime(date.isValid() ? QDateTime(date, QTime(0, 0)) : QDateTime());
 }
 
-void TDateEditPlus::CheckValidDate()
+void TDateEditPlus::setDateTime(const QDateTime &dateTime)
 {
-    if (isEmpty() || date().isValid())
+    m_edit->setText(dateTime.isValid() ? dateTime.toString(format()) : QString());
+}
+
+void TDateEditPlus::setTimeShown(bool shown)
+{
+    if (shown == m_withTime)
+        return;
+    const QDateTime kept = dateTime();
+    m_withTime = shown;
+    m_edit->setInputMask(shown ? QStringLiteral("99/99/9999 99:99;_")
+                               : QStringLiteral("99/99/9999;_"));
+    setMinimumWidth(fontMetrics().horizontalAdvance(shown ? QStringLiteral("00/00/0000 00:000")
+                                                          : QStringLiteral("00/00/00000")) +
+                    40);
+    setDateTime(kept);
+}
+
+void TDateEditPlus::CheckValidDate(bool required)
+{
+    if (isEmpty() && !required)
+        return;
+    if (!isEmpty() && dateTime().isValid())
         return;
     m_edit->setFocus();
+    if (isEmpty())
+        MensErro(m_withTime ? QStringLiteral("Informe a data e a hora.")
+                            : QStringLiteral("Informe a data."),
+                 true);
     MensErro(QStringLiteral("'%1' não é uma data válida.").arg(m_edit->displayText()), true);
 }
 
@@ -102,7 +149,9 @@ void TDateEditPlus::showCalendar()
         m_calendar->setGridVisible(true);
         m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
         connect(m_calendar, &QCalendarWidget::activated, this, [this](const QDate &chosen) {
-            setDate(chosen);
+            // The day comes from the calendar; an hour already typed stays.
+            const QDateTime typed = dateTime();
+            setDateTime(QDateTime(chosen, typed.isValid() ? typed.time() : QTime(0, 0)));
             m_calendar->hide();
             m_edit->setFocus();
             emit editingFinished();

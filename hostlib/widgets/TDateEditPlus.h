@@ -1,6 +1,9 @@
 #pragma once
 
+#include "MaskEdit.h"
+
 #include <QDate>
+#include <QDateTime>
 #include <QWidget>
 
 class QCalendarWidget;
@@ -10,8 +13,12 @@ namespace prx {
 
 class TButtonFlat;
 
-// Date entry as dd/MM/yyyy with a calendar that drops down from its button.
-// Unlike a plain date edit it may be left empty: date() is then a null date.
+// Date entry as dd/MM/yyyy (dd/MM/yyyy HH:mm with the time shown) with a
+// calendar that drops down from its button. Unlike a plain date edit it may
+// be left empty: date() is then a null date. The text is typed through a
+// mask, as a whole: nothing is taken before the value is complete, so a
+// value typed is never turned into another one on the way; an incomplete or
+// impossible value reads as null and CheckValidDate says so.
 class TDateEditPlus : public QWidget
 {
     Q_OBJECT
@@ -25,13 +32,22 @@ public:
     QDate GetDate() const { return date(); }
     void setDate(const QDate &date); // a null date empties the edit
     void clear() { setDate(QDate()); }
+
+    // With the time shown the edit takes an hour and minutes after the date.
+    void setTimeShown(bool shown);
+    bool timeShown() const { return m_withTime; }
+    // The typed date and time (00:00 without the time shown); invalid when
+    // the edit is empty or its text is not a valid moment.
+    QDateTime dateTime() const;
+    void setDateTime(const QDateTime &dateTime); // an invalid one empties the edit
     bool isEmpty() const;
     // The text as shown, "" when nothing was typed.
     QString text() const;
 
-    // Empty or a valid date passes; otherwise the edit takes the focus, the
-    // error box says why and the command is abandoned.
-    void CheckValidDate();
+    // A valid date passes, and so does an empty edit unless required;
+    // otherwise the edit takes the focus, the error box says why and the
+    // command is abandoned.
+    void CheckValidDate(bool required = false);
 
     void setReadOnly(bool readOnly);
     bool isReadOnly() const;
@@ -44,11 +60,13 @@ signals:
 
 private:
     void showCalendar();
+    QString format() const;
 
-    QLineEdit *m_edit;                     // owned (child)
+    MaskEdit *m_edit;                      // owned (child)
     TButtonFlat *m_button;                 // owned (child)
     QCalendarWidget *m_calendar = nullptr; // owned (child pop-up), built on first use
     QDate m_lastDate;
+    bool m_withTime = false;
 };
 
 } // namespace prx

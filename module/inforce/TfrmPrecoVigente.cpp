@@ -5,9 +5,9 @@
 #include "net/NetConnection.h"
 #include "package/FormLife.h"
 #include "services/UserAction.h"
+#include "widgets/TDateEditPlus.h"
 
 #include <QComboBox>
-#include <QDateTimeEdit>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -79,10 +79,9 @@ TfrmPrecoVigente::TfrmPrecoVigente(QWidget *parent) : FormDialog(parent)
     lblTabela = valueLabel("lblTabela", this);
 
     auto *ask = new QGroupBox(QStringLiteral("Consulta"), this);
-    dtpMomento = new QDateTimeEdit(ask);
+    dtpMomento = new TDateEditPlus(ask);
     dtpMomento->setObjectName(QStringLiteral("dtpMomento"));
-    dtpMomento->setDisplayFormat(QStringLiteral("dd/MM/yyyy HH:mm"));
-    dtpMomento->setCalendarPopup(true);
+    dtpMomento->setTimeShown(true);
     cmbTipoCons = new QComboBox(ask);
     cmbTipoCons->setObjectName(QStringLiteral("cmbTipoCons"));
     cmbModalidade = new QComboBox(ask);
@@ -169,6 +168,7 @@ void TfrmPrecoVigente::btnConsultarClick()
 {
     if (!m_request.net)
         throw std::runtime_error("Sem conexão com o servidor de aplicação.");
+    dtpMomento->CheckValidDate(true);
     const QDateTime at = wallClock(dtpMomento->dateTime());
     QVariant payload;
     {

@@ -4,12 +4,12 @@
 
 #include "dataset/ColumnTable.h"
 #include "forms/FormDialog.h"
+#include "widgets/TDateEditPlus.h"
 
 #include <QList>
 #include <utility>
 
 class QComboBox;
-class QDateTimeEdit;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -46,7 +46,7 @@ public:
     void showAnswer(const DataPacket &answer);
 
     QLabel *lblProduto, *lblTabela;
-    QDateTimeEdit *dtpMomento;
+    TDateEditPlus *dtpMomento;
     QComboBox *cmbTipoCons, *cmbModalidade;
     QPushButton *btnConsultar, *btnFechar;
     QLabel *lblPreco, *lblSituacao, *lblPeriodo, *lblPrecoModalidade, *lblHorarioVenda, *lblRegra,

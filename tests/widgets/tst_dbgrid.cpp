@@ -13,10 +13,10 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QInputMethodEvent>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
@@ -86,6 +86,18 @@ private slots:
     // under them; a click on them moves the grid's cursor.
     void frozenColumnsStayInView();
     void millionRowsReadOnlyWhatIsShown();
+    // A title click that makes the row at the top of the view the current
+    // record (and scrolls it away), through the grid's titles or the frozen
+    // ones.
+    void titleClickKeepsTheSelectedRecord_data();
+    void titleClickKeepsTheSelectedRecord();
+    // Pick-list cells that open only on F2 or a double-click, or take
+    // letters as free text, or none when a key-press handler drops them.
+    void pickListByKeyboard_data();
+    void pickListByKeyboard();
+    // A masked cell whose click lands past its first free position, where
+    // every key is lost.
+    void maskedCellTypesFromTheFirstFreePosition();
 
 private:
     QWidget *m_window = nullptr;
@@ -805,6 +817,142 @@ void TestDBGrid::frozenColumnsStayInView()
     QCOMPARE(m_grid->selectedIndex(), 0);
     QVERIFY(m_grid->hasFocus());
     grabScreenshot(m_window, QStringLiteral("dbgrid-frozen.png"));
+}
+
+void TestDBGrid::titleClickKeepsTheSelectedRecord_data()
+{
+    QTest::addColumn<int>("frozen");
+    QTest::newRow("grid titles") << 0;
+    QTest::newRow("frozen titles") << 3;
+}
+
+void TestDBGrid::titleClickKeepsTheSelectedRecord()
+{
+    QFETCH(int, frozen);
+    auto ds = makeItems(60);
+    DataSource source(ds.get());
+    QWidget window;
+    auto *grid = new TDBSortGrid(&window);
+    TDBSortGrid &sorted = *grid;
+    sorted.setDataSource(&source);
+    sorted.setFrozenColumns(frozen);
+    window.resize(600, 220);
+    (new QVBoxLayout(&window))->addWidget(grid);
+    QVERIFY(showAndActivate(&window));
+    sorted.setFocus();
+    QTRY_VERIFY(sorted.hasFocus());
+    QStringList scrolledTo;
+    ds->afterScroll = [&](ClientDataSet &d) {
+        scrolledTo.append(d.fieldByName(u"CODIGO").asString());
+    };
+    QTest::keyClick(&sorted, Qt::Key_Home, Qt::ControlModifier);
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(&sorted, Qt::Key_Down);
+    const QString chosen = ds->fieldByName(u"CODIGO").asString();
+    scrolledTo.clear();
+    QHeaderView *titles = frozen > 0 ? sorted.findChild<QTableView *>()->horizontalHeader()
+                                     : sorted.horizontalHeader();
+    const int price = sorted.columnByField(u"PRECO")->index();
+    for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        const int x = titles->sectionViewportPosition(price) + titles->sectionSize(price) / 2;
+        QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, QPoint(x, titles->height() / 2));
+        QCOMPARE(sorted.horizontalHeader()->sortIndicatorOrder(), order);
+        QCOMPARE(ds->fieldByName(u"CODIGO").asString(), chosen);
+        QCOMPARE(sorted.currentIndex().row(), ds->currentRow());
+        const QRect row = sorted.visualRect(sorted.currentIndex());
+        QVERIFY(sorted.viewport()->rect().contains(row.center()));
+    }
+    for (const QString &code : std::as_const(scrolledTo))
+        QCOMPARE(code, chosen); // the details never load for another record
+}
+
+void TestDBGrid::pickListByKeyboard_data()
+{
+    QTest::addColumn<bool>("editorFirst"); // F2 before the keys
+    QTest::addColumn<int>("opener");       // a key that opens the list, or 0
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("letters");
+    QTest::addColumn<QString>("chosen");
+    const QString friday = QStringLiteral("Sexta-feira");
+    QTest::newRow("Enter opens") << false << int(Qt::Key_Return) << 0 << QString() << friday;
+    QTest::newRow("F4 opens") << false << int(Qt::Key_F4) << 0 << QString() << friday;
+    QTest::newRow("Alt+Down opens")
+        << false << int(Qt::Key_Down) << int(Qt::AltModifier) << QString() << friday;
+    QTest::newRow("F4 in the editor") << true << int(Qt::Key_F4) << 0 << QString() << friday;
+    QTest::newRow("Alt+Down in the editor")
+        << true << int(Qt::Key_Down) << int(Qt::AltModifier) << QString() << friday;
+    QTest::newRow("S: the next with S") << false << 0 << 0 << "S"
+                                        << "Sábado";
+    QTest::newRow("S again: round to the first") << false << 0 << 0 << "SS"
+                                                 << "Segunda-feira";
+    QTest::newRow("letters in a row") << false << 0 << 0 << "qui"
+                                      << "Quinta-feira";
+    QTest::newRow("accent typed") << false << 0 << 0 << "tê"
+                                  << "Terça-feira";
+    QTest::newRow("in the open editor") << true << 0 << 0 << "d"
+                                        << "Domingo";
+    QTest::newRow("no entry with the letter") << false << 0 << 0 << "x" << friday;
+}
+
+void TestDBGrid::pickListByKeyboard()
+{
+    QFETCH(bool, editorFirst);
+    QFETCH(int, opener);
+    QFETCH(int, modifiers);
+    QFETCH(QString, letters);
+    QFETCH(QString, chosen);
+    const QStringList days = {"Domingo",      "Segunda-feira", "Terça-feira", "Quarta-feira",
+                              "Quinta-feira", "Sexta-feira",   "Sábado"};
+    m_grid->addColumn(QStringLiteral("CODIGO"));
+    m_grid->addColumn(QStringLiteral("NOME")).setPickList(days);
+    m_grid->addColumn(QStringLiteral("PRECO"));
+    // As the screens do: nothing typed reaches a value that comes from a list.
+    int handled = 0;
+    m_grid->onKeyPress = [&](DBGrid &grid, QChar &ch) {
+        ++handled;
+        if (grid.selectedField()->name() == QLatin1String("NOME"))
+            ch = QChar();
+    };
+    m_ds->edit();
+    m_ds->fieldByName(u"NOME").setAsString(QStringLiteral("Sexta-feira"));
+    m_ds->post();
+    m_grid->setSelectedIndex(1);
+    if (editorFirst)
+        key(Qt::Key_F2);
+    if (opener) {
+        key(Qt::Key(opener), Qt::KeyboardModifiers(modifiers));
+        auto *combo = qobject_cast<QComboBox *>(m_grid->editor());
+        QVERIFY(combo);
+        QTRY_VERIFY(combo->view()->isVisible());
+        QTest::keyClick(combo->view(), Qt::Key_Escape);
+        QTRY_VERIFY(!combo->view()->isVisible());
+    }
+    for (const QChar c : letters) // accented letters too, as a keyboard sends them
+        QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(),
+                            Qt::Key(c.toUpper().unicode()), QString(c), Qt::NoModifier);
+    if (!letters.isEmpty() && chosen != QLatin1String("Sexta-feira"))
+        QCOMPARE(m_ds->state(), DataSetState::Edit);
+    if (opener == 0 && chosen == QLatin1String("Sexta-feira"))
+        QCOMPARE(m_ds->state(), DataSetState::Browse); // nothing chosen, no edit
+    QCOMPARE(handled, 0);
+    key(Qt::Key_Tab);
+    QCOMPARE(m_grid->selectedIndex(), 2);
+    QCOMPARE(m_ds->fieldByName(u"NOME").asString(), chosen);
+}
+
+void TestDBGrid::maskedCellTypesFromTheFirstFreePosition()
+{
+    m_grid->setSelectedIndex(3);
+    key(Qt::Key_F2);
+    auto *line = qobject_cast<QLineEdit *>(m_grid->editor());
+    QVERIFY(line);
+    key(Qt::Key_Delete); // the whole hour was selected
+    QCOMPARE(m_grid->editorText(), QString());
+    QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(line->width() - 4, line->height() / 2));
+    type(QStringLiteral("1730"));
+    QCOMPARE(m_grid->editorText(), QStringLiteral("17:30"));
+    key(Qt::Key_Tab);
+    QCOMPARE(m_ds->fieldByName(u"HORA").asString(), QStringLiteral("1730"));
 }
 
 QTEST_MAIN(TestDBGrid)

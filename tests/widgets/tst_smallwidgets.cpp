@@ -28,6 +28,14 @@ private slots:
     void buttonFollowsItsTwin();
     void maskEditStoresWhatTheMaskKeeps_data();
     void maskEditStoresWhatTheMaskKeeps();
+    // Keys lost past the end of an empty mask, a value typed over a full one
+    // dropped, or a selection not replaced by what is typed.
+    void maskEditTypesWhereTheUserExpects_data();
+    void maskEditTypesWhereTheUserExpects();
+    // A date (and time) typed in one go taken in part, or turned into
+    // another moment without a word.
+    void dateEditTakesAWholeValue_data();
+    void dateEditTakesAWholeValue();
     void numberEditTakesTheDecimalComma_data();
     void numberEditTakesTheDecimalComma();
     void dateEditMayBeEmptyAndRefusesBadDates();
@@ -111,6 +119,155 @@ void TestSmallWidgets::maskEditStoresWhatTheMaskKeeps()
     copy.setEditMask(mask);
     copy.setText(stored);
     QCOMPARE(copy.text(), stored);
+}
+
+namespace {
+
+// How the user comes to the edit before typing.
+enum class Entry
+{
+    Tab,         // Tab from the field before
+    ByCode,      // the program gives it the focus (a dialog opening, a refused check)
+    ClickMiddle, // a click in the middle of the field
+    ClickRight,  // a click near its right end
+    SelectHead,  // Home, then Shift+Right twice
+};
+
+void enter(QLineEdit *edit, QWidget *before, Entry entry)
+{
+    before->setFocus();
+    QTRY_VERIFY(before->hasFocus());
+    switch (entry) {
+    case Entry::Tab:
+        QTest::keyClick(before, Qt::Key_Tab);
+        break;
+    case Entry::ByCode:
+        edit->setFocus(Qt::OtherFocusReason);
+        break;
+    case Entry::ClickMiddle:
+    case Entry::ClickRight: {
+        const int x = entry == Entry::ClickMiddle ? edit->width() / 2 : edit->width() - 6;
+        QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(x, edit->height() / 2));
+        break;
+    }
+    case Entry::SelectHead:
+        edit->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(edit, Qt::Key_Home);
+        QTest::keyClick(edit, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(edit, Qt::Key_Right, Qt::ShiftModifier);
+        break;
+    }
+    QTRY_VERIFY(edit->hasFocus());
+}
+
+} // namespace
+
+void TestSmallWidgets::maskEditTypesWhereTheUserExpects_data()
+{
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<Entry>("entry");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    const QString branch = QStringLiteral(">aaaa;0; ");
+    const QString hour = QStringLiteral("99:99;0; ");
+    const QString product = QStringLiteral("99.99.9999;0;_");
+    QTest::newRow("empty branch, click in the middle")
+        << branch << QString() << Entry::ClickMiddle << "0001"
+        << "0001";
+    QTest::newRow("empty branch, click at the right")
+        << branch << QString() << Entry::ClickRight << "0001"
+        << "0001";
+    QTest::newRow("empty branch, focus by code") << branch << QString() << Entry::ByCode << "0001"
+                                                 << "0001";
+    QTest::newRow("hour half typed, click at the right")
+        << hour << "17" << Entry::ClickRight << "30"
+        << "1730";
+    QTest::newRow("full product code, Tab in") << product << "01020003" << Entry::Tab << "02030004"
+                                               << "02030004";
+    QTest::newRow("full hour, focus by code") << hour << "1730" << Entry::ByCode << "0815"
+                                              << "0815";
+    QTest::newRow("full hour, the hours selected") << hour << "1730" << Entry::SelectHead << "08"
+                                                   << "0830";
+}
+
+void TestSmallWidgets::maskEditTypesWhereTheUserExpects()
+{
+    QFETCH(QString, mask);
+    QFETCH(QString, before);
+    QFETCH(Entry, entry);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QWidget window;
+    auto *previous = new QLineEdit(&window);
+    auto *edit = new MaskEdit(&window);
+    edit->setMinimumWidth(160); // wider than its text, as on the screens
+    edit->setEditMask(mask);
+    edit->setText(before);
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(previous);
+    layout->addWidget(edit);
+    QVERIFY(showAndActivate(&window));
+    enter(edit, previous, entry);
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), stored);
+}
+
+void TestSmallWidgets::dateEditTakesAWholeValue_data()
+{
+    QTest::addColumn<bool>("withTime");
+    QTest::addColumn<Entry>("entry");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QDateTime>("taken"); // invalid: refused with the text shown
+    QTest::newRow("empty date opened by the dialog")
+        << false << Entry::ByCode << "07112026" << QDateTime(QDate(2026, 11, 7), QTime(0, 0));
+    QTest::newRow("empty date, click at the right")
+        << false << Entry::ClickRight << "07112026" << QDateTime(QDate(2026, 11, 7), QTime(0, 0));
+    QTest::newRow("moment with its literals") << true << Entry::ByCode << "09/01/2027 19:00"
+                                              << QDateTime(QDate(2027, 1, 9), QTime(19, 0));
+    QTest::newRow("moment, digits only")
+        << true << Entry::Tab << "310120261015" << QDateTime(QDate(2026, 1, 31), QTime(10, 15));
+    QTest::newRow("day past the shown month's end")
+        << true << Entry::ByCode << "31/10/2026 10:30"
+        << QDateTime(QDate(2026, 10, 31), QTime(10, 30));
+    QTest::newRow("29 February of a leap year") << true << Entry::ByCode << "29/02/2028 08:00"
+                                                << QDateTime(QDate(2028, 2, 29), QTime(8, 0));
+    QTest::newRow("impossible day") << true << Entry::ByCode << "31/02/2026 10:00" << QDateTime();
+    QTest::newRow("hour half typed") << true << Entry::ByCode << "09/01/2027 1" << QDateTime();
+}
+
+void TestSmallWidgets::dateEditTakesAWholeValue()
+{
+    QFETCH(bool, withTime);
+    QFETCH(Entry, entry);
+    QFETCH(QString, typed);
+    QFETCH(QDateTime, taken);
+    ScriptedHostUi ui;
+    QWidget window;
+    auto *previous = new QLineEdit(&window);
+    auto *date = new TDateEditPlus(&window);
+    date->setTimeShown(withTime);
+    if (withTime)
+        date->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(10, 30)));
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(previous);
+    layout->addWidget(date);
+    QVERIFY(showAndActivate(&window));
+    enter(date->lineEdit(), previous, entry);
+    QTest::keyClicks(date->lineEdit(), typed);
+    if (taken.isValid()) {
+        QCOMPARE(date->dateTime(), taken);
+        date->CheckValidDate(true);
+        QVERIFY(ui.errors().isEmpty());
+        return;
+    }
+    QVERIFY(!date->dateTime().isValid());
+    QVERIFY_THROWS_EXCEPTION(Abort, date->CheckValidDate(true));
+    QCOMPARE(ui.errors(),
+             QStringList{QStringLiteral("'%1' não é uma data válida.").arg(date->text())});
+    date->clear();
+    QVERIFY_THROWS_EXCEPTION(Abort, date->CheckValidDate(true));
+    QCOMPARE(ui.errors().last(), QStringLiteral("Informe a data e a hora."));
 }
 
 void TestSmallWidgets::numberEditTakesTheDecimalComma_data()

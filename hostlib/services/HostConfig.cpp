@@ -9,6 +9,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace prx {
 
 namespace {
@@ -40,6 +43,20 @@ QString HostConfig::defaultConfigFile()
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
         .filePath(QStringLiteral("prx/prx-host.ini"));
+}
+
+QString HostConfig::systemUserName()
+{
+    for (const char *variable : {"USER", "USERNAME"}) {
+        const QString name = qEnvironmentVariable(variable).trimmed();
+        if (!name.isEmpty())
+            return name;
+    }
+    // A service or a container often runs without USER: the account still
+    // has a name, and the price history must say who changed a price.
+    if (const passwd *account = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(account->pw_name);
+    return {};
 }
 
 QString HostConfig::usage()
@@ -258,8 +275,7 @@ void HostConfig::applyTo(HostState &state) const
     state.serverPort = serverPort;
     state.productMask = productMask;
     state.productLevelDigits = levelsOfMask(productMask);
-    if (!userName.isEmpty())
-        NetConnection::setDefaultUserName(userName);
+    NetConnection::setDefaultUserName(userName.isEmpty() ? systemUserName() : userName);
     state.userName = NetConnection::defaultUserName();
 }
 

@@ -42,6 +42,9 @@ public:
     QString screenshot;
 
     static QString defaultConfigFile();
+    // Who runs the host when no name is configured: $USER, $USERNAME, else
+    // the name of the system account the process runs under.
+    static QString systemUserName();
     static QString usage();
 
     // Reads the configuration file and applies the arguments (without the

@@ -14,7 +14,11 @@ SearchModel::SearchModel(const ClientDataSet &dataSet, bool markColumn, QObject 
     : QAbstractTableModel(parent), m_dataSet(dataSet), m_markColumn(markColumn)
 {
     for (int i = 0; i < dataSet.fieldCount(); ++i) {
-        if (dataSet.field(i).isVisible())
+        const Field &f = dataSet.field(i);
+        // The dataset's own mark field is what the mark column stands for:
+        // shown as well, it was an empty column titled with its name.
+        if (f.isVisible() &&
+            !(markColumn && f.name().compare(u"IDMARCADO", Qt::CaseInsensitive) == 0))
             m_fields.append(i);
     }
     m_marks.assign(size_t(dataSet.recordCount()), false);

@@ -80,8 +80,11 @@ SearchWindow::SearchWindow(const ClientDataSet &dataSet, const QString &caption,
     }
     for (int c = 0; c < m_model->fields().size(); ++c) {
         const int chars = qBound(4, dataSet.field(m_model->fields()[c]).displayWidth(), 40);
-        const int width = chars * digit + 16;
-        m_view->setColumnWidth(c + m_model->firstFieldColumn(), width);
+        const int column = c + m_model->firstFieldColumn();
+        // Never narrower than the title needs.
+        const int width =
+            qMax(chars * digit + 16, m_view->horizontalHeader()->sectionSizeHint(column));
+        m_view->setColumnWidth(column, width);
         total += width;
     }
 

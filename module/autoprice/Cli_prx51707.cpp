@@ -112,7 +112,16 @@ TfrmCadAutPrecoDeferenciado::TfrmCadAutPrecoDeferenciado(QWidget *parent)
          QStringLiteral("FROM"), QStringLiteral("   TIPOCONS T, TIPOCONSFILI TF"),
          QStringLiteral("WHERE"), QStringLiteral("   (TF.CDFILIAL   = :P_CDFILIAL) AND"),
          QStringLiteral("   (TF.CDTIPOCONS = T.CDTIPOCONS)"),
-         QStringLiteral("ORDER BY CDTIPOCONS")});
+         QStringLiteral("ORDER BY T.CDTIPOCONS")});
+    // The search window titles its columns with the fields' labels.
+    for (LocalQuery *q : {qryTipoCons, qryTipoConsFili}) {
+        Field &code = q->addField(QStringLiteral("CDTIPOCONS"), FieldType::String, 2);
+        code.setDisplayLabel(QStringLiteral("Código"));
+        code.setDisplayWidth(6);
+        Field &name = q->addField(QStringLiteral("NMTIPOCONS"), FieldType::String, 20);
+        name.setDisplayLabel(QStringLiteral("Nome"));
+        name.setDisplayWidth(25);
+    }
 
     auto *body = new QWidget(grbCorpo);
     m_ui->setupUi(body);

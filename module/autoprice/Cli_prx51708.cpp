@@ -4,6 +4,7 @@
 #include "dataset/DataSource.h"
 #include "package/FormLife.h"
 #include "services/Controls.h"
+#include "services/HostState.h"
 #include "widgets/DBGrid.h"
 
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <stdexcept>
@@ -40,7 +42,9 @@ TfrmProdSemImpos::TfrmProdSemImpos(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmProdSemImpos"));
     setWindowTitle(QStringLiteral("Visualiza produtos sem alíquota"));
-    setFixedSize(510, 199);
+    // Room for the whole message and a dozen products; larger lists scroll.
+    setMinimumSize(560, 320);
+    resize(640, 420);
     cdsProdSemImpos->setObjectName(QStringLiteral("cdsProdSemImpos"));
     dtsProdSemImpos->setObjectName(QStringLiteral("dtsProdSemImpos"));
 
@@ -50,8 +54,11 @@ TfrmProdSemImpos::TfrmProdSemImpos(QWidget *parent)
     Field &table = cdsProdSemImpos->addField(QStringLiteral("CDTABEPREC"), FieldType::String, 3);
     table.setDisplayLabel(QStringLiteral("Tabela Preço"));
     table.setVisible(false);
-    cdsProdSemImpos->addField(QStringLiteral("CDARVPROD"), FieldType::String, 10)
-        .setDisplayLabel(QStringLiteral("Código"));
+    Field &code = cdsProdSemImpos->addField(QStringLiteral("CDARVPROD"), FieldType::String, 10);
+    code.setDisplayLabel(QStringLiteral("Código"));
+    // Shown through the product mask, as on the items page.
+    code.setEditMask(DBPict(0));
+    code.setDisplayWidth(12);
     Field &name = cdsProdSemImpos->addField(QStringLiteral("NMPRODUTO"), FieldType::String, 55);
     name.setDisplayLabel(QStringLiteral("Nome"));
     name.setDisplayWidth(50);
@@ -64,10 +71,15 @@ TfrmProdSemImpos::TfrmProdSemImpos(QWidget *parent)
     memInforma->setReadOnly(true);
     memInforma->setFrameShape(QFrame::NoFrame);
     memInforma->setFocusPolicy(Qt::NoFocus);
-    memInforma->setPlainText(
-        QStringLiteral("\nOs produtos listados estão sem alíquota cadastrada. "
-                       "Favor alterar o cadastro para \nrealizar aprovação.\n"));
-    memInforma->setFixedHeight(48);
+    memInforma->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memInforma->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // One paragraph, wrapped by the memo to its width: a line break inside
+    // the sentence left its end below the memo's edge.
+    memInforma->setPlainText(QStringLiteral("\nOs produtos listados estão sem alíquota cadastrada. "
+                                            "Favor alterar o cadastro para realizar aprovação.\n"));
+    // Four lines: the text wraps into two at the narrowest width allowed.
+    memInforma->setFixedHeight(4 * memInforma->fontMetrics().lineSpacing() +
+                               2 * int(memInforma->document()->documentMargin()) + 4);
     dbgMensagem = new DBGrid(this);
     dbgMensagem->setObjectName(QStringLiteral("dbgMensagem"));
     dbgMensagem->setDataSource(dtsProdSemImpos);

@@ -6,7 +6,9 @@
 #include "net/CheckResultServ.h"
 #include "net/NetConnection.h"
 #include "package/FormLife.h"
+#include "services/HostState.h"
 #include "services/UserAction.h"
+#include "widgets/ColumnFit.h"
 #include "widgets/DBGrid.h"
 
 #include <QCheckBox>
@@ -50,18 +52,19 @@ struct Column
 const Column kColumns[] = {
     {"DTHISTPRECO", FieldType::DateTime, 0, "Data/Hora", 140},
     {"NMUSUARIO", FieldType::String, 40, "Usuário", 90},
-    {"NMOPERACAO", FieldType::String, 40, "Operação", 130},
+    {"NMOPERACAO", FieldType::String, 60, "Operação", 130},
     {"DSALTERACAO", FieldType::String, 10, "Alteração", 70},
     {"DSREGISTRO", FieldType::String, 20, "Registro", 110},
     {"DTINIVGPREC", FieldType::DateTime, 0, "Vigência", 75},
-    {"CDPRODUTO", FieldType::String, 10, "Produto", 80},
-    {"DSCHAVEDIA", FieldType::String, 40, "Preço diferenciado", 190},
+    {"CDARVPROD", FieldType::String, 20, "Produto", 80},
+    {"DSCHAVEDIA", FieldType::String, 100, "Preço diferenciado", 190},
     {"DSCAMPO", FieldType::String, 20, "Campo", 95},
     {"VRANTERIOR", FieldType::Float, 0, "Anterior", 80},
     {"VRNOVO", FieldType::Float, 0, "Novo", 80},
     {"IDTPALTHIST", FieldType::String, 1, "", 0},
     {"IDTPREGHIST", FieldType::String, 1, "", 0},
     {"NMCAMPO", FieldType::String, 20, "", 0},
+    {"CDPRODUTO", FieldType::String, 10, "", 0},
 };
 
 QLabel *infoLabel(const char *name, QWidget *parent)
@@ -93,6 +96,9 @@ TfrmHistPreco::TfrmHistPreco(QWidget *parent)
     cdsHistPreco->fieldByName(u"DTHISTPRECO")
         .setDisplayFormat(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
     cdsHistPreco->fieldByName(u"DTINIVGPREC").setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    // The product by its tree code through the host's mask, as the grids
+    // show it; the internal code means nothing to a person.
+    cdsHistPreco->fieldByName(u"CDARVPROD").setEditMask(DBPict(0));
     // Values in the format of their own column on the items page: the
     // calculated price with three decimals, every other with two.
     for (const char *name : {"VRANTERIOR", "VRNOVO"}) {
@@ -189,6 +195,9 @@ void TfrmHistPreco::btnAtualizarClick()
         throw std::runtime_error("O servidor não devolveu o histórico de preços.");
     cdsHistPreco->loadPacket(std::move(*packet));
     cdsHistPreco->first();
+    // Long user names, operations and values are read whole; the grid
+    // scrolls sideways rather than cutting them.
+    fitColumnContents(*dbgHistorico, 420);
     const int rows = cdsHistPreco->recordCount();
     lblTotal->setText(rows == 0   ? QStringLiteral("Nenhuma alteração de preço registrada.")
                       : rows == 1 ? QStringLiteral("1 alteração")

@@ -3,6 +3,7 @@
 #include "TfrmTabePreco.h"
 
 #include "history/TfrmHistPreco.h"
+#include "services/ProductCode.h"
 #include "services/TextUtils.h"
 #include "services/UserAction.h"
 #include "widgets/MaskEdit.h"
@@ -23,9 +24,9 @@ void TfrmTabePreco::mnuHistPrecoClick()
     // A component row's history lives under its composite: the item page
     // lists products in their own rows.
     request.product = cdsItemPreco->fieldByName(u"CDPRODUTO").asString();
-    request.productLabel =
-        QStringLiteral("%1 - %2").arg(cdsItemPreco->fieldByName(u"CDARVPROD").displayText(),
-                                      cdsItemPreco->fieldByName(u"NMPRODUTO").asString());
+    request.productLabel = QStringLiteral("%1 - %2").arg(
+        productCodeText(cdsItemPreco->fieldByName(u"CDARVPROD").asString()),
+        cdsItemPreco->fieldByName(u"NMPRODUTO").asString());
     request.net = netTabePreco;
     history::CriaHistPreco(request);
 }

@@ -10,6 +10,7 @@
 #include "ScreenTexts.h"
 
 #include "services/UserAction.h"
+#include "widgets/ColumnFit.h"
 #include "widgets/DBText.h"
 #include "widgets/MaskEdit.h"
 #include "widgets/TBtnPesquisa.h"
@@ -152,6 +153,9 @@ void TfrmTabePreco::buildMenus()
     pmnImportar = new QMenu(this);
     pmnImportar->setObjectName(QStringLiteral("pmnImportar"));
     pmnImportar->addActions({pmnExportar, pmnImp});
+    // The period's spreadsheet from the toolbar's pop-up too.
+    pmnImportar->addSeparator();
+    pmnImportar->addActions({exportSheet, importSheet});
     pmnCadAuto = new QMenu(this);
     pmnCadAuto->setObjectName(QStringLiteral("pmnCadAuto"));
     pmnCadAuto->addActions({mnuCalcPreco, mnuCopPrecoDif});
@@ -187,6 +191,10 @@ void TfrmTabePreco::buildMenus()
     QAction *histPreco = items->addAction(QStringLiteral("Histórico de preços..."));
     histPreco->setObjectName(QStringLiteral("mnuHistPreco"));
     onClick(histPreco, &QAction::triggered, &TfrmTabePreco::mnuHistPrecoClick);
+    // The spreadsheet holds the items of the period: its commands are where
+    // the items are, whereas the import/export entry is off on that page.
+    items->addSeparator();
+    items->addActions({exportSheet, importSheet});
 }
 
 namespace {
@@ -275,6 +283,9 @@ void TfrmTabePreco::buildGridColumns()
     dbgPrecoHora->addColumn(QStringLiteral("IDTPMODGERAL"), {}, 80);
     dbgPrecoHora->addColumn(QStringLiteral("IDTPMODDLV"), {}, 85);
     dbgPrecoHora->addColumn(QStringLiteral("IDTPMODCMD"), {}, 90);
+    for (DBGrid *grid : {static_cast<DBGrid *>(dbgPadrao), static_cast<DBGrid *>(dbgTabeVend),
+                         static_cast<DBGrid *>(dbsItemPreco), dbgItPrecoComp, dbgPrecoHora})
+        fitColumnTitles(*grid);
 }
 
 } // namespace prx

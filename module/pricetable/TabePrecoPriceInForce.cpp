@@ -4,6 +4,7 @@
 
 #include "inforce/TfrmPrecoVigente.h"
 #include "services/LocalQuery.h"
+#include "services/ProductCode.h"
 #include "services/TextUtils.h"
 #include "services/UserAction.h"
 #include "widgets/MaskEdit.h"
@@ -19,9 +20,9 @@ void TfrmTabePreco::mnuPrecoVigenteClick()
     request.branch = Ajusta(medCdFilial->text(), 4);
     request.table = cdsTabeVend->fieldByName(u"CDTABEPREC").asString();
     request.product = cdsItemPreco->fieldByName(u"CDPRODUTO").asString();
-    request.productLabel =
-        QStringLiteral("%1 - %2").arg(cdsItemPreco->fieldByName(u"CDARVPROD").displayText(),
-                                      cdsItemPreco->fieldByName(u"NMPRODUTO").asString());
+    request.productLabel = QStringLiteral("%1 - %2").arg(
+        productCodeText(cdsItemPreco->fieldByName(u"CDARVPROD").asString()),
+        cdsItemPreco->fieldByName(u"NMPRODUTO").asString());
     adqTipoCons->close();
     adqTipoCons->setParam(QStringLiteral("P_CDTIPOCONS"), QString());
     adqTipoCons->setParam(QStringLiteral("P_TCDTIPOCONS"), QStringLiteral("T"));

@@ -14,6 +14,7 @@
 #include "pricetable/FocusWatch.h"
 #include "pricetable/TfrmTabePreco.h"
 #include "services/HostState.h"
+#include "services/ProductCode.h"
 #include "services/TextUtils.h"
 #include "services/UserAction.h"
 #include "widgets/MaskEdit.h"
@@ -153,9 +154,14 @@ void TfrmCopiaPreco::FormCreate()
     lblDataVig->setText(screen.cdsTabeVendDTINIVGPREC->asDateTime().toString(u"dd/MM/yyyy") +
                         QStringLiteral(" a ") +
                         screen.cdsTabeVendDTFINVGPREC->asDateTime().toString(u"dd/MM/yyyy"));
-    lblDadosProd->setText(screen.cdsItemPreco->fieldByName(u"CDARVPROD").displayText() +
-                          QStringLiteral(" - ") +
-                          screen.cdsItemPreco->fieldByName(u"NMPRODUTO").asString());
+    lblDadosProd->setText(
+        productCodeText(screen.cdsItemPreco->fieldByName(u"CDARVPROD").asString()) +
+        QStringLiteral(" - ") + screen.cdsItemPreco->fieldByName(u"NMPRODUTO").asString());
+    // The base product is read whole, however long its name: the dialog
+    // grows to it instead of cutting it.
+    if (layout())
+        layout()->activate();
+    setFixedSize(sizeHint().expandedTo(QSize(500, 330)));
     QVariant payload;
     {
         BusyScope busy(6);

@@ -10,6 +10,7 @@
 #include "services/EditMask.h"
 #include "services/HostState.h"
 #include "services/HostUi.h"
+#include "services/ProductCode.h"
 #include "services/UserAction.h"
 
 #include <QComboBox>
@@ -114,7 +115,7 @@ void TfrmInconsistenciaCopia::rpddPadraoBeforeGetQueryParams(
         if (!screen || !(screen->*ds)->isActive() || (screen->*ds)->isEmpty())
             return QString();
         Field &f = (screen->*ds)->fieldByName(name);
-        return shown ? f.displayText() : f.asString();
+        return shown ? productCodeText(f.asString()) : f.asString();
     };
     QString start;
     if (screen && screen->cdsItemPreco->isActive() && !screen->cdsItemPreco->isEmpty()) {

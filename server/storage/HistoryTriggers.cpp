@@ -205,6 +205,44 @@ QStringList postgresTriggers(const PriceTable &t)
 
 } // namespace
 
+const QList<std::pair<QString, QString>> &historyOperationNames()
+{
+    static const QList<std::pair<QString, QString>> names = {
+        {QStringLiteral("SetItemPreco"), QStringLiteral("Digitação de preços")},
+        {QStringLiteral("SetItemPrecoComp"), QStringLiteral("Digitação de preços de componentes")},
+        {QStringLiteral("SetPrecoHora"), QStringLiteral("Digitação de preços diferenciados")},
+        {QStringLiteral("setApagaPreco"), QStringLiteral("Limpeza dos preços do produto")},
+        {QStringLiteral("SetCalcPreco"), QStringLiteral("Cálculo de preços")},
+        {QStringLiteral("SetItemPrecoAtuPrec"), QStringLiteral("Atualização de preços")},
+        {QStringLiteral("SetUpdItemPrecoAlt"), QStringLiteral("Alteração automática de promoção")},
+        {QStringLiteral("SetAddPrefixo"), QStringLiteral("Inclusão de prefixo de promoção")},
+        {QStringLiteral("SetDelPrefixo"), QStringLiteral("Retirada de prefixo de promoção")},
+        {QStringLiteral("SetPrecDif"),
+         QStringLiteral("Cadastro automático de preços diferenciados")},
+        {QStringLiteral("setCopiaPreco"), QStringLiteral("Cópia de preços diferenciados")},
+        {QStringLiteral("SetImportaVigencia"), QStringLiteral("Importação de vigência")},
+        {QStringLiteral("SetItemPrecoPlanilha"), QStringLiteral("Importação de planilha")},
+        {QStringLiteral("setConfirmar"), QStringLiteral("Exportação de tabela de preços")},
+        {QStringLiteral("setConfirmar2"), QStringLiteral("Exportação para várias filiais")},
+        {QStringLiteral("SetTabePrec"), QStringLiteral("Manutenção de tabelas de preços")},
+        {QStringLiteral("SetTabeVend"), QStringLiteral("Manutenção de vigências")},
+        {QStringLiteral("setAlteraStatus"), QStringLiteral("Mudança de situação da vigência")},
+        {QStringLiteral("SetFeriado"), QStringLiteral("Cadastro de feriados")},
+        {QStringLiteral("DelFeriado"), QStringLiteral("Exclusão de feriados")}};
+    return names;
+}
+
+QString historyOperationText(const QString &method)
+{
+    if (method.isEmpty())
+        return QString::fromUtf16(kNoOperationText);
+    for (const auto &[name, text] : historyOperationNames()) {
+        if (name.compare(method, Qt::CaseInsensitive) == 0)
+            return text;
+    }
+    return method;
+}
+
 HistoryCaller::HistoryCaller(const QString &user, const QString &operation)
     : m_previousUser(currentUser), m_previousOperation(currentOperation)
 {
@@ -248,8 +286,8 @@ void HistoryTriggers::drop(const Storage &storage)
     for (const PriceTable &t : priceTables()) {
         if (storage.dialect().isSqlite()) {
             for (const char *event : {"INSERT", "UPDATE", "DELETE"})
-                storage.execDirect(
-                    QStringLiteral("DROP TRIGGER IF EXISTS TRHIST%1%2").arg(t.name, QLatin1StringView(event)));
+                storage.execDirect(QStringLiteral("DROP TRIGGER IF EXISTS TRHIST%1%2")
+                                       .arg(t.name, QLatin1StringView(event)));
         } else {
             for (const char *suffix : {"ID", "A"})
                 storage.execDirect(QStringLiteral("DROP TRIGGER IF EXISTS TRHIST%1%2 ON %1")

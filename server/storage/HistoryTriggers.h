@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+
+#include <utility>
 
 namespace prx::server {
 
@@ -35,6 +38,16 @@ private:
     QString m_previousUser;
     QString m_previousOperation;
 };
+
+// The history keeps the name of the method that changed a price; a person
+// reads the operation in words. Every method that may write prices has its
+// words here, "Importação de planilha" for SetItemPrecoPlanilha; a change
+// made outside any call (straight in the database) has no method, and reads
+// kNoOperationText.
+const QList<std::pair<QString, QString>> &historyOperationNames();
+inline constexpr char16_t kNoOperationText[] = u"Alteração direta na base de dados";
+// The words of a method, or the method's own name when it has none.
+QString historyOperationText(const QString &method);
 
 class HistoryTriggers
 {

@@ -110,7 +110,7 @@ void PriceHistoryDialogTest::showsWhoChangedTheItem()
     QVERIFY(!all.isEmpty());
     const Row &newest = all.first();
     QCOMPARE(newest.user, QStringLiteral("carla.souza"));
-    QCOMPARE(newest.operation, QStringLiteral("SetItemPreco"));
+    QCOMPARE(newest.operation, QStringLiteral("Digitação de preços"));
     QCOMPARE(newest.change, QStringLiteral("Alteração"));
     QCOMPARE(newest.kind, QStringLiteral("Item"));
     QCOMPARE(newest.field, QStringLiteral("Preço"));

@@ -2,6 +2,7 @@
 // database in the same transaction as the change.
 #include "ServerTestBase.h"
 
+#include "methods/MethodSupport.h"
 #include "storage/HistoryTriggers.h"
 
 #include <QCoreApplication>
@@ -43,6 +44,10 @@ private slots:
     void callerNames();
     // GetHistPreco: the product's changes, newest first, of one period or all.
     void readHistory();
+    // Every method that may write a price reads in words, and so does a
+    // change made outside any call; a differentiated price names its
+    // consumer type and weekday.
+    void readsInWords();
 
 private:
     QString product(int n) const { return m_products.value(n); }
@@ -330,6 +335,11 @@ void TestPriceHistory::callerNames()
     // A write outside any call is recorded too, and not under the name of
     // the call before it.
     const qint64 afterCall = lastHistoryId();
+    // That write moves the base under the item's differentiated prices: the
+    // prices go back once it is seen recorded.
+    const auto base =
+        keepValues("ITEMPRECO", {"VRPRECITEM"}, "CDPRODUTO = :p AND CDPRPAITABPR = CDPRODUTO",
+                   {{":p", product(7)}});
     storage().execDirect(QStringLiteral("UPDATE ITEMPRECO SET VRPRECITEM = VRPRECITEM + 1 WHERE "
                                         "CDPRODUTO = '%1' AND CDPRPAITABPR = CDPRODUTO")
                              .arg(product(7)));
@@ -364,6 +374,55 @@ void TestPriceHistory::readHistory()
     QCOMPARE(read("GetHistPreco", {"0001", "001", day(-9999), code})->rowCount(), 0);
     QCOMPARE(read("GetHistPreco", {"0001", "001", QVariant(), "NENHUM"})->rowCount(), 0);
     QVERIFY(!call("GetHistPreco", {"0001", "001", "ontem", code}).ok);
+}
+
+void TestPriceHistory::readsInWords()
+{
+    MethodRegistry registry;
+    registerAllMethods(registry);
+    int writers = 0;
+    for (const QString &object : {kPriceTableObject, QStringLiteral("cus.rdmCustProd")}) {
+        for (const QString &method : registry.methodNames(object)) {
+            if (method.startsWith(u"get", Qt::CaseInsensitive))
+                continue;
+            ++writers;
+            QVERIFY2(historyOperationText(method) != method, qPrintable(method));
+        }
+    }
+    QVERIFY(writers > 10);
+
+    // The differentiated price the grid saves, written anew whatever ran before.
+    storage().execDirect(QStringLiteral("DELETE FROM ITEMPRECODIA WHERE CDPRODUTO = '%1' AND "
+                                        "NRDIASEMANPR = '4' AND HRINIPRECDIA = '1400'")
+                             .arg(product(2)));
+    {
+        const HistoryCaller caller(QStringLiteral("ana"), QStringLiteral("SetPrecoHora"));
+        const Outcome out = perform(QStringLiteral("SetPrecoHora"));
+        QVERIFY2(out.ok, qPrintable(out.message));
+    }
+    const DataPacketPtr dayRows = read("GetHistPreco", {"0001", "001", QVariant(), product(2)});
+    QVERIFY(dayRows->rowCount() > 0);
+    QCOMPARE(value(*dayRows, 0, "NMOPERACAO").toString(),
+             QStringLiteral("Digitação de preços diferenciados"));
+    const QString consumer =
+        scalar("SELECT NMTIPOCONS FROM TIPOCONS WHERE CDTIPOCONS = '02'").toString();
+    QVERIFY(!consumer.isEmpty());
+    QCOMPARE(value(*dayRows, 0, "DSCHAVEDIA").toString(),
+             QStringLiteral("%1 | Quarta | 14:00-16:00 | %2")
+                 .arg(consumer, day(-30).toString(u"dd/MM/yyyy")));
+
+    const QString code = product(9);
+    // Written straight in the database and back, so the stored prices stay
+    // as the rules want them.
+    for (const char *step : {"+ 1", "- 1"}) {
+        storage().execDirect(QStringLiteral("UPDATE ITEMPRECO SET VRPRECITEM = VRPRECITEM %1 "
+                                            "WHERE CDPRODUTO = '%2' AND CDPRPAITABPR = CDPRODUTO")
+                                 .arg(QLatin1String(step), code));
+    }
+    const DataPacketPtr direct = read("GetHistPreco", {"0001", "001", QVariant(), code});
+    QVERIFY(direct->rowCount() > 0);
+    QCOMPARE(value(*direct, 0, "NMOPERACAO").toString(),
+             QStringLiteral("Alteração direta na base de dados"));
 }
 
 PRX_SERVER_TEST_MAIN(TestPriceHistory)

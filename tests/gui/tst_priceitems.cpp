@@ -408,11 +408,17 @@ void PriceItemsTest::keysTheGridDrops()
     QCOMPARE(items->fieldByName(u"CDARVPROD").asString(), code);
     QCOMPARE(items->state(), DataSetState::Browse);
 
+    // A flag takes no free text: a letter chooses the list entry it starts.
     grid->setSelectedIndex(grid->columnByField(QStringLiteral("IDPRECVARIA"))->index());
-    QTest::keyClicks(grid, QStringLiteral("s"));
+    QTest::keyClicks(grid, QStringLiteral("x"));
     if (grid->editorActive())
         grid->commitEditor();
     QCOMPARE(items->fieldByName(u"IDPRECVARIA").asString(), flag);
+    const QString other = flag == u"S" ? QStringLiteral("n") : QStringLiteral("s");
+    QTest::keyClicks(grid, other);
+    if (grid->editorActive())
+        grid->commitEditor();
+    QCOMPARE(items->fieldByName(u"IDPRECVARIA").asString(), other.toUpper());
     QCOMPARE(m_ui->messages().size(), 0);
 }
 

@@ -14,8 +14,10 @@
 // with the period), so no copied row lies outside its period; two rows cut to
 // the same start refuse the call, naming the products. Only products the branch's
 // segment sells are written; the destination period's dates and state stay
-// as they are. One transaction, every check before the first write; the
-// same call twice gives the same rows.
+// as they are, so into an approved one only products with a tax rate in
+// the branch go (otherwise the call is refused, naming them). One
+// transaction, every check before the first write; the same call twice gives
+// the same rows.
 #include "methods/PriceSetCopy.h"
 #include "storage/PacketReader.h"
 #include "storage/Storage.h"

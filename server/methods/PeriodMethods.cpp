@@ -1,5 +1,6 @@
 // Validity periods of a price table: reading, saving and the checks the
 // screen makes before it saves one.
+#include "methods/CheckText.h"
 #include "methods/MethodSupport.h"
 #include "storage/DeltaWriter.h"
 #include "storage/PacketReader.h"
@@ -132,12 +133,102 @@ void deletePeriodContents(const Storage &db, const DeltaRow &row, int cBranch, i
     }
 }
 
+// A period's differentiated prices lie inside it: an end moved before the
+// validity of some of them is refused, naming the products and how many
+// rows each has there; the user shortens or removes those first. One
+// grouped read, inside the save's transaction.
+void requireValidityInside(const Storage &db, const DeltaRow &row, int cBranch, int cTable,
+                           int cStart, const QDateTime &end)
+{
+    // Read first: another statement on this connection while the answer is
+    // being read would lose the rest of it (PostgreSQL).
+    const QList<int> digits = treeLevelDigits(db);
+    QSqlQuery q =
+        runQuery(db,
+                 QStringLiteral("SELECT P.CDARVPROD, D.CDPRPAITABPR, COUNT(*) FROM ITEMPRECODIA D "
+                                "LEFT JOIN PRODUTO P ON P.CDPRODUTO = D.CDPRPAITABPR "
+                                "WHERE D.CDFILIAL = :branch AND D.CDTABEPREC = :table AND "
+                                "D.DTINIVGPREC = :start AND (D.DTINIVALPREC > :end OR "
+                                "D.DTFINVALPREC > :end2) GROUP BY P.CDARVPROD, D.CDPRPAITABPR "
+                                "ORDER BY P.CDARVPROD, D.CDPRPAITABPR"),
+                 {{QStringLiteral(":branch"), row.values[cBranch]},
+                  {QStringLiteral(":table"), row.values[cTable]},
+                  {QStringLiteral(":start"),
+                   SqlDialect::bindDateTime(SqlDialect::dateTimeFromText(row.text(cStart)))},
+                  {QStringLiteral(":end"), SqlDialect::bindDateTime(end)},
+                  {QStringLiteral(":end2"), SqlDialect::bindDateTime(end)}},
+                 QStringLiteral("verificar a validade dos preços diferenciados"));
+    QStringList products;
+    qint64 rows = 0;
+    while (q.next()) {
+        const QString product = q.value(0).isNull() ? q.value(1).toString()
+                                                    : maskedTreeCode(q.value(0).toString(), digits);
+        const qint64 count = q.value(2).toLongLong();
+        rows += count;
+        products << QStringLiteral("%1 (%2)").arg(product).arg(count);
+    }
+    if (products.isEmpty())
+        return;
+    constexpr int kNamed = 5;
+    QString list = QStringList(products.mid(0, kNamed)).join(QStringLiteral(", "));
+    if (products.size() > kNamed)
+        list += QStringLiteral(" e mais %1").arg(products.size() - kNamed);
+    const bool one = rows == 1;
+    throw ServerError(
+        QStringLiteral("Operação bloqueada! %1 %2 %3 %4 validade após a nova data final da "
+                       "vigência, %5. Reduza a validade %6 ou %7 antes de alterar a data final.")
+            .arg(one ? QStringLiteral("1 preço diferenciado")
+                     : QStringLiteral("%1 preços diferenciados").arg(rows),
+                 products.size() == 1 ? QStringLiteral("do produto")
+                                      : QStringLiteral("dos produtos"),
+                 list, one ? QStringLiteral("tem") : QStringLiteral("têm"), dateText(end),
+                 one ? QStringLiteral("desse preço diferenciado")
+                     : QStringLiteral("desses preços diferenciados"),
+                 one ? QStringLiteral("exclua-o") : QStringLiteral("exclua-os")));
+}
+
+// An approved period holds only products with a tax rate in its branch, as
+// approval demands: a save that sets the state to approved is held to it.
+void requireTaxRates(const Storage &db, const DeltaRow &row, int cBranch, int cTable, int cStart)
+{
+    const QList<int> digits = treeLevelDigits(db);
+    QSqlQuery q = runQuery(
+        db,
+        QStringLiteral("SELECT P.CDARVPROD, I.CDPRODUTO FROM ITEMPRECO I LEFT JOIN PRODUTO P ON "
+                       "P.CDPRODUTO = I.CDPRODUTO WHERE I.CDFILIAL = :branch AND "
+                       "I.CDTABEPREC = :table AND I.DTINIVGPREC = :start AND "
+                       "I.CDPRPAITABPR = I.CDPRODUTO AND NOT EXISTS (SELECT 1 FROM ALIQPROD A "
+                       "WHERE A.CDFILIAL = I.CDFILIAL AND A.CDPRODUTO = I.CDPRODUTO) "
+                       "ORDER BY P.CDARVPROD, I.CDPRODUTO"),
+        {{QStringLiteral(":branch"), row.values[cBranch]},
+         {QStringLiteral(":table"), row.values[cTable]},
+         {QStringLiteral(":start"),
+          SqlDialect::bindDateTime(SqlDialect::dateTimeFromText(row.text(cStart)))}},
+        QStringLiteral("verificar as alíquotas dos produtos"));
+    QStringList products;
+    while (q.next()) {
+        products << (q.value(0).isNull() ? q.value(1).toString()
+                                         : maskedTreeCode(q.value(0).toString(), digits));
+    }
+    if (products.isEmpty())
+        return;
+    constexpr int kNamed = 5;
+    QString list = QStringList(products.mid(0, kNamed)).join(QStringLiteral(", "));
+    if (products.size() > kNamed)
+        list += QStringLiteral(" e mais %1").arg(products.size() - kNamed);
+    throw ServerError(QStringLiteral("O período de vigência possui produtos sem alíquota de "
+                                     "imposto e não pode ser aprovado: %1.")
+                          .arg(list));
+}
+
 // Saves periods in one transaction. A new period without a state starts "1"
 // (pending); an edited one keeps its state unless one is sent. The end must
 // come after the start and the period may not overlap another of the table.
 // Deleting a period deletes its items, component prices and differentiated
 // prices with it, and is refused while the table is assigned to buyers. Keys
-// (branch, table, start) never change on an update.
+// (branch, table, start) never change on an update; an end moved earlier
+// must leave every differentiated price of the period inside it, and a
+// period set to approved must have every product's tax rate.
 QVariant setTabeVend(Context &ctx, const QVariantList &args)
 {
     const DeltaPacket &delta = deltaArg(args[0]);
@@ -200,6 +291,12 @@ QVariant setTabeVend(Context &ctx, const QVariantList &args)
             DeltaRow current = writer.currentRow(change);
             writer.requireSameKey(original, current);
             check(current, &original);
+            const QDateTime end = SqlDialect::dateTimeFromText(current.text(cEnd));
+            const QDateTime was = SqlDialect::dateTimeFromText(original.text(cEnd));
+            if (current.has(cEnd) && end.isValid() && (!was.isValid() || end < was))
+                requireValidityInside(db, original, cBranch, cTable, cStart, end);
+            if (current.text(cState) == u"4" && original.text(cState) != u"4")
+                requireTaxRates(db, original, cBranch, cTable, cStart);
             writer.updateOrConflict(original, current);
             break;
         }

@@ -1,5 +1,6 @@
 #include "methods/PriceSetCopy.h"
 
+#include "methods/CheckText.h"
 #include "storage/Storage.h"
 
 namespace prx::server {
@@ -126,9 +127,8 @@ void PriceSetCopy::run(const QString &sql, const SqlParams &params, const QStrin
     runQuery(m_db, sql, params.binds(), doing);
 }
 
-void PriceSetCopy::check(const Side &source, const Target &target) const
+QString PriceSetCopy::copiedRows(SqlParams &p, const Side &source, const Target &target) const
 {
-    SqlParams p;
     QString where = periodOf(QStringLiteral("S"), p, source) + QStringLiteral(" AND ") +
                     productFilter(QStringLiteral("S"), p.add(target.segment));
     if (!m_options.overwrite) {
@@ -136,6 +136,54 @@ void PriceSetCopy::check(const Side &source, const Target &target) const
                                 "ITEMPRECO H WHERE %1)")
                      .arg(periodOf(QStringLiteral("H"), p, target.side));
     }
+    return where;
+}
+
+// The products' own rows are what approval looks at; the period's state is
+// read here, inside the transaction, not taken from the caller.
+void PriceSetCopy::checkTaxRates(const Side &source, const Target &target) const
+{
+    // Read first: another statement on this connection while the answer is
+    // being read would lose the rest of it (PostgreSQL).
+    const QList<int> digits = treeLevelDigits(m_db);
+    SqlParams p;
+    const Side &to = target.side;
+    const QString where = copiedRows(p, source, target);
+    QSqlQuery q = runQuery(
+        m_db,
+        QStringLiteral("SELECT DISTINCT P.CDARVPROD, S.CDPRODUTO FROM ITEMPRECO S LEFT JOIN "
+                       "PRODUTO P ON P.CDPRODUTO = S.CDPRODUTO WHERE %1 AND "
+                       "S.CDPRODUTO = S.CDPRPAITABPR AND NOT EXISTS (SELECT 1 FROM ALIQPROD A "
+                       "WHERE A.CDFILIAL = %2 AND A.CDPRODUTO = S.CDPRODUTO) AND EXISTS "
+                       "(SELECT 1 FROM TABEVEND V WHERE %3 AND V.IDSITVGPREC = '4') "
+                       "ORDER BY P.CDARVPROD, S.CDPRODUTO")
+            .arg(where, p.add(to.branch), periodOf(QStringLiteral("V"), p, to)),
+        p.binds(), QStringLiteral("verificar as alíquotas dos produtos"));
+    QStringList products;
+    while (q.next()) {
+        products << (q.value(0).isNull() ? q.value(1).toString()
+                                         : maskedTreeCode(q.value(0).toString(), digits));
+    }
+    if (products.isEmpty())
+        return;
+    constexpr int kNamed = 5;
+    QString list = QStringList(products.mid(0, kNamed)).join(QStringLiteral(", "));
+    if (products.size() > kNamed)
+        list += QStringLiteral(" e mais %1").arg(products.size() - kNamed);
+    const bool one = products.size() == 1;
+    throw ServerError(
+        QStringLiteral("Operação bloqueada. A vigência de destino %1 da tabela %2 da filial %3 "
+                       "está aprovada e %4 %5 não %6 alíquota na filial %3. Nada foi %7.")
+            .arg(periodText(to.period), to.table, to.branch,
+                 one ? QStringLiteral("o produto") : QStringLiteral("os produtos"), list,
+                 one ? QStringLiteral("tem") : QStringLiteral("têm"), m_options.refusedWork));
+}
+
+void PriceSetCopy::check(const Side &source, const Target &target) const
+{
+    checkTaxRates(source, target);
+    SqlParams p;
+    QString where = copiedRows(p, source, target);
     where += QStringLiteral(" AND ") + validityKept(p, source, target.side);
     const QString start = validityStart(p, source, target.side);
     QSqlQuery q = runQuery(

@@ -47,9 +47,11 @@ public:
 
     PriceSetCopy(const Storage &db, Options options) : m_db(db), m_options(std::move(options)) {}
 
-    // Refuses, before anything is written, a copy whose moved or cut
-    // validity dates would give two differentiated prices of a product the
-    // same key, naming the products.
+    // Refuses, before anything is written, a copy that would break a rule
+    // of the target period, naming the products: into an approved period, a
+    // product without a tax rate in the target branch (approval demanded a
+    // complete set); moved or cut validity dates that would give two
+    // differentiated prices of a product the same key.
     void check(const Side &source, const Target &target) const;
     // `fresh`: the target period was created in this transaction, so it
     // holds nothing to replace.
@@ -57,6 +59,10 @@ public:
 
 private:
     QString productFilter(const QString &alias, const QString &segmentParam) const;
+    // The copied rows of the source: the source period's rows of the
+    // selected products (without overwrite, of those the target lacks).
+    QString copiedRows(SqlParams &p, const Side &source, const Target &target) const;
+    void checkTaxRates(const Side &source, const Target &target) const;
     QString moved(SqlParams &p, const QString &column, const Side &source,
                   const Side &target) const;
     QString validityStart(SqlParams &p, const Side &source, const Side &target) const;

@@ -26,7 +26,10 @@
 // covers the whole destination period, one left wholly outside it is not
 // copied, an open end closes with the period; two cut to the same start
 // refuse the call, naming the products. So no exported row lies outside its
-// period. One transaction per call, every check before the first write.
+// period. Into an approved destination period only products with a tax
+// rate in the destination branch go (approval demanded a complete set):
+// otherwise the call is refused, naming them. One transaction per call,
+// every check before the first write.
 #include "methods/PriceSetCopy.h"
 #include "storage/PacketReader.h"
 #include "storage/Storage.h"

@@ -109,6 +109,9 @@ void TransferTest::initTestCase()
                  "VALUES ('9900000001', 'Produto de Código Longo', '0101999900001234')"));
     QVERIFY(exec("INSERT INTO PRODSEGMER (CDSEGMER, CDPRODUTO) VALUES ('00001', '9900000001'), "
                  "('00003', '9900000001')"));
+    // Its tax rates: the periods it is priced and exported into are approved.
+    QVERIFY(exec("INSERT INTO ALIQPROD (CDFILIAL, CDPRODUTO, VRALIQPROD) VALUES "
+                 "('0001', '9900000001', 18), ('0002', '9900000001', 18)"));
     QVERIFY(exec(QStringLiteral("INSERT INTO ITEMPRECO (CDFILIAL, CDTABEPREC, DTINIVGPREC, "
                                 "CDPRODUTO, CDPRPAITABPR, VRPRECITEM) VALUES ('0001', '001', "
                                 "'%1', '9900000001', '9900000001', 5.5)")

@@ -7,6 +7,7 @@
 #include "core/MethodRegistry.h"
 #include "dataset/ColumnTable.h"
 #include "dataset/DeltaPacket.h"
+#include "money/Decimal.h"
 #include "net/NetConnection.h"
 #include "net/Wire.h"
 #include "storage/Schema.h"
@@ -167,7 +168,9 @@ QVariantList largeSave(quint16 port, const QDateTime &start, int *rows)
     for (int r = 0; r < p->rowCount(); ++r) {
         if (!p->isNull(r, price) && p->value(r, p->indexOf(u"NRCOMPPROD")).toDouble() == 0)
             d.changes << updateOf(*p, r, QStringLiteral("VRPRECITEM"),
-                                  p->value(r, price).toDouble() + 0.01);
+                                  (Decimal::fromDouble(p->value(r, price).toDouble()) +
+                                   *Decimal::parse(u"0.01"))
+                                      .toDouble());
     }
     *rows = int(d.changes.size());
     return {QVariant::fromValue(d), QString()};

@@ -171,13 +171,14 @@ void TestConcurrency::exactDoublesAreNoConflict()
     const double awkward = 0.1 + 0.2; // 0.30000000000000004
     // Stored so by an older client: a save now refuses such prices, but a
     // row holding them must stay editable.
-    scalar("UPDATE ITEMPRECO SET VRPRECITEMCL = :a, VRPRESUGITEM = :b WHERE CDFILIAL = '0003' "
-           "AND CDTABEPREC = '001' AND DTINIVGPREC = :s AND CDPRODUTO = :p AND CDPRPAITABPR = :p2",
-           {{":a", awkward},
-            {":b", 1e-300},
-            {":s", day(-30)},
-            {":p", value(*before, row, "CDPRODUTO")},
-            {":p2", value(*before, row, "CDPRODUTO")}});
+    const QString own = "CDFILIAL = '0003' AND CDTABEPREC = '001' AND DTINIVGPREC = :s AND "
+                        "CDPRODUTO = :p AND CDPRPAITABPR = :p2";
+    const Binds binds{{":s", day(-30)},
+                      {":p", value(*before, row, "CDPRODUTO")},
+                      {":p2", value(*before, row, "CDPRODUTO")}};
+    const auto legacy = keepValues("ITEMPRECO", {"VRPRECITEMCL", "VRPRESUGITEM"}, own, binds);
+    scalar("UPDATE ITEMPRECO SET VRPRECITEMCL = :a, VRPRESUGITEM = :b WHERE " + own,
+           Binds{{":a", awkward}, {":b", 1e-300}} + binds);
 
     const DataPacketPtr theirs = itemsOn(otherUser(), "0003");
     QCOMPARE(value(*theirs, row, "VRPRECITEMCL").toDouble(), awkward);

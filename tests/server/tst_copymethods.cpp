@@ -266,14 +266,15 @@ void TestCopyMethods::copyRecomputesAndReports()
     setItem(noDelivery, 20.0);
     scalar("DELETE FROM ITEMPRECODIA WHERE CDPRODUTO IN (:a, :b, :c, :d)",
            {{":a", base}, {":b", target}, {":c", cheap}, {":d", noDelivery}});
+    // A discount of the base's, stored with the prices it gives on 10,00.
     auto rule = [&](const QString &weekday, const QString &pv, double general, double delivery,
-                    const QString &dlv) {
+                    const QString &dlv, double price, const QVariant &deliveryPrice) {
         scalar("INSERT INTO ITEMPRECODIA (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
                "CDPRPAITABPR, CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, "
                "DTINIVALPREC, DTFINVALPREC, IDPERVALORPR, IDDESCACREPR, VRPRECODIA, "
-               "VRPRECODIADLV, VRPRECODIACMD, PRECO, IDVISUACUPOM, IDTPMODGERAL, IDTPMODDLV, "
-               "IDTPMODCMD) VALUES ('0001', '001', :s, :p, :p2, 'T', :d, '1000', '1200', :s2, "
-               ":e, :pv, 'D', :g, :l, 0, 1, 'N', 'S', :dlv, 'N')",
+               "VRPRECODIADLV, VRPRECODIACMD, PRECO, PRECODLV, IDVISUACUPOM, IDTPMODGERAL, "
+               "IDTPMODDLV, IDTPMODCMD) VALUES ('0001', '001', :s, :p, :p2, 'T', :d, '1000', "
+               "'1200', :s2, :e, :pv, 'D', :g, :l, 0, :pg, :pl, 'N', 'S', :dlv, 'N')",
                {{":s", day(-30)},
                 {":p", base},
                 {":p2", base},
@@ -283,9 +284,11 @@ void TestCopyMethods::copyRecomputesAndReports()
                 {":pv", pv},
                 {":g", general},
                 {":l", delivery},
-                {":dlv", dlv}});
+                {":dlv", dlv},
+                {":pg", price},
+                {":pl", deliveryPrice}});
     };
-    rule("2", "P", 15, 0, "N");
+    rule("2", "P", 15, 0, "N", 8.5, QVariant(QMetaType::fromType<double>()));
     // The target had its own rows; they go.
     scalar("INSERT INTO ITEMPRECODIA (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
            "CDPRPAITABPR, CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, DTINIVALPREC, "
@@ -307,7 +310,7 @@ void TestCopyMethods::copyRecomputesAndReports()
 
     // A fixed 5 off and a delivery price: the cheap product would go below
     // zero, the other lacks a delivery price; both stay as they were.
-    rule("3", "V", 5, 1, "S");
+    rule("3", "V", 5, 1, "S", 5.0, 9.0);
     out = call("setCopiaPreco",
                {"0001", "001", day(-30), base, productList({cheap, noDelivery, target}), "", "L"});
     QVERIFY2(out.ok, qPrintable(out.message));
@@ -371,6 +374,9 @@ void TestCopyMethods::copyCutsValidity()
     setItem(base, 10.0);
     setItem(target, 20.0);
     scalar("DELETE FROM ITEMPRECODIA WHERE CDPRODUTO IN (:a, :b)", {{":a", base}, {":b", target}});
+    // The base's rules lie partly outside the period, as a save would no
+    // longer let them: they go when the test ends.
+    const auto baseRules = keepRows("ITEMPRECODIA", "CDPRODUTO = :a", {{":a", base}});
     for (int i = 0; i < windows.size(); i += 2) {
         scalar("INSERT INTO ITEMPRECODIA (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
                "CDPRPAITABPR, CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, "

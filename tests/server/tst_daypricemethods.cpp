@@ -355,6 +355,9 @@ void TestDayPriceMethods::basePriceChangeRecomputes()
 void TestDayPriceMethods::raiseToCalculatedPrices()
 {
     QVERIFY(call("SetPrecoHora", {deltaArg(insertDelta(rowValues()))}).ok);
+    // Calculated prices stored before prices kept two decimals.
+    const auto legacy = keepValues("ITEMPRECO", {"VRCUSTITEM"}, kItemWhere,
+                                   {{":s", day(-30)}, {":p", m_product}, {":p2", m_product}});
     setItem(QStringLiteral("VRCUSTITEM = 12.341"));
     const QString priceOf =
         QStringLiteral("SELECT VRPRECITEM FROM ITEMPRECO WHERE CDFILIAL = '0001' AND "
@@ -365,8 +368,11 @@ void TestDayPriceMethods::raiseToCalculatedPrices()
                                  "CDTABEPREC = '001' AND DTINIVGPREC = :s AND CDPRODUTO <> :p",
                                  {{":s", day(-30)}, {":p", m_product}})
                               .toString();
-    scalar("UPDATE ITEMPRECO SET VRPRECITEM = 5.0, VRCUSTITEM = 4.999 WHERE CDFILIAL = '0001' "
-           "AND CDTABEPREC = '001' AND DTINIVGPREC = :s AND CDPRODUTO = :p",
+    const QString otherRows = "CDFILIAL = '0001' AND CDTABEPREC = '001' AND DTINIVGPREC = :s AND "
+                              "CDPRODUTO = :p";
+    const auto otherLegacy = keepValues("ITEMPRECO", {"VRPRECITEM", "VRCUSTITEM"}, otherRows,
+                                        {{":s", day(-30)}, {":p", other}});
+    scalar("UPDATE ITEMPRECO SET VRPRECITEM = 5.0, VRCUSTITEM = 4.999 WHERE " + otherRows,
            {{":s", day(-30)}, {":p", other}});
     const int expected =
         scalar("SELECT COUNT(*) FROM ITEMPRECO WHERE CDFILIAL = '0001' AND CDTABEPREC = '001' "

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 using namespace prx;
 using namespace prx::server;
@@ -259,6 +260,7 @@ void TestItemMethods::pricesKeepTwoDecimals()
     DataPacketPtr before;
     int row = 0;
     QString product;
+    std::optional<RowsKept> legacy;
     if (component) {
         before = read("GetItemPrecoComp", {"0001", "001", combo, day(-30)});
         product = ServerTestBase::value(*before, row, "CDPRODUTO").toString();
@@ -267,9 +269,11 @@ void TestItemMethods::pricesKeepTwoDecimals()
         row = pricedRow(*before, true);
         product = ServerTestBase::value(*before, row, "CDPRODUTO").toString();
         // A calculated price stored before prices kept two decimals.
-        scalar("UPDATE ITEMPRECO SET VRCUSTITEM = 7.777 WHERE CDFILIAL = '0001' AND "
-               "CDTABEPREC = '001' AND DTINIVGPREC = :s AND CDPRODUTO = :p",
-               {{":s", day(-30)}, {":p", product}});
+        const QString own = "CDFILIAL = '0001' AND CDTABEPREC = '001' AND DTINIVGPREC = :s AND "
+                            "CDPRODUTO = :p";
+        const Binds binds{{":s", day(-30)}, {":p", product}};
+        legacy.emplace(keepValues("ITEMPRECO", {"VRCUSTITEM"}, own, binds));
+        scalar("UPDATE ITEMPRECO SET VRCUSTITEM = 7.777 WHERE " + own, binds);
         before = items();
     }
     DeltaPacket d = deltaOf(*before);

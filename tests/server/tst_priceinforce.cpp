@@ -43,7 +43,7 @@ private:
     void exec(const QString &sql, const QList<std::pair<QString, QVariant>> &binds = {});
     void addDayPrice(const QString &product, const QString &day, const QString &from,
                      const QString &to, const QString &consumer, int validFrom, int validTo,
-                     const QString &rule, double amount, const QString &modalities);
+                     const QString &rule, double amount, const QString &modalities, double price);
     DataPacketPtr single(const QDateTime &at, const QString &consumer = QStringLiteral("T"),
                          const QString &modality = QStringLiteral("G"),
                          const QString &branch = QStringLiteral("0001"),
@@ -72,13 +72,16 @@ void TestPriceInForce::exec(const QString &sql, const QList<std::pair<QString, Q
 void TestPriceInForce::addDayPrice(const QString &product, const QString &day, const QString &from,
                                    const QString &to, const QString &consumer, int validFrom,
                                    int validTo, const QString &rule, double amount,
-                                   const QString &modalities)
+                                   const QString &modalities, double price)
 {
+    // Stored as a save stores it: with the price the amount gives on the
+    // item's price of each modality it takes part in.
+    const QVariant none(QMetaType::fromType<double>());
     exec("INSERT INTO ITEMPRECODIA (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, CDPRPAITABPR, "
          "CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, DTINIVALPREC, DTFINVALPREC, "
-         "IDPERVALORPR, IDDESCACREPR, VRPRECODIA, VRPRECODIADLV, VRPRECODIACMD, IDVISUACUPOM, "
-         "IDTPMODGERAL, IDTPMODDLV, IDTPMODCMD) VALUES ('0001', 'PV1', :s, :p, :p2, :c, :d, :f, "
-         ":t, :vf, :vt, :pv, :da, :a1, :a2, 0, 'N', :mg, :md, 'N')",
+         "IDPERVALORPR, IDDESCACREPR, VRPRECODIA, VRPRECODIADLV, VRPRECODIACMD, PRECO, PRECODLV, "
+         "IDVISUACUPOM, IDTPMODGERAL, IDTPMODDLV, IDTPMODCMD) VALUES ('0001', 'PV1', :s, :p, :p2, "
+         ":c, :d, :f, :t, :vf, :vt, :pv, :da, :a1, :a2, 0, :pg, :pd, 'N', :mg, :md, 'N')",
          {{":s", march(1)},
           {":p", product},
           {":p2", product},
@@ -92,6 +95,8 @@ void TestPriceInForce::addDayPrice(const QString &product, const QString &day, c
           {":da", rule.mid(1, 1)},
           {":a1", modalities.contains(u'G') ? amount : 0.0},
           {":a2", modalities.contains(u'D') ? amount : 0.0},
+          {":pg", modalities.contains(u'G') ? QVariant(price) : none},
+          {":pd", modalities.contains(u'D') ? QVariant(price) : none},
           {":mg", modalities.contains(u'G') ? "S" : "N"},
           {":md", modalities.contains(u'D') ? "S" : "N"}});
 }
@@ -149,15 +154,16 @@ void TestPriceInForce::init()
                 {":dlv", none},
                 {":hf", "1800"},
                 {":ht", "0200"}});
-    addDayPrice(m_x, "T", "0000", "2359", "T", 1, 31, "PD", 10, "G");   // 9.00
-    addDayPrice(m_x, "2", "1700", "1900", "T", 1, 31, "PD", 20, "G");   // Monday: 8.00
-    addDayPrice(m_x, "F", "1800", "2359", "T", 1, 31, "VA", 3, "G");    // holiday: 13.00
-    addDayPrice(m_x, "V", "0000", "2359", "T", 1, 31, "PA", 5, "G");    // eve: 10.50
-    addDayPrice(m_x, "T", "1200", "1400", "01", 10, 20, "PD", 50, "G"); // staff: 5.00
-    addDayPrice(m_x, "T", "1230", "1330", "T", 1, 31, "VD", 0.5, "G");  // 9.50
-    addDayPrice(m_x, "T", "0000", "2359", "T", 20, 31, "PD", 15, "G");  // late March: 8.50
-    addDayPrice(m_x, "T", "0600", "2300", "T", 1, 31, "VD", 2, "D");    // delivery: 10.00
-    addDayPrice(m_y, "T", "0000", "2359", "02", 1, 31, "PD", 25, "G");  // 3.00
+    // The price each rule gives, on 10.00 (delivery 12.00) and on 4.00.
+    addDayPrice(m_x, "T", "0000", "2359", "T", 1, 31, "PD", 10, "G", 9.0);
+    addDayPrice(m_x, "2", "1700", "1900", "T", 1, 31, "PD", 20, "G", 8.0);   // Monday
+    addDayPrice(m_x, "F", "1800", "2359", "T", 1, 31, "VA", 3, "G", 13.0);   // holiday
+    addDayPrice(m_x, "V", "0000", "2359", "T", 1, 31, "PA", 5, "G", 10.5);   // eve
+    addDayPrice(m_x, "T", "1200", "1400", "01", 10, 20, "PD", 50, "G", 5.0); // staff
+    addDayPrice(m_x, "T", "1230", "1330", "T", 1, 31, "VD", 0.5, "G", 9.5);
+    addDayPrice(m_x, "T", "0000", "2359", "T", 20, 31, "PD", 15, "G", 8.5); // late March
+    addDayPrice(m_x, "T", "0600", "2300", "T", 1, 31, "VD", 2, "D", 10.0);  // delivery
+    addDayPrice(m_y, "T", "0000", "2359", "02", 1, 31, "PD", 25, "G", 3.0);
     // 15/03 (a Monday) is a holiday of branch 0001 and 10/03 one of branch
     // 0002 only; 26/03 is national (Sexta-feira Santa 2027).
     exec("DELETE FROM FERIADO WHERE DTFERIADO >= :a AND DTFERIADO <= :b",

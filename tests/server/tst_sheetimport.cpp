@@ -85,9 +85,13 @@ private:
 void TestSheetImport::roundTripChangesNothing()
 {
     QVERIFY(!products(false).isEmpty()); // unpriced products travel too
-    scalar("UPDATE ITEMPRECO SET VRCUSTITEM = 12.341 WHERE CDFILIAL = '0001' AND "
-           "CDTABEPREC = '001' AND DTINIVGPREC = :start AND CDPRODUTO = :p",
-           {{":start", day(-30)}, {":p", products(true).value(0)}});
+    // A calculated price stored before prices kept two decimals travels
+    // back unchanged.
+    const QString own = "CDFILIAL = '0001' AND CDTABEPREC = '001' AND DTINIVGPREC = :start AND "
+                        "CDPRODUTO = :p";
+    const Binds binds{{":start", day(-30)}, {":p", products(true).value(0)}};
+    const auto legacy = keepValues("ITEMPRECO", {"VRCUSTITEM"}, own, binds);
+    scalar("UPDATE ITEMPRECO SET VRCUSTITEM = 12.341 WHERE " + own, binds);
     const QVariantList before = snapshot();
     const DataPacketPtr items =
         read("GetItemPreco", {"0001", "001", "00001", "3", day(-30), "", "T"});

@@ -1,6 +1,8 @@
 // Branches, price tables and validity periods through dispatch.
 #include "ServerTestBase.h"
 
+#include "methods/MethodSupport.h"
+
 #include <QCoreApplication>
 
 using namespace prx;
@@ -35,6 +37,14 @@ private slots:
     void setTabeVendInsertAndUpdate();
     // Deleting a period takes its items, component and differentiated prices.
     void setTabeVendDeleteCascades();
+    // An end moved before the validity of differentiated prices is refused,
+    // naming their products and rows, until those are shortened first.
+    void shorterEndKeepsDayPricesInside_data();
+    void shorterEndKeepsDayPricesInside();
+    // A period save that sets the state to approved is held to the tax
+    // rates the approval demands.
+    void periodSaveApprovesOnlyWithTaxRates_data();
+    void periodSaveApprovesOnlyWithTaxRates();
     // The checks the screen makes before saving a period.
     void periodChecks();
     void overlap_data();
@@ -294,6 +304,130 @@ void TestTableMethods::setTabeVendDeleteCascades()
     QCOMPARE(count("ITEMPRECO", day(-30)), otherItems);
 }
 
+void TestTableMethods::shorterEndKeepsDayPricesInside_data()
+{
+    QTest::addColumn<bool>("shortenFirst"); // the differentiated prices' validity, by hand
+    // Branch 0001, table 001, the period from day -30 to day 29, whose
+    // differentiated prices the demo made cover it whole, ends on day 10.
+    QTest::newRow("prices past the new end: refused") << false;
+    QTest::newRow("prices shortened first: saved") << true;
+}
+
+void TestTableMethods::shorterEndKeepsDayPricesInside()
+{
+    QFETCH(bool, shortenFirst);
+    const QString period = "CDFILIAL = '0001' AND CDTABEPREC = '001' AND DTINIVGPREC = :s";
+    const Binds start{{":s", day(-30)}};
+    const auto periodKept = keepRows("TABEVEND", period, start);
+    const auto pricesKept = keepRows("ITEMPRECODIA", period, start);
+    const Binds end{{":e", day(10)}, {":e2", day(10)}};
+    if (shortenFirst) {
+        scalar("DELETE FROM ITEMPRECODIA WHERE " + period + " AND DTINIVALPREC > :e",
+               start + end.mid(0, 1));
+        scalar("UPDATE ITEMPRECODIA SET DTFINVALPREC = :e WHERE " + period +
+                   " AND DTFINVALPREC > :e2",
+               start + end);
+    }
+    // Rows and products past the new end, by tree code.
+    const QVariantList past =
+        column("SELECT P.CDARVPROD FROM ITEMPRECODIA D JOIN PRODUTO P ON "
+               "P.CDPRODUTO = D.CDPRPAITABPR WHERE D.CDFILIAL = '0001' AND D.CDTABEPREC = '001' "
+               "AND D.DTINIVGPREC = :s AND (D.DTINIVALPREC > :e OR D.DTFINVALPREC > :e2) "
+               "ORDER BY 1",
+               start + end);
+    QCOMPARE(past.isEmpty(), shortenFirst);
+
+    const DataPacketPtr periods = read("GetTabeVend", {"0001", "001"});
+    int at = -1;
+    for (int r = 0; r < periods->rowCount(); ++r) {
+        if (value(*periods, r, "DTINIVGPREC").toDateTime() == day(-30))
+            at = r;
+    }
+    QVERIFY(at >= 0);
+    DeltaPacket d = deltaOf(*periods);
+    d.changes << updateOf(*periods, at, {{"DTFINVGPREC", day(10)}});
+    const Outcome out = call("SetTabeVend", {deltaArg(d)});
+    const QDateTime stored =
+        value(*read("GetTabeVend", {"0001", "001"}), at, "DTFINVGPREC").toDateTime();
+    if (shortenFirst) {
+        QVERIFY2(out.ok, qPrintable(out.message));
+        QCOMPARE(stored, day(10));
+        return;
+    }
+    QVERIFY(!out.ok);
+    QCOMPARE(stored, day(29));
+    const QString first = past[0].toString();
+    const int firstRows = int(past.count(past[0]));
+    QVERIFY2(out.message.startsWith(
+                 QStringLiteral("Operação bloqueada! %1 preços diferenciados dos produtos "
+                                "%2.%3.%4 (%5)")
+                     .arg(past.size())
+                     .arg(first.left(2), first.mid(2, 2), first.mid(4))
+                     .arg(firstRows)),
+             qPrintable(out.message));
+    QVERIFY2(out.message.contains(" têm validade após a nova data final da vigência, " +
+                                  dateText(day(10)) +
+                                  ". Reduza a validade desses preços diferenciados ou exclua-os "
+                                  "antes de alterar a data final."),
+             qPrintable(out.message));
+}
+
+void TestTableMethods::periodSaveApprovesOnlyWithTaxRates_data()
+{
+    QTest::addColumn<bool>("ratesComplete");
+    QTest::newRow("products without a rate: refused") << false;
+    QTest::newRow("every rate: saved") << true;
+}
+
+void TestTableMethods::periodSaveApprovesOnlyWithTaxRates()
+{
+    QFETCH(bool, ratesComplete);
+    // Branch 0002, table 001: the coming period is confirmed and prices
+    // products the branch has no rate for.
+    const Binds start{{":s", day(30)}};
+    const auto periodKept = keepRows(
+        "TABEVEND", "CDFILIAL = '0002' AND CDTABEPREC = '001' AND DTINIVGPREC = :s", start);
+    const auto rates = keepRows("ALIQPROD", "CDFILIAL = '0002'");
+    const QString missing =
+        "SELECT P.CDARVPROD FROM ITEMPRECO I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO WHERE "
+        "I.CDFILIAL = '0002' AND I.CDTABEPREC = '001' AND I.DTINIVGPREC = :s AND "
+        "I.CDPRODUTO = I.CDPRPAITABPR AND I.CDPRODUTO NOT IN (SELECT CDPRODUTO FROM ALIQPROD "
+        "WHERE CDFILIAL = '0002') ORDER BY 1";
+    const QString first = scalar(missing, start).toString();
+    QVERIFY(!first.isEmpty());
+    if (ratesComplete) {
+        scalar("INSERT INTO ALIQPROD (CDFILIAL, CDPRODUTO, VRALIQPROD) SELECT '0002', CDPRODUTO, "
+               "7 FROM ITEMPRECO WHERE CDFILIAL = '0002' AND CDTABEPREC = '001' AND "
+               "DTINIVGPREC = :s AND CDPRODUTO = CDPRPAITABPR AND CDPRODUTO NOT IN (SELECT "
+               "CDPRODUTO FROM ALIQPROD WHERE CDFILIAL = '0002')",
+               start);
+    }
+    const DataPacketPtr periods = read("GetTabeVend", {"0002", "001"});
+    int at = -1;
+    for (int r = 0; r < periods->rowCount(); ++r) {
+        if (value(*periods, r, "DTINIVGPREC").toDateTime() == day(30))
+            at = r;
+    }
+    QVERIFY(at >= 0);
+    QCOMPARE(value(*periods, at, "IDSITVGPREC").toString(), QStringLiteral("3"));
+    DeltaPacket d = deltaOf(*periods);
+    d.changes << updateOf(*periods, at, {{"IDSITVGPREC", "4"}});
+    const Outcome out = call("SetTabeVend", {deltaArg(d)});
+    const QString state =
+        value(*read("GetTabeVend", {"0002", "001"}), at, "IDSITVGPREC").toString();
+    if (ratesComplete) {
+        QVERIFY2(out.ok, qPrintable(out.message));
+        QCOMPARE(state, QStringLiteral("4"));
+        return;
+    }
+    QVERIFY(!out.ok);
+    QCOMPARE(state, QStringLiteral("3"));
+    QVERIFY2(out.message.startsWith("O período de vigência possui produtos sem alíquota de "
+                                    "imposto e não pode ser aprovado: " +
+                                    first.left(2) + u'.' + first.mid(2, 2) + u'.' + first.mid(4)),
+             qPrintable(out.message));
+}
+
 void TestTableMethods::periodChecks()
 {
     // Periods other than the one being saved; none when the table has none.
@@ -417,6 +551,8 @@ void TestTableMethods::approvalTransitions()
     storage().execDirect(QStringLiteral("UPDATE TABEVEND SET IDSITVGPREC = '%1' WHERE CDFILIAL = "
                                         "'0001' AND CDTABEPREC = '001'")
                              .arg(from));
+    // The rates as the registry had them, whatever the case adds or deletes.
+    const auto rates = keepRows("ALIQPROD", "CDFILIAL = '0001'");
     // Every product of the branch gets a rate, but one when the case wants it.
     storage().execDirect(QStringLiteral(
         "INSERT INTO ALIQPROD (CDFILIAL, CDPRODUTO, VRALIQPROD) SELECT DISTINCT I.CDFILIAL, "

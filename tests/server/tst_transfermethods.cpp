@@ -62,6 +62,10 @@ private slots:
     // dropped, and two cut to one start refuse the call.
     void exportCutsValidity_data();
     void exportCutsValidity();
+    // An approved destination period takes no product without a tax rate
+    // in its branch: the whole call is refused, naming the products.
+    void approvedDestinationNeedsTaxRates_data();
+    void approvedDestinationNeedsTaxRates();
 
 private:
     QStringList rows(const QString &sql, const Binds &binds = {});
@@ -81,6 +85,8 @@ private:
     QStringList windowsOf(const QString &branch, const QString &table, const QDateTime &start,
                           const QString &product);
     static QStringList windowTexts(const QList<int> &windows);
+    // The tree code as the screens show it ("01.01.0001").
+    static QString masked(const QString &treeCode);
 };
 
 void TestTransferMethods::initTestCase()
@@ -397,6 +403,11 @@ QStringList TestTransferMethods::windowsOf(const QString &branch, const QString 
                 {{":b", branch}, {":t", table}, {":s", start}, {":p", product}});
 }
 
+QString TestTransferMethods::masked(const QString &treeCode)
+{
+    return treeCode.left(2) + u'.' + treeCode.mid(2, 2) + u'.' + treeCode.mid(4);
+}
+
 QStringList TestTransferMethods::windowTexts(const QList<int> &windows)
 {
     QStringList out;
@@ -508,6 +519,17 @@ void TestTransferMethods::exportCutsValidity()
     setWindows("0001", "001", now, product, windows);
     const auto clean = qScopeGuard([&] { setWindows("0001", "001", now, product, {}); });
 
+    // The destination branch has the rate of every product exported: its
+    // periods in force and past are approved. Rates and prices go back
+    // together.
+    const auto rates = keepRows("ALIQPROD", "CDFILIAL = '0002'");
+    const QString destination = "CDFILIAL = '0002' AND CDTABEPREC = '001'";
+    const auto items = keepRows("ITEMPRECO", destination);
+    const auto dayPrices = keepRows("ITEMPRECODIA", destination);
+    scalar("INSERT INTO ALIQPROD (CDFILIAL, CDPRODUTO, VRALIQPROD) SELECT DISTINCT '0002', "
+           "I.CDPRODUTO, 7 FROM ITEMPRECO I WHERE I.CDFILIAL = '0001' AND I.CDTABEPREC = '001' "
+           "AND I.CDPRODUTO NOT IN (SELECT A.CDPRODUTO FROM ALIQPROD A WHERE A.CDFILIAL = '0002')");
+
     const QByteArray before = error.isEmpty() ? QByteArray() : checksum();
     const QString list = everyProduct ? QString() : productList({product});
     const Outcome out =
@@ -536,6 +558,90 @@ void TestTransferMethods::exportCutsValidity()
                     "D.DTFINVALPREC > V.DTFINVGPREC OR D.DTINIVALPREC > D.DTFINVALPREC)")
                  .toInt(),
              0);
+}
+
+void TestTransferMethods::approvedDestinationNeedsTaxRates_data()
+{
+    // Branch 0002, table 001: the periods from day -90 and from day -30 are
+    // approved, the one from day 30 only confirmed. "{p}" stands for the
+    // product left without a rate.
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QVariantList>("args");
+    QTest::addColumn<QString>("source"); // branch|start of the period whose products go
+    QTest::addColumn<QString>("period"); // the approved destination period
+    QTest::addColumn<QString>("work");
+    const QString period = dateText(day(-30)) + " a " + dateText(day(29));
+    QTest::newRow("export of listed products onto a table")
+        << "setConfirmar" << QVariantList{false, "0002", "001", "", "0001", "001", "{p}", "L"}
+        << "0001|-30" << QString() << "exportado";
+    QTest::newRow("export to the tables in force")
+        << "setConfirmar2" << QVariantList{"0001", "001", productList({"0002"}), "{p}", true}
+        << "0001|-30" << period << "exportado";
+    QTest::newRow("import of a confirmed period into the approved one")
+        << "SetImportaVigencia" << QVariantList{"0002", "001", day(30), day(-30), day(29), true}
+        << "0002|30" << period << "importado";
+}
+
+void TestTransferMethods::approvedDestinationNeedsTaxRates()
+{
+    QFETCH(QString, method);
+    QFETCH(QVariantList, args);
+    QFETCH(QString, source);
+    QFETCH(QString, period);
+    QFETCH(QString, work);
+    // A drink (every segment sells it) priced by both origins, whose rate in
+    // branch 0002 another module deleted.
+    const QString product =
+        scalar("SELECT MIN(A.CDPRODUTO) FROM ITEMPRECO A JOIN ITEMPRECO B ON "
+               "B.CDPRODUTO = A.CDPRODUTO AND B.CDPRPAITABPR = A.CDPRODUTO JOIN PRODUTO P ON "
+               "P.CDPRODUTO = A.CDPRODUTO WHERE A.CDFILIAL = '0001' AND A.CDTABEPREC = '001' AND "
+               "A.DTINIVGPREC = :a AND A.CDPRPAITABPR = A.CDPRODUTO AND B.CDFILIAL = '0002' AND "
+               "B.CDTABEPREC = '001' AND B.DTINIVGPREC = :b AND P.CDARVPROD LIKE '01%'",
+               {{":a", day(-30)}, {":b", day(30)}})
+            .toString();
+    QVERIFY(!product.isEmpty());
+    const auto rates = keepRows("ALIQPROD", "CDFILIAL = '0002'");
+    scalar("DELETE FROM ALIQPROD WHERE CDFILIAL = '0002' AND CDPRODUTO = :p", {{":p", product}});
+    for (QVariant &a : args) {
+        if (a == QVariant("{p}"))
+            a = productList({product});
+    }
+    // What the call would bring without a rate, as the screens show it.
+    QStringList missing;
+    const QString branch = source.section(u'|', 0, 0);
+    const QString where = method == u"SetImportaVigencia" ? QString() : " AND I.CDPRODUTO = :p";
+    for (const QVariant &v :
+         column("SELECT P.CDARVPROD FROM ITEMPRECO I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO "
+                "WHERE I.CDFILIAL = :b AND I.CDTABEPREC = '001' AND I.DTINIVGPREC = :s AND "
+                "I.CDPRPAITABPR = I.CDPRODUTO AND I.CDPRODUTO IN (SELECT S.CDPRODUTO FROM "
+                "PRODSEGMER S JOIN FILIAL F ON F.CDSEGMER = S.CDSEGMER WHERE F.CDFILIAL = '0002') "
+                "AND I.CDPRODUTO NOT IN (SELECT CDPRODUTO FROM ALIQPROD WHERE CDFILIAL = '0002')" +
+                    where + " ORDER BY P.CDARVPROD",
+                Binds{{":b", branch}, {":s", day(source.section(u'|', 1).toInt())}} +
+                    (where.isEmpty() ? Binds{} : Binds{{":p", product}})))
+        missing << masked(v.toString());
+    QVERIFY(!missing.isEmpty());
+
+    const QByteArray before = checksum();
+    const Outcome out = call(method, args);
+    QVERIFY(!out.ok);
+    QCOMPARE(checksum(), before);
+    QVERIFY2(out.message.startsWith("Operação bloqueada. A vigência de destino "),
+             qPrintable(out.message));
+    QVERIFY2(out.message.contains(" da tabela 001 da filial 0002 está aprovada e "),
+             qPrintable(out.message));
+    QVERIFY2(out.message.endsWith(" alíquota na filial 0002. Nada foi " + work + "."),
+             qPrintable(out.message));
+    if (!period.isEmpty())
+        QVERIFY2(out.message.contains(period), qPrintable(out.message));
+    // The first few by tree code, then how many more.
+    constexpr int kNamed = 5;
+    QString named = QStringList(missing.mid(0, kNamed)).join(", ");
+    if (missing.size() > kNamed)
+        named += QStringLiteral(" e mais %1").arg(missing.size() - kNamed);
+    QVERIFY2(out.message.contains((missing.size() == 1 ? "o produto " : "os produtos ") + named +
+                                  (missing.size() == 1 ? " não tem" : " não têm")),
+             qPrintable(out.message));
 }
 
 PRX_SERVER_TEST_MAIN(TestTransferMethods)

@@ -4,6 +4,7 @@
 #include "storage/SqlDialect.h"
 
 #include <QCoreApplication>
+#include <QSet>
 #include <QSqlError>
 #include <QUrl>
 #include <QUrlQuery>
@@ -131,8 +132,7 @@ DataPacketPtr ServerTestBase::readOn(Storage &storage, const QString &method,
     return out.payload.value<DataPacketPtr>();
 }
 
-QVariantList ServerTestBase::column(const QString &sql,
-                                    const QList<std::pair<QString, QVariant>> &binds)
+QSqlQuery ServerTestBase::bound(const QString &sql, const Binds &binds)
 {
     QSqlQuery q = m_storage->prepare(sql);
     for (const auto &[name, v] : binds) {
@@ -141,16 +141,139 @@ QVariantList ServerTestBase::column(const QString &sql,
                               : v);
     }
     m_storage->exec(q, sql);
+    return q;
+}
+
+QVariantList ServerTestBase::column(const QString &sql, const Binds &binds)
+{
+    QSqlQuery q = bound(sql, binds);
     QVariantList out;
     while (q.next())
         out << q.value(0);
     return out;
 }
 
-QVariant ServerTestBase::scalar(const QString &sql,
-                                const QList<std::pair<QString, QVariant>> &binds)
+QVariant ServerTestBase::scalar(const QString &sql, const Binds &binds)
 {
     return column(sql, binds).value(0);
+}
+
+QList<QVariantList> ServerTestBase::rowsOf(const TableDef &table, const QString &where,
+                                           const Binds &binds)
+{
+    QStringList names;
+    for (const ColumnDef &c : table.columns)
+        names << c.name;
+    QSqlQuery q = bound(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                            .arg(names.join(QStringLiteral(", ")), table.name, where),
+                        binds);
+    QList<QVariantList> rows;
+    while (q.next()) {
+        QVariantList row;
+        for (int c = 0; c < names.size(); ++c)
+            row << q.value(c);
+        rows << row;
+    }
+    return rows;
+}
+
+ServerTestBase::RowsKept ServerTestBase::keepRows(const QString &table, const QString &where,
+                                                  const Binds &binds)
+{
+    return keep(table, where, binds, {});
+}
+
+ServerTestBase::RowsKept ServerTestBase::keepValues(const QString &table,
+                                                    const QStringList &columns,
+                                                    const QString &where, const Binds &binds)
+{
+    Q_ASSERT(!columns.isEmpty());
+    return keep(table, where, binds, columns);
+}
+
+ServerTestBase::RowsKept ServerTestBase::keep(const QString &table, const QString &where,
+                                              const Binds &binds, const QStringList &only)
+{
+    const TableDef &def = Schema::table(table);
+    const QList<QVariantList> kept = rowsOf(def, where, binds);
+    return RowsKept(std::function<void()>([this, &def, where, binds, kept, only] {
+        try {
+            restoreRows(def, where, binds, kept, only);
+        } catch (const ServerError &e) {
+            QTest::qFail(qPrintable(QStringLiteral("restaurar %1: %2").arg(def.name, e.message())),
+                         __FILE__, __LINE__);
+        }
+    }));
+}
+
+void ServerTestBase::restoreRows(const TableDef &table, const QString &where, const Binds &binds,
+                                 const QList<QVariantList> &kept, const QStringList &only)
+{
+    QList<int> key, rest;
+    for (int c = 0; c < table.columns.size(); ++c) {
+        const QString &name = table.column(c).name;
+        if (table.isKey(name))
+            key << c;
+        else if (only.isEmpty() || only.contains(name, Qt::CaseInsensitive))
+            rest << c;
+    }
+    // Values go back as they were read: on SQLite a date is the stored
+    // text, so a key matches its row exactly.
+    auto bindValue = [](QSqlQuery &q, const QString &name, const QVariant &v) {
+        q.bindValue(name, v.metaType().id() == QMetaType::QDateTime
+                              ? SqlDialect::bindDateTime(v.toDateTime())
+                              : v);
+    };
+    auto keyText = [&](const QVariantList &row) {
+        QStringList parts;
+        for (int c : key)
+            parts << row[c].toString();
+        return parts.join(u'\x1f');
+    };
+    QStringList keyTerms, assignments, names, params;
+    for (int c : key)
+        keyTerms << QStringLiteral("%1 = :c%2").arg(table.column(c).name).arg(c);
+    for (int c : rest)
+        assignments << QStringLiteral("%1 = :c%2").arg(table.column(c).name).arg(c);
+    for (int c = 0; c < table.columns.size(); ++c) {
+        names << table.column(c).name;
+        params << QStringLiteral(":c%1").arg(c);
+    }
+    const QString keyWhere = keyTerms.join(QStringLiteral(" AND "));
+
+    QSet<QString> keptKeys;
+    for (const QVariantList &row : kept)
+        keptKeys.insert(keyText(row));
+    const QList<QVariantList> now = only.isEmpty() ? rowsOf(table, where, binds) : kept;
+    for (const QVariantList &row : now) {
+        if (keptKeys.contains(keyText(row)))
+            continue;
+        const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(table.name, keyWhere);
+        QSqlQuery q = m_storage->prepare(sql);
+        for (int c : key)
+            bindValue(q, QStringLiteral(":c%1").arg(c), row[c]);
+        m_storage->exec(q, sql);
+    }
+    for (const QVariantList &row : kept) {
+        if (!rest.isEmpty()) {
+            const QString sql =
+                QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                    .arg(table.name, assignments.join(QStringLiteral(", ")), keyWhere);
+            QSqlQuery q = m_storage->prepare(sql);
+            for (int c : key + rest)
+                bindValue(q, QStringLiteral(":c%1").arg(c), row[c]);
+            m_storage->exec(q, sql);
+            if (q.numRowsAffected() > 0 || !only.isEmpty())
+                continue;
+        }
+        const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(table.name, names.join(QStringLiteral(", ")),
+                                     params.join(QStringLiteral(", ")));
+        QSqlQuery q = m_storage->prepare(sql);
+        for (int c = 0; c < row.size(); ++c)
+            bindValue(q, QStringLiteral(":c%1").arg(c), row[c]);
+        m_storage->exec(q, sql);
+    }
 }
 
 QDateTime ServerTestBase::day(int offsetFromToday)

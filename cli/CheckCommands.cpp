@@ -1,4 +1,5 @@
 #include "CheckCommands.h"
+#include "CliOutput.h"
 
 #include "core/MethodRegistry.h"
 #include "methods/ConsistencyCheck.h"
@@ -10,17 +11,9 @@ namespace prx::cli {
 
 namespace {
 
-void printLine(std::FILE *to, const QString &text)
-{
-    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
-}
-
 int usageError(const QString &problem)
 {
-    printLine(stderr, QStringLiteral("prx-cli: %1").arg(problem));
-    printLine(stderr, QStringLiteral("Uso:\n") + checkUsage());
-    return 2;
+    return cli::usageError(problem, checkUsage());
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "HistoryCommands.h"
+#include "CliOutput.h"
 
 #include "dataset/ColumnTable.h"
 #include "net/NetConnection.h"
@@ -13,17 +14,9 @@ namespace prx::cli {
 
 namespace {
 
-void printLine(std::FILE *to, const QString &text)
-{
-    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
-}
-
 int usageError(const QString &problem)
 {
-    printLine(stderr, QStringLiteral("prx-cli: %1").arg(problem));
-    printLine(stderr, QStringLiteral("Uso:\n") + historyUsage());
-    return 2;
+    return cli::usageError(problem, historyUsage());
 }
 
 QString cellText(const DataPacket &p, int row, const QString &field)

@@ -1,4 +1,5 @@
 #include "PriceCommands.h"
+#include "CliOutput.h"
 
 #include "net/JsonText.h"
 #include "net/NetConnection.h"
@@ -9,12 +10,6 @@
 namespace prx::cli {
 
 namespace {
-
-void printLine(std::FILE *to, const QString &text)
-{
-    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
-}
 
 int fail(const QString &problem)
 {

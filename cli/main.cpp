@@ -5,6 +5,7 @@
 // prx-cli price ... | prx-cli holiday ...: see PriceCommands.h
 
 #include "CheckCommands.h"
+#include "CliOutput.h"
 #include "HistoryCommands.h"
 #include "PriceCommands.h"
 #include "ServerConnect.h"
@@ -20,6 +21,7 @@
 #include <cstdio>
 
 using namespace prx;
+using prx::cli::printLine;
 
 namespace {
 
@@ -27,12 +29,6 @@ const char *const DefaultServer = "127.0.0.1:7451";
 const char *const DefaultObject = "Prx51700.rdmTabePreco";
 
 // UTF-8 whatever the locale: the answers hold accented names.
-void printLine(std::FILE *to, const QString &text)
-{
-    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
-}
-
 void printOut(const QString &text)
 {
     printLine(stdout, text);

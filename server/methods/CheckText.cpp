@@ -19,6 +19,24 @@ QList<int> treeLevelDigits(const Storage &db)
     return digits;
 }
 
+QStringList maskedProducts(QSqlQuery &query, const QList<int> &digits)
+{
+    QStringList products;
+    while (query.next()) {
+        products << (query.value(0).isNull() ? query.value(1).toString()
+                                             : maskedTreeCode(query.value(0).toString(), digits));
+    }
+    return products;
+}
+
+QString shortList(const QStringList &items, int named)
+{
+    QString list = QStringList(items.mid(0, named)).join(QStringLiteral(", "));
+    if (items.size() > named)
+        list += QStringLiteral(" e mais %1").arg(items.size() - named);
+    return list;
+}
+
 QString maskedTreeCode(const QString &code, const QList<int> &digits)
 {
     QStringList parts;

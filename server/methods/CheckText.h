@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QList>
+#include <QSqlQuery>
+#include <QStringList>
 #include <QString>
 
 #include <optional>
@@ -18,6 +20,14 @@ QList<int> treeLevelDigits(const Storage &db);
 // A tree code as the screens show it ("01010001" with levels of 2, 2 and 4
 // digits: "01.01.0001"); a code that does not fit the levels stays as it is.
 QString maskedTreeCode(const QString &code, const QList<int> &digits);
+
+// The products a refusal names, read from a query whose first column is
+// the tree code and second the product code (for a product without a tree
+// code): masked tree codes, in the query's order.
+QStringList maskedProducts(QSqlQuery &query, const QList<int> &digits);
+
+// The first `named` items joined with ", ", then " e mais N".
+QString shortList(const QStringList &items, int named = 5);
 
 // "01.01.0001 Café Expresso"; the code itself for an unknown product.
 QString productText(const Storage &db, const QString &product);

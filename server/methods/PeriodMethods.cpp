@@ -169,10 +169,7 @@ void requireValidityInside(const Storage &db, const DeltaRow &row, int cBranch, 
     }
     if (products.isEmpty())
         return;
-    constexpr int kNamed = 5;
-    QString list = QStringList(products.mid(0, kNamed)).join(QStringLiteral(", "));
-    if (products.size() > kNamed)
-        list += QStringLiteral(" e mais %1").arg(products.size() - kNamed);
+    const QString list = shortList(products);
     const bool one = rows == 1;
     throw ServerError(
         QStringLiteral("Operação bloqueada! %1 %2 %3 %4 validade após a nova data final da "
@@ -205,17 +202,10 @@ void requireTaxRates(const Storage &db, const DeltaRow &row, int cBranch, int cT
          {QStringLiteral(":start"),
           SqlDialect::bindDateTime(SqlDialect::dateTimeFromText(row.text(cStart)))}},
         QStringLiteral("verificar as alíquotas dos produtos"));
-    QStringList products;
-    while (q.next()) {
-        products << (q.value(0).isNull() ? q.value(1).toString()
-                                         : maskedTreeCode(q.value(0).toString(), digits));
-    }
+    const QStringList products = maskedProducts(q, digits);
     if (products.isEmpty())
         return;
-    constexpr int kNamed = 5;
-    QString list = QStringList(products.mid(0, kNamed)).join(QStringLiteral(", "));
-    if (products.size() > kNamed)
-        list += QStringLiteral(" e mais %1").arg(products.size() - kNamed);
+    const QString list = shortList(products);
     throw ServerError(QStringLiteral("O período de vigência possui produtos sem alíquota de "
                                      "imposto e não pode ser aprovado: %1.")
                           .arg(list));

@@ -159,17 +159,10 @@ void PriceSetCopy::checkTaxRates(const Side &source, const Target &target) const
                        "ORDER BY P.CDARVPROD, S.CDPRODUTO")
             .arg(where, p.add(to.branch), periodOf(QStringLiteral("V"), p, to)),
         p.binds(), QStringLiteral("verificar as alíquotas dos produtos"));
-    QStringList products;
-    while (q.next()) {
-        products << (q.value(0).isNull() ? q.value(1).toString()
-                                         : maskedTreeCode(q.value(0).toString(), digits));
-    }
+    const QStringList products = maskedProducts(q, digits);
     if (products.isEmpty())
         return;
-    constexpr int kNamed = 5;
-    QString list = QStringList(products.mid(0, kNamed)).join(QStringLiteral(", "));
-    if (products.size() > kNamed)
-        list += QStringLiteral(" e mais %1").arg(products.size() - kNamed);
+    const QString list = shortList(products);
     const bool one = products.size() == 1;
     throw ServerError(
         QStringLiteral("Operação bloqueada. A vigência de destino %1 da tabela %2 da filial %3 "
@@ -201,10 +194,7 @@ void PriceSetCopy::check(const Side &source, const Target &target) const
         products << q.value(0).toString();
     if (products.isEmpty())
         return;
-    constexpr int kNamed = 20;
-    QString list = QStringList(products.mid(0, kNamed)).join(QStringLiteral(", "));
-    if (products.size() > kNamed)
-        list += QStringLiteral(" e mais %1").arg(products.size() - kNamed);
+    const QString list = shortList(products, 20);
     throw ServerError(
         QStringLiteral("Os preços diferenciados dos produtos a seguir teriam a mesma data inicial "
                        "de validade na vigência de %1 da tabela %2 da filial %3: %4. Nada foi %5.")

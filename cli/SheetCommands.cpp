@@ -1,11 +1,12 @@
 #include "SheetCommands.h"
 
-#include "net/NetConnection.h"
 #include "ServerConnect.h"
+#include "net/NetConnection.h"
 #include "sheet/CsvText.h"
 #include "sheet/PeriodCalls.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 
@@ -142,8 +143,13 @@ QString sheetUsage()
         "          --start dd/mm/aaaa --out ARQUIVO.csv|ARQUIVO.xlsx [--day-prices] [--levels N]\n"
         "      grava os itens da vigência (e os preços diferenciados) numa planilha\n"
         "  prx-cli import-period [--server HOST:PORTA] --branch FILIAL --table TABELA\n"
-        "          --start dd/mm/aaaa --file ARQUIVO.csv [--apply] [--levels N]\n"
-        "      confere a planilha e mostra o que muda; grava só com --apply\n"
+        "          --start dd/mm/aaaa --file ARQUIVO.csv|ARQUIVO.xlsx [--sheet NOME]\n"
+        "          [--day-prices] [--apply] [--levels N]\n"
+        "      confere a planilha e mostra o que muda; grava só com --apply;\n"
+        "      --day-prices importa também os preços diferenciados (a segunda planilha\n"
+        "      ou o arquivo ARQUIVO-precos-diferenciados.csv) na mesma transação dos\n"
+        "      itens: grava tudo ou nada; com --sheet, ou dando o próprio arquivo dos\n"
+        "      preços diferenciados, importa só eles\n"
         "      (também aceitam --key-file ARQUIVO, --tls e --ca-file ARQUIVO)");
 }
 
@@ -181,24 +187,49 @@ int runExportPeriod(const QStringList &args)
     return 0;
 }
 
+namespace {
+
+void printLines(const DataPacket &lines)
+{
+    static const QHash<QString, QString> kinds = {
+        {QStringLiteral("N"), QStringLiteral("novo")},
+        {QStringLiteral("A"), QStringLiteral("alterado")},
+        {QStringLiteral("R"), QStringLiteral("recusado")}};
+    for (int r = 0; r < lines.rowCount(); ++r) {
+        printTo(stdout, QStringLiteral("linha %1\t%2\t%3\t%4")
+                            .arg(lines.integer(r, lines.indexOf(u"NRLINHA")))
+                            .arg(lines.string(r, lines.indexOf(u"CDPRODUTO")),
+                                 kinds.value(lines.string(r, lines.indexOf(u"IDSITUACAO"))),
+                                 lines.string(r, lines.indexOf(u"DSDETALHE"))));
+    }
+}
+
+} // namespace
+
 int runImportPeriod(const QStringList &args)
 {
-    const Options o =
-        parseOptions(args, kConnectionOptions + kPeriodOptions + QStringList{"--file"},
-                     {QStringLiteral("--apply"), QStringLiteral("--tls")});
+    const Options o = parseOptions(
+        args, kConnectionOptions + kPeriodOptions + QStringList{"--file", "--sheet"},
+        {QStringLiteral("--apply"), QStringLiteral("--tls"), QStringLiteral("--day-prices")});
     if (!o.error.isEmpty())
         return usage(o.error);
-    QFile file(o.value(QStringLiteral("--file")));
-    if (file.fileName().isEmpty())
+    const QString path = o.value(QStringLiteral("--file"));
+    if (path.isEmpty())
         return usage(QStringLiteral("informe a planilha com --file"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        printTo(stderr, QStringLiteral("Não foi possível ler o arquivo %1: %2.")
-                            .arg(file.fileName(), file.errorString()));
+    const bool dayPrices = o.flags.contains(QStringLiteral("--day-prices"));
+    const QString sheetName = o.value(QStringLiteral("--sheet"));
+    // A file with both sheets imports both in one call, all or nothing; a
+    // named sheet or the differentiated prices' own CSV file only those.
+    const bool withItems = dayPrices && sheetName.isEmpty() &&
+                           !QFileInfo(path).completeBaseName().endsWith(u"-precos-diferenciados") &&
+                           sheet::hasDayPriceSheet(path);
+    QString text, itemsText, error;
+    if (!sheet::readImportText(path, sheetName, dayPrices, &text, &error) ||
+        (withItems && !sheet::readImportText(path, {}, false, &itemsText, &error))) {
+        printTo(stderr, error);
         return 1;
     }
-    const QString text = sheet::decodeCsv(file.readAll());
     NetConnection connection;
-    QString error;
     if (!connect(o, &connection, &error))
         return usage(error);
     const sheet::ServerCall call = callerOf(connection);
@@ -207,21 +238,38 @@ int runImportPeriod(const QStringList &args)
         if (!periodOf(o, call, &period, &error))
             return usage(error);
         const bool apply = o.flags.contains(QStringLiteral("--apply"));
-        const sheet::ImportAnswer answer = sheet::sendImport(call, period, text, apply);
-        const DataPacket &lines = *answer.lines;
-        static const QHash<QString, QString> kinds = {
-            {QStringLiteral("N"), QStringLiteral("novo")},
-            {QStringLiteral("A"), QStringLiteral("alterado")},
-            {QStringLiteral("R"), QStringLiteral("recusado")}};
-        for (int r = 0; r < lines.rowCount(); ++r) {
-            printTo(stdout, QStringLiteral("linha %1\t%2\t%3\t%4")
-                                .arg(lines.integer(r, lines.indexOf(u"NRLINHA")))
-                                .arg(lines.string(r, lines.indexOf(u"CDPRODUTO")),
-                                     kinds.value(lines.string(r, lines.indexOf(u"IDSITUACAO"))),
-                                     lines.string(r, lines.indexOf(u"DSDETALHE"))));
+        int accepted = 0;
+        auto printDayPrices = [&accepted](const sheet::DayPriceAnswer &answer) {
+            printLines(*answer.lines);
+            const int listed = answer.lines->rowCount();
+            const int all = answer.added + answer.changed + answer.refused;
+            if (listed < all)
+                printTo(
+                    stdout,
+                    QStringLiteral("(listadas as primeiras %1 de %2 linhas)").arg(listed).arg(all));
+            printTo(stdout, answer.summary());
+            accepted += answer.added + answer.changed;
+        };
+        if (withItems) {
+            const sheet::PeriodImportAnswer answer =
+                sheet::sendPeriodImport(call, period, itemsText, text, apply);
+            printLines(*answer.items.lines);
+            printTo(stdout, QStringLiteral("Itens: ") + sheet::importSummary(answer.items));
+            accepted += answer.items.count(u"N") + answer.items.count(u"A");
+            printTo(stdout, QStringLiteral("Preços diferenciados:"));
+            printDayPrices(answer.dayPrices);
+            if (answer.refused() > 0)
+                printTo(stdout, QStringLiteral("Há linhas recusadas: itens e preços "
+                                               "diferenciados só são gravados juntos, sem "
+                                               "recusas."));
+        } else if (dayPrices) {
+            printDayPrices(sheet::sendDayPriceImport(call, period, text, apply));
+        } else {
+            const sheet::ImportAnswer answer = sheet::sendImport(call, period, text, apply);
+            printLines(*answer.lines);
+            printTo(stdout, sheet::importSummary(answer));
+            accepted = answer.count(u"N") + answer.count(u"A");
         }
-        printTo(stdout, sheet::importSummary(answer));
-        const int accepted = answer.count(u"N") + answer.count(u"A");
         printTo(stdout, apply ? QStringLiteral("%1 linhas gravadas.").arg(accepted)
                               : QStringLiteral("Nada foi gravado; use --apply para gravar."));
     } catch (const std::exception &e) {

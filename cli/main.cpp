@@ -3,13 +3,17 @@
 // prx-cli demo --db FILE|URL [--products N] [--branches N] [--seed N]
 // prx-cli check --db FILE|URL: see CheckCommands.h
 // prx-cli price ... | prx-cli holiday ...: see PriceCommands.h
+// prx-cli review ...: see ReviewCommands.h
+// prx-cli changes ...: see ShelfCommands.h
 
 #include "CheckCommands.h"
 #include "CliOutput.h"
 #include "HistoryCommands.h"
 #include "PriceCommands.h"
+#include "ReviewCommands.h"
 #include "ServerConnect.h"
 #include "SheetCommands.h"
+#include "ShelfCommands.h"
 #include "demo/DemoGenerator.h"
 #include "net/JsonText.h"
 #include "net/NetConnection.h"
@@ -61,7 +65,8 @@ int usage(const QString &problem = {})
                  .arg(QLatin1StringView(DefaultServer), QLatin1StringView(DefaultObject),
                       cli::priceUsage() + QLatin1Char('\n') + cli::sheetUsage() +
                           QLatin1Char('\n') + cli::historyUsage() + QLatin1Char('\n') +
-                          cli::checkUsage()));
+                          cli::checkUsage() + QLatin1Char('\n') + cli::changesUsage() +
+                          QLatin1Char('\n') + cli::reviewUsage()));
     return 2;
 }
 
@@ -247,6 +252,10 @@ int main(int argc, char *argv[])
         return cli::runPrice(args.mid(1));
     if (command == QLatin1StringView("holiday"))
         return cli::runHoliday(args.mid(1));
+    if (command == QLatin1StringView("review"))
+        return cli::runReview(args.mid(1));
+    if (command == QLatin1StringView("changes"))
+        return cli::runChanges(args.mid(1));
     if (command == QLatin1StringView("-h") || command == QLatin1StringView("--help")) {
         usage();
         return 0;

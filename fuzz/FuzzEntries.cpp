@@ -5,6 +5,7 @@
 #include "net/TypedArgument.h"
 #include "net/Wire.h"
 #include "services/EditMask.h"
+#include "sheet/XlsxReader.h"
 
 #include <QCborStreamReader>
 #include <QCborStreamWriter>
@@ -173,6 +174,37 @@ int editMask(const uint8_t *data, size_t size)
     (void)mask.editFromStored(stored);
     (void)mask.format(stored);
     (void)mask.format(typed);
+    return 0;
+}
+
+// A workbook is a zip the user picked: every sheet of it is read within
+// small limits, and whatever is read must also come out as CSV text that
+// reads back as the same rows.
+int xlsxWorkbook(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes = bytesOf(data, size);
+    sheet::XlsxLimits limits;
+    limits.maxUnpackedBytes = 4 << 20;
+    limits.maxCells = 100000;
+    QString error;
+    const QStringList names = sheet::xlsxSheetNames(bytes, &error);
+    for (const QString &name : names.isEmpty() ? QStringList{QString()} : names.mid(0, 4)) {
+        sheet::SheetRows rows;
+        QList<int> lines;
+        if (!sheet::readXlsxRows(bytes, name, &rows, &lines, &error, limits)) {
+            if (error.isEmpty())
+                broken("workbook refused without a reason");
+            continue;
+        }
+        QString csv;
+        if (!sheet::readXlsxAsCsv(bytes, name, &csv, &error, limits))
+            broken("rows read once but not twice");
+        sheet::SheetRows again;
+        QList<int> againLines;
+        if (!sheet::readCsv(csv, &again, &error, &againLines) || againLines != lines ||
+            again.size() != rows.size())
+            broken("workbook rows lost on the way to CSV text");
+    }
     return 0;
 }
 

@@ -23,11 +23,13 @@ int deltaPacket(const uint8_t *data, size_t size);
 int typedArgument(const uint8_t *data, size_t size);
 int filterExpression(const uint8_t *data, size_t size);
 int editMask(const uint8_t *data, size_t size);
+int xlsxWorkbook(const uint8_t *data, size_t size);
 
 inline constexpr Target targets[] = {
     {"frame_decoder", frameDecoder},         {"data_packet", dataPacket},
     {"delta_packet", deltaPacket},           {"typed_argument", typedArgument},
     {"filter_expression", filterExpression}, {"edit_mask", editMask},
+    {"xlsx_workbook", xlsxWorkbook},
 };
 
 } // namespace prx::fuzz

@@ -53,13 +53,10 @@ QChar detectSeparator(const QString &text, QString *error)
 
 } // namespace
 
-bool readCsv(const QString &csv, SheetRows *rows, QString *error, QList<int> *lines)
+bool readCsvRows(const QString &csv, const CsvRowSink &sink, QString *error)
 {
     // Text decoded by other means may still start with the byte order mark.
     const QString text = csv.startsWith(QChar(0xFEFF)) ? csv.mid(1) : csv;
-    rows->clear();
-    if (lines)
-        lines->clear();
     int line = 1, rowLine = 1;
     const QChar separator = detectSeparator(text, error);
     if (separator.isNull())
@@ -67,6 +64,7 @@ bool readCsv(const QString &csv, SheetRows *rows, QString *error, QList<int> *li
 
     QStringList row;
     QString field;
+    bool stopped = false;
     bool quoted = false;
     bool fieldStarted = false;
     auto endRow = [&] {
@@ -76,15 +74,12 @@ bool readCsv(const QString &csv, SheetRows *rows, QString *error, QList<int> *li
         bool blank = true;
         for (const QString &f : std::as_const(row))
             blank = blank && f.trimmed().isEmpty();
-        if (!blank) {
-            rows->append(row);
-            if (lines)
-                lines->append(rowLine);
-        }
+        if (!blank && !sink(rowLine, row))
+            stopped = true;
         row.clear();
         rowLine = line;
     };
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    for (qsizetype i = 0; i < text.size() && !stopped; ++i) {
         const QChar c = text[i];
         if (c == u'\n')
             ++line;
@@ -119,14 +114,37 @@ bool readCsv(const QString &csv, SheetRows *rows, QString *error, QList<int> *li
             fieldStarted = true;
         }
     }
+    if (stopped)
+        return true;
     if (quoted) {
         *error = QStringLiteral("O arquivo termina dentro de um campo entre aspas.");
-        rows->clear();
         return false;
     }
     if (!field.isEmpty() || !row.isEmpty())
         endRow();
     return true;
+}
+
+bool readCsv(const QString &csv, SheetRows *rows, QString *error, QList<int> *lines)
+{
+    rows->clear();
+    if (lines)
+        lines->clear();
+    const bool ok = readCsvRows(
+        csv,
+        [&](int line, QStringList &row) {
+            rows->append(std::move(row));
+            if (lines)
+                lines->append(line);
+            return true;
+        },
+        error);
+    if (!ok) {
+        rows->clear();
+        if (lines)
+            lines->clear();
+    }
+    return ok;
 }
 
 QByteArray writeCsv(const SheetRows &rows)

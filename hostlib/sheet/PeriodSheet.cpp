@@ -22,8 +22,6 @@ const QList<SheetColumn> &itemColumns()
     return columns;
 }
 
-namespace {
-
 const QList<SheetColumn> &dayPriceColumns()
 {
     static const QList<SheetColumn> columns = {
@@ -40,9 +38,17 @@ const QList<SheetColumn> &dayPriceColumns()
         {QStringLiteral("Tipo Consumidor"), QStringLiteral("CDTIPOCONSPD"), CellKind::Text, 10},
         {QStringLiteral("Preço"), QStringLiteral("PRECO"), CellKind::Money, 12},
         {QStringLiteral("Preço Dlv."), QStringLiteral("VRPRECODIADLV"), CellKind::Money, 12},
-        {QStringLiteral("Preço Cmd"), QStringLiteral("VRPRECODIACMD"), CellKind::Money, 12}};
+        {QStringLiteral("Preço Cmd"), QStringLiteral("VRPRECODIACMD"), CellKind::Money, 12},
+        // Which modalities take part and the "Visualiza" flag: without them
+        // a sheet read back could not say what it was written from.
+        {QStringLiteral("Outras Mod."), QStringLiteral("IDTPMODGERAL"), CellKind::Flag, 11},
+        {QStringLiteral("Mod Delivery"), QStringLiteral("IDTPMODDLV"), CellKind::Flag, 12},
+        {QStringLiteral("Mod Comanda"), QStringLiteral("IDTPMODCMD"), CellKind::Flag, 12},
+        {QStringLiteral("Visualiza"), QStringLiteral("IDVISUACUPOM"), CellKind::Flag, 9}};
     return columns;
 }
+
+namespace {
 
 // Rows of the packet in the columns' order; a column the packet lacks stays
 // empty.

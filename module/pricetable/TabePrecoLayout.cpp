@@ -9,6 +9,7 @@
 #include "ScreenImages.h"
 #include "ScreenTexts.h"
 
+#include "review/TfrmRevisaoVigencia.h"
 #include "services/UserAction.h"
 #include "widgets/ColumnFit.h"
 #include "widgets/DBText.h"
@@ -61,6 +62,8 @@ void TfrmTabePreco::buildLayout()
     btnCadPrecoDif = ui->btnCadPrecoDif;
     btnLibDig = ui->btnLibDig;
     btnAprDig = ui->btnAprDig;
+    btnRevVig = ui->btnRevVig;
+    mnuRevVig = ui->mnuRevVig;
     mnuImpExp = ui->mnuImpExp;
     mnuExportar = ui->mnuExportar;
     Impo1 = ui->Impo1;
@@ -118,6 +121,9 @@ void TfrmTabePreco::buildLayout()
         button->setMinimumWidth(58);
         addToolButton(button);
     }
+    btnRevVig->setIcon(review::reviewIcon());
+    btnRevVig->setMinimumWidth(58);
+    addToolButton(btnRevVig);
 
     dbtNome->setDataSource(dtsTabeVend);
     dbtNome->setDataField(QStringLiteral("NMTABEPREC"));
@@ -142,6 +148,7 @@ void TfrmTabePreco::buildMenus()
 
     mnuRegistro->addSeparator();
     mnuRegistro->addActions({mnuImpExp, mnuCadaAuto, mnuAtualizaPreco, mnuProdPro, mnuCadPrecoDif});
+    mnuRegistro->addAction(mnuRevVig);
 
     mnuFolhaDados->setText(QStringLiteral("&Tabela de Preços"));
     mnuFormulario->setText(QStringLiteral("I&tens da Tabela de Preços"));
@@ -185,12 +192,23 @@ void TfrmTabePreco::buildMenus()
     onClick(mnuCadPrecoDif, &QAction::triggered, &TfrmTabePreco::btnCadPrecoDifClick);
     onClick(mnuCalcPreco, &QAction::triggered, &TfrmTabePreco::mnuCalcPrecoClick);
     onClick(mnuCopPrecoDif, &QAction::triggered, &TfrmTabePreco::mnuCopPrecoDifClick);
+    onClick(mnuRevVig, &QAction::triggered, &TfrmTabePreco::mnuRevVigClick);
+    onClick(btnRevVig, &QToolButton::clicked, &TfrmTabePreco::mnuRevVigClick);
+    // The review reads what is stored of the period in focus: it is offered
+    // whenever the bulk commands are, with a period in focus and nothing
+    // being typed.
+    connect(mnuCadPrecoDif, &QAction::enabledChanged, mnuRevVig, &QAction::setEnabled);
+    connect(mnuRevVig, &QAction::enabledChanged, btnRevVig, &QWidget::setEnabled);
     QAction *precoVigente = items->addAction(QStringLiteral("Preço vigente..."));
     precoVigente->setObjectName(QStringLiteral("mnuPrecoVigente"));
     onClick(precoVigente, &QAction::triggered, &TfrmTabePreco::mnuPrecoVigenteClick);
     QAction *histPreco = items->addAction(QStringLiteral("Histórico de preços..."));
     histPreco->setObjectName(QStringLiteral("mnuHistPreco"));
     onClick(histPreco, &QAction::triggered, &TfrmTabePreco::mnuHistPrecoClick);
+    items->addAction(mnuRevVig);
+    QAction *alteracoes = items->addAction(QStringLiteral("Alterações de preço para etiquetas..."));
+    alteracoes->setObjectName(QStringLiteral("mnuAlteracoesPreco"));
+    onClick(alteracoes, &QAction::triggered, &TfrmTabePreco::mnuAlteracoesPrecoClick);
     // The spreadsheet holds the items of the period: its commands are where
     // the items are, whereas the import/export entry is off on that page.
     items->addSeparator();

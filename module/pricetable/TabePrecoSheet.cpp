@@ -5,13 +5,11 @@
 #include "services/HostState.h"
 #include "services/HostUi.h"
 #include "services/UserAction.h"
-#include "sheet/CsvText.h"
 #include "sheet/PeriodCalls.h"
 #include "sheet/SheetFileQuestion.h"
 #include "sheet/TfrmPlanilhaPreview.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace prx {
 
@@ -85,7 +83,11 @@ void TfrmTabePreco::mnuExportarPlanilhaClick()
 
 // The server checks the file against the period and answers what it would
 // change; only when the user confirms that preview does it write, checking
-// every row again in the transaction that writes.
+// every row again in the transaction that writes. A workbook is read here,
+// into the rows a CSV file gives, so both go through the same checks. Items
+// and differentiated prices travel in one call: the server checks the
+// differentiated prices against the item prices the file gives and writes
+// both or neither.
 void TfrmTabePreco::mnuImportarPlanilhaClick()
 {
     requireQuietPeriod(*this);
@@ -94,43 +96,55 @@ void TfrmTabePreco::mnuImportarPlanilhaClick()
         SheetFileQuestion::ask(this, false, suggestedName(period, QStringLiteral("csv")));
     if (path.isEmpty())
         return;
-    if (path.endsWith(u".xlsx", Qt::CaseInsensitive) ||
-        path.endsWith(u".xls", Qt::CaseInsensitive)) {
-        MensErro(QStringLiteral("A importação lê planilhas CSV. Salve a planilha como CSV "
-                                "(separado por ponto e vírgula) e importe esse arquivo."),
+    if (path.endsWith(u".xls", Qt::CaseInsensitive)) {
+        MensErro(QStringLiteral("A importação lê planilhas CSV e XLSX. Salve a planilha como "
+                                "pasta de trabalho XLSX e importe esse arquivo."),
                  true);
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        MensErro(
-            QStringLiteral("Não foi possível ler o arquivo %1: %2.").arg(path, file.errorString()),
-            true);
-    }
-    const QString text = sheet::decodeCsv(file.readAll());
+    QString text, dayText, error;
+    if (!sheet::readImportText(path, {}, false, &text, &error))
+        MensErro(error, true);
+    const bool dayPrices =
+        sheet::hasDayPriceSheet(path) &&
+        HostUi::instance().messageBox(QStringLiteral("Importar também os preços diferenciados "
+                                                     "da planilha?"),
+                                      MsgKind::Confirmation, {MsgYes, MsgNo}) == MsgYes;
+    if (dayPrices && !sheet::readImportText(path, {}, true, &dayText, &error))
+        MensErro(error, true);
     const sheet::ServerCall call = [this](const QString &method, const QVariantList &args) {
         return serverCall(method, args);
     };
 
-    sheet::ImportAnswer preview;
+    sheet::PeriodImportAnswer preview;
     {
         BusyScope busy(6);
-        preview = sheet::sendImport(call, period, text, false);
+        if (dayPrices)
+            preview = sheet::sendPeriodImport(call, period, text, dayText, false);
+        else
+            preview.items = sheet::sendImport(call, period, text, false);
     }
-    TfrmPlanilhaPreview dialog(preview, path, this);
+    TfrmPlanilhaPreview dialog(preview.items, path, this, dayPrices ? &preview.dayPrices : nullptr);
     if (dialog.exec() != QDialog::Accepted)
         return;
 
-    sheet::ImportAnswer written;
+    sheet::PeriodImportAnswer written;
     {
         BusyScope busy(1);
-        written = sheet::sendImport(call, period, text, true);
-        AtualizaLocalCache({QStringLiteral("ITEMPRECO")});
+        if (dayPrices)
+            written = sheet::sendPeriodImport(call, period, text, dayText, true);
+        else
+            written.items = sheet::sendImport(call, period, text, true);
+        AtualizaLocalCache(
+            dayPrices ? QStringList{QStringLiteral("ITEMPRECO"), QStringLiteral("ITEMPRECODIA")}
+                      : QStringList{QStringLiteral("ITEMPRECO")});
         if (cdsItemPreco->isActive()) {
             loadPrecoHora();
             loadItemPreco();
         }
     }
-    inform(QStringLiteral("Planilha importada: %1").arg(sheet::importSummary(written)));
+    inform(QStringLiteral("Planilha importada: %1").arg(sheet::importSummary(written.items)) +
+           (dayPrices ? QStringLiteral("\nPreços diferenciados: ") + written.dayPrices.summary()
+                      : QString()));
 }
 
 } // namespace prx

@@ -89,6 +89,8 @@ public:
 
     TButtonFlat *sbtImport, *sbtCadaAuto, *btfAtualizaPreco, *sbtProdPro, *btnCadPrecoDif;
     TButtonFlat *btnLibDig, *btnAprDig;
+    TButtonFlat *btnRevVig; // the review of the period, before its release or approval
+    QAction *mnuRevVig;     // its menu twin, on both pages
     QAction *mnuImpExp, *mnuExportar, *Impo1, *mnuCadaAuto, *mnuAtualizaPreco, *mnuProdPro;
     QAction *mnuCadPrecoDif, *mnuProduto, *mnuComposicao;
     QMenu *mnuImpExpMenu; // the submenu of mnuImpExp
@@ -178,6 +180,7 @@ public:
     void dbgTabeVendColExit();
     void btnLibDigClick();
     void btnAprDigClick();
+    void mnuRevVigClick(); // what the period changes at the till (TabePrecoReview.cpp)
 
     // --- items
     void loadItemPreco();
@@ -245,6 +248,8 @@ public:
     void mnuCopPrecoDifClick();
     void mnuPrecoVigenteClick(); // the price in force of the item in focus
     void mnuHistPrecoClick();    // who changed the prices of the item in focus
+    // The products whose price in force changes, for the shelf labels.
+    void mnuAlteracoesPrecoClick();
 
 private:
     // Layout and wiring (TabePrecoLayout.cpp).

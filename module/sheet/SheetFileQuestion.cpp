@@ -21,8 +21,10 @@ QString SheetFileQuestion::ask(QWidget *parent, bool save, const QString &sugges
             parent, QStringLiteral("Exportar planilha"), suggested,
             QStringLiteral("Planilha CSV (*.csv);;Pasta de trabalho XLSX (*.xlsx)"));
     }
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Importar planilha"), suggested,
-                                        QStringLiteral("Planilha CSV (*.csv);;Todos (*)"));
+    return QFileDialog::getOpenFileName(
+        parent, QStringLiteral("Importar planilha"), suggested,
+        QStringLiteral("Planilhas (*.csv *.xlsx);;Planilha CSV (*.csv);;"
+                       "Pasta de trabalho XLSX (*.xlsx);;Todos (*)"));
 }
 
 void SheetFileQuestion::setAnswer(Answer answer)

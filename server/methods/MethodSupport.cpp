@@ -84,10 +84,13 @@ void registerAllMethods(MethodRegistry &registry)
     registerAutoDayPriceMethods(registry);
     registerCopyMethods(registry);
     registerSheetImportMethods(registry);
+    registerSheetDayPriceImportMethods(registry);
     registerPriceInForceMethods(registry);
     registerHolidayMethods(registry);
     registerHistoryMethods(registry);
     registerConsistencyMethods(registry);
+    registerReviewMethods(registry);
+    registerShelfChangeMethods(registry);
 }
 
 } // namespace prx::server

@@ -71,9 +71,12 @@ void registerImportMethods(MethodRegistry &registry);
 void registerAutoDayPriceMethods(MethodRegistry &registry);
 void registerCopyMethods(MethodRegistry &registry);
 void registerSheetImportMethods(MethodRegistry &registry);
+void registerSheetDayPriceImportMethods(MethodRegistry &registry);
 void registerPriceInForceMethods(MethodRegistry &registry);
 void registerHolidayMethods(MethodRegistry &registry);
 void registerHistoryMethods(MethodRegistry &registry);
 void registerConsistencyMethods(MethodRegistry &registry);
+void registerReviewMethods(MethodRegistry &registry);
+void registerShelfChangeMethods(MethodRegistry &registry);
 
 } // namespace prx::server

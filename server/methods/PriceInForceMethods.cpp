@@ -26,6 +26,7 @@
 // The answer names the period, the winning rule and the criterion that
 // decided, and explains itself in one sentence.
 #include "methods/MethodSupport.h"
+#include "methods/PriceInForceSet.h"
 #include "money/PriceInForce.h"
 #include "storage/PacketReader.h"
 #include "storage/Storage.h"
@@ -421,21 +422,35 @@ QString periodText(const Asked &a)
     return text;
 }
 
-void answerItem(DataPacket &out, const Asked &a, const DataPacket &items, int item,
-                const DataPacket &cands, int first, int last)
+// The decision for one item of the period, from its candidates
+// [first, last) of the gathered rows.
+PricesInForce::Item decide(const Asked &a, const DataPacket &items, int item,
+                           const DataPacket &cands, int first, int last, ItemPrices *prices)
 {
-    const int r = startRow(out, a, items.string(item, 0));
-    ItemPrices prices;
     for (int m = 0; m < 3; ++m)
-        prices.price[m] = decimalAt(items, item, 1 + m);
-    prices.subsidy = decimalAt(items, item, 4).value_or(Decimal());
-    prices.saleFrom = items.string(item, 5);
-    prices.saleTo = items.string(item, 6);
+        prices->price[m] = decimalAt(items, item, 1 + m);
+    prices->subsidy = decimalAt(items, item, 4).value_or(Decimal());
+    prices->saleFrom = items.string(item, 5);
+    prices->saleTo = items.string(item, 6);
     QList<Candidate> candidates;
     candidates.reserve(last - first);
     for (int i = first; i < last; ++i)
         candidates.append(candidateAt(cands, i));
-    const Answer answer = priceInForce(prices, candidates, a.moment, a.consumer, a.modality);
+    PricesInForce::Item decided;
+    decided.product = items.string(item, 0);
+    decided.answer = priceInForce(*prices, candidates, a.moment, a.consumer, a.modality);
+    if (decided.answer.outcome == inforce::Outcome::Priced && decided.answer.choice.winner >= 0)
+        decided.winner = candidates[decided.answer.choice.winner];
+    return decided;
+}
+
+void answerItem(DataPacket &out, const Asked &a, const DataPacket &items, int item,
+                const DataPacket &cands, int first, int last)
+{
+    ItemPrices prices;
+    const PricesInForce::Item decided = decide(a, items, item, cands, first, last, &prices);
+    const Answer &answer = decided.answer;
+    const int r = startRow(out, a, decided.product);
     setOptional(out, r, cItemPrice, answer.itemPrice);
     out.setReal(r, cSubsidy, prices.subsidy.toDouble());
     out.setString(r, cSaleFrom, prices.saleFrom);
@@ -452,11 +467,11 @@ void answerItem(DataPacket &out, const Asked &a, const DataPacket &items, int it
     out.setString(r, cForSale, QStringLiteral("S"));
     setOptional(out, r, cPrice, answer.price);
     out.setInteger(r, cRules, answer.choice.matching);
-    if (answer.choice.winner < 0) {
+    if (!decided.winner) {
         out.setString(r, cSituation, QStringLiteral("PRECO"));
         return;
     }
-    const Candidate &c = candidates[answer.choice.winner];
+    const Candidate &c = *decided.winner;
     out.setString(r, cSituation, QStringLiteral("PRECO_DIFERENCIADO"));
     out.setString(r, cDay, c.day);
     out.setString(r, cRuleConsumer, c.consumer);
@@ -471,6 +486,21 @@ void answerItem(DataPacket &out, const Asked &a, const DataPacket &items, int it
     out.setString(r, cDecider, deciderCode(answer.choice.decidedBy));
 }
 
+// Where each product's candidates are among the gathered rows, which come
+// grouped by product.
+QHash<QString, std::pair<int, int>> candidateRanges(const DataPacket &cands)
+{
+    QHash<QString, std::pair<int, int>> ranges;
+    for (int i = 0; i < cands.rowCount();) {
+        int j = i + 1;
+        while (j < cands.rowCount() && cands.stringView(j, 0) == cands.stringView(i, 0))
+            ++j;
+        ranges.insert(cands.string(i, 0), {i, j});
+        i = j;
+    }
+    return ranges;
+}
+
 // Answers for the products in `wanted` (every priced product when empty).
 DataPacketPtr answerAll(const Storage &db, const Asked &a, const QStringList &wanted)
 {
@@ -483,16 +513,8 @@ DataPacketPtr answerAll(const Storage &db, const Asked &a, const QStringList &wa
         return out;
     }
     const Gathered g = gather(db, a, wanted.size() == 1 ? wanted.first() : QString());
-    // The candidates come grouped by product.
-    QHash<QString, std::pair<int, int>> ranges;
     const DataPacket &cands = *g.candidates;
-    for (int i = 0; i < cands.rowCount();) {
-        int j = i + 1;
-        while (j < cands.rowCount() && cands.stringView(j, 0) == cands.stringView(i, 0))
-            ++j;
-        ranges.insert(cands.string(i, 0), {i, j});
-        i = j;
-    }
+    const QHash<QString, std::pair<int, int>> ranges = candidateRanges(cands);
     QHash<QString, int> itemRow;
     const DataPacket &items = *g.items;
     itemRow.reserve(items.rowCount());
@@ -546,6 +568,40 @@ QVariant getPrecoVigenteLote(Context &ctx, const QVariantList &args)
 }
 
 } // namespace
+
+std::pair<QString, QString> sellingTable(const Storage &db, const QString &branch,
+                                         const QString &table)
+{
+    const TableRef ref = resolveTable(db, branch.trimmed(), table.trimmed());
+    return {ref.branch, ref.table};
+}
+
+PricesInForce pricesInForce(const Storage &db, const QString &branch, const QString &table,
+                            const QDateTime &at, const QString &consumer,
+                            inforce::Modality modality)
+{
+    const Asked a = ask(db, branch, table, at, consumer, modalityCode(modality));
+    PricesInForce set;
+    set.branch = a.ref.branch;
+    set.table = a.ref.table;
+    set.at = a.at;
+    set.period = a.period.inForce;
+    if (!a.period.inForce) {
+        set.periodText = a.period.refusal;
+        return set;
+    }
+    set.periodText = periodText(a);
+    const Gathered g = gather(db, a, QString());
+    const DataPacket &items = *g.items, &cands = *g.candidates;
+    const QHash<QString, std::pair<int, int>> ranges = candidateRanges(cands);
+    set.items.reserve(size_t(items.rowCount()));
+    for (int i = 0; i < items.rowCount(); ++i) {
+        const auto range = ranges.value(items.string(i, 0), {0, 0});
+        ItemPrices prices;
+        set.items.push_back(decide(a, items, i, cands, range.first, range.second, &prices));
+    }
+    return set;
+}
 
 void registerPriceInForceMethods(MethodRegistry &registry)
 {

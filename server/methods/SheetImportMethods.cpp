@@ -3,7 +3,7 @@
 #include "methods/DayPriceRecompute.h"
 #include "methods/MethodSupport.h"
 #include "methods/ProductSelection.h"
-#include "sheet/SheetImport.h"
+#include "methods/SheetItemImport.h"
 #include "storage/PacketReader.h"
 #include "storage/SqlDialect.h"
 #include "storage/Storage.h"
@@ -18,19 +18,7 @@ using sheet::ImportPlan;
 using sheet::LineOutcome;
 using sheet::PeriodItem;
 
-struct PeriodArgs
-{
-    QString branch;
-    QString table;
-    QDateTime start;
-
-    SqlBinds binds() const
-    {
-        return {{QStringLiteral(":branch"), branch},
-                {QStringLiteral(":table"), table},
-                {QStringLiteral(":start"), SqlDialect::bindDateTime(start)}};
-    }
-};
+using PeriodArgs = SheetPeriod;
 
 QString segmentOf(const Storage &db, const QString &branch)
 {
@@ -176,6 +164,55 @@ DataPacketPtr planPacket(const ImportPlan &plan)
     return packet;
 }
 
+} // namespace
+
+SqlBinds SheetPeriod::binds() const
+{
+    return {{QStringLiteral(":branch"), branch},
+            {QStringLiteral(":table"), table},
+            {QStringLiteral(":start"), SqlDialect::bindDateTime(start)}};
+}
+
+sheet::ImportPlan planItemSheet(const Storage &db, const SheetPeriod &period, const QString &levels,
+                                const QString &csvText)
+{
+    return sheet::planImportText(csvText, periodItems(db, period, leafCodeLength(db, levels)));
+}
+
+QStringList writeItemSheet(const Storage &db, const SheetPeriod &period,
+                           const sheet::ImportPlan &plan)
+{
+    writeLines(db, period, plan.lines);
+    QStringList written;
+    for (const ImportLine &line : plan.lines) {
+        if (line.outcome != LineOutcome::Refused)
+            written << line.product;
+    }
+    return written;
+}
+
+void recomputeItemSheetDayPrices(const Storage &db, const SheetPeriod &period,
+                                 const QStringList &written)
+{
+    if (written.isEmpty())
+        return;
+    fillSelection(db, written);
+    recomputeDayPrices(db,
+                       QStringLiteral("I.CDFILIAL = :branch AND I.CDTABEPREC = :table AND "
+                                      "I.DTINIVGPREC = :start AND "
+                                      "I.CDPRPAITABPR = I.CDPRODUTO AND I.CDPRODUTO IN "
+                                      "(SELECT CDPRODUTO FROM %1)")
+                           .arg(kSelectionTable),
+                       period.binds());
+}
+
+DataPacketPtr itemPlanPacket(const ImportPlan &plan)
+{
+    return planPacket(plan);
+}
+
+namespace {
+
 // Checks the sheet's rows against the period's products with the item
 // grid's rules and answers, per row of the sheet that changes something or
 // is refused, its line, product, outcome ("N" new price, "A" changed, "R"
@@ -187,32 +224,15 @@ QVariant setItemPrecoPlanilha(Context &ctx, const QVariantList &args)
 {
     const Storage &db = ctx.storage;
     const PeriodArgs period{args[0].toString(), args[1].toString(), dateTimeArg(args[2])};
-    const int leafLength = leafCodeLength(db, args[3].toString());
     const bool apply = args[5].toBool();
 
     Transaction tx(db);
     requirePeriod(db, period.branch, period.table, period.start);
-    const ImportPlan plan =
-        sheet::planImportText(args[4].toString(), periodItems(db, period, leafLength));
+    const ImportPlan plan = planItemSheet(db, period, args[3].toString(), args[4].toString());
     if (!plan.fileError.isEmpty())
         throw ServerError(plan.fileError, ErrorArguments);
     if (apply) {
-        writeLines(db, period, plan.lines);
-        QStringList written;
-        for (const ImportLine &line : plan.lines) {
-            if (line.outcome != LineOutcome::Refused)
-                written << line.product;
-        }
-        if (!written.isEmpty()) {
-            fillSelection(db, written);
-            recomputeDayPrices(db,
-                               QStringLiteral("I.CDFILIAL = :branch AND I.CDTABEPREC = :table AND "
-                                              "I.DTINIVGPREC = :start AND "
-                                              "I.CDPRPAITABPR = I.CDPRODUTO AND I.CDPRODUTO IN "
-                                              "(SELECT CDPRODUTO FROM %1)")
-                                   .arg(kSelectionTable),
-                               period.binds());
-        }
+        recomputeItemSheetDayPrices(db, period, writeItemSheet(db, period, plan));
         tx.commit();
     }
     return QVariantList{QVariant::fromValue(planPacket(plan)), plan.unchanged};

@@ -222,6 +222,8 @@ const QList<std::pair<QString, QString>> &historyOperationNames()
         {QStringLiteral("setCopiaPreco"), QStringLiteral("Cópia de preços diferenciados")},
         {QStringLiteral("SetImportaVigencia"), QStringLiteral("Importação de vigência")},
         {QStringLiteral("SetItemPrecoPlanilha"), QStringLiteral("Importação de planilha")},
+        {QStringLiteral("SetPrecoHoraPlanilha"),
+         QStringLiteral("Importação de preços diferenciados de planilha")},
         {QStringLiteral("setConfirmar"), QStringLiteral("Exportação de tabela de preços")},
         {QStringLiteral("setConfirmar2"), QStringLiteral("Exportação para várias filiais")},
         {QStringLiteral("SetTabePrec"), QStringLiteral("Manutenção de tabelas de preços")},

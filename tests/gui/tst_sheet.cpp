@@ -1,6 +1,7 @@
 #include "GuiHelpers.h"
 #include "ItemsPageTest.h"
 
+#include "FixtureSql.h"
 #include "pricetable/TfrmTabePreco.h"
 #include "sheet/SheetFileQuestion.h"
 #include "sheet/TfrmPlanilhaPreview.h"
@@ -29,6 +30,15 @@ private slots:
     // prx-cli does the same from the command line and writes only when told
     // to with --apply.
     void commandLine();
+    // A workbook exported with its differentiated prices comes back through
+    // the screen untouched: both sheets are read and the preview says that
+    // nothing changes, with nothing to import.
+    void workbookRoundTrip();
+    // A file with items and differentiated prices is written whole or not
+    // at all: with a refused differentiated price the preview offers nothing
+    // to import; without it the item price and the differentiated price it
+    // was checked against are written together.
+    void itemsAndDayPricesTogether();
 
 private:
     // Gives the product a new price in the exported file, as a spreadsheet
@@ -159,6 +169,100 @@ void SheetTest::commandLine()
     QVERIFY(!test::ServerFixture::runCli(badDate, &output));
     QVERIFY2(output.contains(QStringLiteral("data inicial de vigência inválida")),
              qPrintable(output));
+}
+
+void SheetTest::workbookRoundTrip()
+{
+    TfrmTabePreco *form = m_page.open();
+    QVERIFY(form);
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("periodo.xlsx"));
+    SheetFileQuestion::setAnswer([&](bool, const QString &) { return path; });
+    const auto restore = qScopeGuard([] { SheetFileQuestion::setAnswer(nullptr); });
+    m_ui->answerQuestion(MsgYes, QStringLiteral("Incluir os preços diferenciados na planilha?"));
+    trigger(form, "mnuExportarPlanilha");
+    QVERIFY2(m_ui->lastText().startsWith(QStringLiteral("Planilha gravada em ")),
+             qPrintable(m_ui->lastText()));
+
+    m_ui->answerQuestion(MsgYes,
+                         QStringLiteral("Importar também os preços diferenciados da planilha?"));
+    importWith(form, [&](TfrmPlanilhaPreview *preview) {
+        QVERIFY2(
+            preview->lblResumo->text().startsWith(QStringLiteral("Itens: Nenhuma alteração: ")),
+            qPrintable(preview->lblResumo->text()));
+        QVERIFY2(preview->lblResumoDif->text().startsWith(
+                     QStringLiteral("Preços diferenciados: Nenhuma alteração: ")),
+                 qPrintable(preview->lblResumoDif->text()));
+        QCOMPARE(preview->grdPrevia->rowCount(), 0);
+        QVERIFY(!preview->btnImportar->isEnabled());
+        QString shot;
+        QVERIFY(test::grabScreenshot(preview, QStringLiteral("planilha-xlsx-previa.png"), &shot));
+        qInfo("%s", qPrintable(shot));
+        QTest::mouseClick(preview->btnCancelar, Qt::LeftButton);
+    });
+}
+
+void SheetTest::itemsAndDayPricesTogether()
+{
+    TfrmTabePreco *form = m_page.open();
+    QVERIFY(form);
+    QVERIFY(m_page.moveToPlainItem(form));
+    const QString product = form->cdsItemPreco->fieldByName(u"CDPRODUTO").asString();
+    const double price = m_page.stored(QStringLiteral("VRPRECITEM"), product).toDouble();
+    const QString newPrice = QString::number(price + 10, 'f', 2).replace(u'.', u',');
+    auto dayRows = [&] {
+        return test::fixtureValue(m_server.databaseFile(),
+                                  QStringLiteral("SELECT COUNT(*) FROM ITEMPRECODIA WHERE "
+                                                 "CDPRODUTO = :p AND HRINIPRECDIA = '0800'"),
+                                  {{QStringLiteral(":p"), product}})
+            .toInt();
+    };
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("itens.csv"));
+    auto write = [](const QString &file, const QString &text) {
+        QFile out(file);
+        return out.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               out.write(text.toUtf8()) == text.toUtf8().size();
+    };
+    const QString good = QStringLiteral("%1;T;08:00;09:00;P;D;10\r\n").arg(product);
+    QVERIFY(write(path, QStringLiteral("Código;Preço\r\n%1;%2\r\n").arg(product, newPrice)));
+    QVERIFY(write(dir.filePath(QStringLiteral("itens-precos-diferenciados.csv")),
+                  QStringLiteral("Código;Dia;Hora Inicial;Hora Final;Percentual/Valor;"
+                                 "Desconto/Acréscimo;Valor\r\n") +
+                      good + QStringLiteral("%1;X;10:00;11:00;P;D;10\r\n").arg(product)));
+    SheetFileQuestion::setAnswer([&](bool, const QString &) { return path; });
+    const auto restore = qScopeGuard([] { SheetFileQuestion::setAnswer(nullptr); });
+    const QString question = QStringLiteral("Importar também os preços diferenciados da planilha?");
+
+    m_ui->answerQuestion(MsgYes, question);
+    importWith(form, [&](TfrmPlanilhaPreview *preview) {
+        QVERIFY2(preview->lblResumoDif->text().contains(QStringLiteral("1 linha recusada")),
+                 qPrintable(preview->lblResumoDif->text()));
+        QCOMPARE(preview->grdPrevia->rowCount(), 3);
+        QVERIFY(!preview->btnImportar->isEnabled());
+        QVERIFY2(preview->lblAviso->text().contains(QStringLiteral("tudo ou nada")),
+                 qPrintable(preview->lblAviso->text()));
+        QString shot;
+        QVERIFY(test::grabScreenshot(preview, QStringLiteral("planilha-tudo-ou-nada.png"), &shot));
+        qInfo("%s", qPrintable(shot));
+        QTest::mouseClick(preview->btnCancelar, Qt::LeftButton);
+    });
+    QCOMPARE(m_page.stored(QStringLiteral("VRPRECITEM"), product).toDouble(), price);
+    QCOMPARE(dayRows(), 0);
+
+    QVERIFY(write(dir.filePath(QStringLiteral("itens-precos-diferenciados.csv")),
+                  QStringLiteral("Código;Dia;Hora Inicial;Hora Final;Percentual/Valor;"
+                                 "Desconto/Acréscimo;Valor\r\n") +
+                      good));
+    m_ui->answerQuestion(MsgYes, question);
+    importWith(form, [](TfrmPlanilhaPreview *preview) {
+        QVERIFY(preview->btnImportar->isEnabled());
+        QTest::mouseClick(preview->btnImportar, Qt::LeftButton);
+    });
+    QVERIFY2(m_ui->lastText().contains(QStringLiteral("1 preço diferenciado novo")),
+             qPrintable(m_ui->lastText()));
+    QCOMPARE(m_page.stored(QStringLiteral("VRPRECITEM"), product).toDouble(), price + 10);
+    QCOMPARE(dayRows(), 1);
 }
 
 QTEST_MAIN(SheetTest)

@@ -1,0 +1,799 @@
+// Reading XLSX workbooks: the zip opened with libzip, each XML part streamed
+// through QXmlStreamReader straight out of the archive, never unpacked whole.
+#include "sheet/XlsxReader.h"
+
+#include <QDate>
+#include <QHash>
+#include <QIODevice>
+#include <QXmlStreamReader>
+
+#include <zip.h>
+
+#include <charconv>
+#include <cmath>
+#include <memory>
+
+namespace prx::sheet {
+
+namespace {
+
+const QString kInvalid = QStringLiteral("O arquivo não é uma pasta de trabalho XLSX válida: %1.");
+
+QString invalid(const QString &reason)
+{
+    return kInvalid.arg(reason);
+}
+
+// What went wrong while reading; the first reason is kept.
+struct Failure
+{
+    QString reason;
+    bool failed() const { return !reason.isEmpty(); }
+    void set(const QString &r)
+    {
+        if (reason.isEmpty())
+            reason = r;
+    }
+};
+
+// One part of the archive as a sequential device. Bytes are counted against
+// the workbook's budget as they are unpacked; past it the device reports an
+// error, which stops the XML reader.
+class PartDevice : public QIODevice
+{
+public:
+    PartDevice(zip_file_t *file, qint64 *budget) : m_file(file), m_budget(budget)
+    {
+        open(QIODevice::ReadOnly);
+    }
+    ~PartDevice() override
+    {
+        if (m_file)
+            zip_fclose(m_file);
+    }
+    bool isSequential() const override { return true; }
+    bool overBudget() const { return m_overBudget; }
+    bool broken() const { return m_broken; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (m_done)
+            return -1;
+        // Asked for nothing: a probe, not the end of the part.
+        if (maxSize <= 0)
+            return 0;
+        if (*m_budget <= 0) {
+            m_overBudget = true;
+            return -1;
+        }
+        const zip_int64_t n = zip_fread(m_file, data, zip_uint64_t(std::min(maxSize, *m_budget)));
+        if (n < 0) {
+            m_broken = true;
+            return -1;
+        }
+        if (n == 0) {
+            m_done = true;
+            return -1;
+        }
+        *m_budget -= n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    zip_file_t *m_file; // owned
+    qint64 *m_budget;   // not owned
+    bool m_overBudget = false;
+    bool m_broken = false;
+    bool m_done = false;
+};
+
+class Archive
+{
+public:
+    Archive(const QByteArray &bytes, qint64 budget) : m_bytes(bytes), m_budget(budget)
+    {
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t *source =
+            zip_source_buffer_create(m_bytes.constData(), zip_uint64_t(m_bytes.size()), 0, &error);
+        if (source) {
+            m_zip = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+            if (!m_zip)
+                zip_source_free(source);
+        }
+        zip_error_fini(&error);
+    }
+    ~Archive()
+    {
+        if (m_zip)
+            zip_discard(m_zip);
+    }
+    Archive(const Archive &) = delete;
+    Archive &operator=(const Archive &) = delete;
+
+    bool isOpen() const { return m_zip; }
+    const QByteArray &bytes() const { return m_bytes; }
+    bool has(const QString &part) const { return locate(part) >= 0; }
+
+    // The part as a device; nullptr (reason in *failure) when it is missing.
+    std::unique_ptr<PartDevice> open(const QString &part, Failure *failure)
+    {
+        const zip_int64_t index = locate(part);
+        zip_file_t *file = index >= 0 ? zip_fopen_index(m_zip, zip_uint64_t(index), 0) : nullptr;
+        if (!file) {
+            failure->set(index < 0 ? QStringLiteral("falta a parte %1").arg(part)
+                                   : QStringLiteral("a parte %1 não pode ser lida").arg(part));
+            return nullptr;
+        }
+        return std::make_unique<PartDevice>(file, &m_budget);
+    }
+
+private:
+    zip_int64_t locate(const QString &part) const
+    {
+        // Part names in a package are compared without regard to case.
+        return zip_name_locate(m_zip, part.toUtf8().constData(), ZIP_FL_NOCASE | ZIP_FL_ENC_GUESS);
+    }
+
+    QByteArray m_bytes; // the source reads from it
+    zip_t *m_zip = nullptr;
+    qint64 m_budget;
+};
+
+// Checks how the reading of a part ended.
+bool finished(const QXmlStreamReader &xml, const PartDevice &device, const QString &part,
+              const XlsxLimits &limits, Failure *failure)
+{
+    if (device.overBudget()) {
+        failure->reason = QStringLiteral("A pasta de trabalho passa de %1 MB descompactada; "
+                                         "divida a planilha em arquivos menores.")
+                              .arg(limits.maxUnpackedBytes / (1024 * 1024));
+        return false;
+    }
+    if (device.broken()) {
+        failure->set(invalid(QStringLiteral("a parte %1 está corrompida").arg(part)));
+        return false;
+    }
+    if (xml.hasError()) {
+        failure->set(invalid(QStringLiteral("XML inválido em %1 (linha %2: %3)")
+                                 .arg(part)
+                                 .arg(xml.lineNumber())
+                                 .arg(xml.errorString())));
+        return false;
+    }
+    return true;
+}
+
+// "xl/worksheets/../x.xml" -> "xl/x.xml"; a target starting with "/" is
+// from the package's root.
+QString resolve(const QString &base, const QString &target)
+{
+    QStringList parts = target.startsWith(u'/') ? QStringList() : base.split(u'/');
+    if (!parts.isEmpty())
+        parts.removeLast(); // the file name of the base
+    for (const QString &p : target.split(u'/', Qt::SkipEmptyParts)) {
+        if (p == u"..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+        } else if (p != u".") {
+            parts << p;
+        }
+    }
+    return parts.join(u'/');
+}
+
+QString relsOf(const QString &part)
+{
+    const qsizetype slash = part.lastIndexOf(u'/');
+    return part.left(slash + 1) + QStringLiteral("_rels/") + part.mid(slash + 1) +
+           QStringLiteral(".rels");
+}
+
+struct Relationship
+{
+    QString type; // the last segment of the type ("worksheet")
+    QString target;
+};
+
+// Relationships by id; empty when the part has none.
+QHash<QString, Relationship> readRelationships(Archive &zip, const QString &part,
+                                               const XlsxLimits &limits, Failure *failure)
+{
+    QHash<QString, Relationship> out;
+    const QString rels = relsOf(part);
+    if (!zip.has(rels))
+        return out;
+    std::unique_ptr<PartDevice> device = zip.open(rels, failure);
+    if (!device)
+        return out;
+    QXmlStreamReader xml(device.get());
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"Relationship") {
+            const QXmlStreamAttributes a = xml.attributes();
+            const QString type = a.value(QLatin1String("Type")).toString();
+            if (a.value(QLatin1String("TargetMode")) == u"External")
+                continue;
+            out.insert(a.value(QLatin1String("Id")).toString(),
+                       {type.mid(type.lastIndexOf(u'/') + 1),
+                        resolve(part, a.value(QLatin1String("Target")).toString())});
+        }
+    }
+    finished(xml, *device, rels, limits, failure);
+    return out;
+}
+
+// How number cells of a style show: plain, as a date, a time or both.
+enum class NumberKind : quint8
+{
+    Plain,
+    Date,
+    Time,
+    DateTime
+};
+
+NumberKind builtInKind(int id)
+{
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || (id >= 34 && id <= 36) ||
+        (id >= 50 && id <= 58))
+        return NumberKind::Date;
+    if ((id >= 18 && id <= 21) || (id >= 32 && id <= 33) || (id >= 45 && id <= 47))
+        return NumberKind::Time;
+    if (id == 22)
+        return NumberKind::DateTime;
+    return NumberKind::Plain;
+}
+
+// A custom format shows a date when it has days or years outside quotes and
+// brackets, a time when it has hours or seconds ("m" alone is ambiguous).
+NumberKind customKind(const QString &code)
+{
+    bool date = false, time = false, quoted = false, bracket = false, escaped = false;
+    // Only the first section (positive numbers) matters.
+    for (QChar c : code) {
+        if (escaped) {
+            escaped = false;
+            continue;
+        }
+        if (c == u'\\') {
+            escaped = true;
+        } else if (c == u'"') {
+            quoted = !quoted;
+        } else if (quoted) {
+            continue;
+        } else if (c == u'[') {
+            bracket = true;
+        } else if (c == u']') {
+            bracket = false;
+        } else if (bracket) {
+            const QChar l = c.toLower();
+            time = time || l == u'h' || l == u's'; // [h]:mm elapsed hours
+        } else if (c == u';') {
+            break;
+        } else {
+            const QChar l = c.toLower();
+            date = date || l == u'd' || l == u'y' || l == u'a' /* "aaaa" in Portuguese */;
+            time = time || l == u'h' || l == u's';
+        }
+    }
+    return date && time ? NumberKind::DateTime
+           : date       ? NumberKind::Date
+           : time       ? NumberKind::Time
+                        : NumberKind::Plain;
+}
+
+// The kind of number of each cell style.
+QList<NumberKind> readStyles(Archive &zip, const QString &part, const XlsxLimits &limits,
+                             Failure *failure)
+{
+    QList<NumberKind> kinds;
+    std::unique_ptr<PartDevice> device = zip.open(part, failure);
+    if (!device)
+        return kinds;
+    QHash<int, NumberKind> custom;
+    QXmlStreamReader xml(device.get());
+    bool inCellXfs = false;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            if (xml.name() == u"numFmt") {
+                const QXmlStreamAttributes a = xml.attributes();
+                custom.insert(a.value(QLatin1String("numFmtId")).toInt(),
+                              customKind(a.value(QLatin1String("formatCode")).toString()));
+            } else if (xml.name() == u"cellXfs") {
+                inCellXfs = true;
+            } else if (inCellXfs && xml.name() == u"xf") {
+                const int id = xml.attributes().value(QLatin1String("numFmtId")).toInt();
+                kinds << custom.value(id, builtInKind(id));
+            }
+        } else if (token == QXmlStreamReader::EndElement && xml.name() == u"cellXfs") {
+            inCellXfs = false;
+        }
+    }
+    finished(xml, *device, part, limits, failure);
+    return kinds;
+}
+
+// "_x000D_" and the like, as the format escapes characters XML cannot carry.
+QString unescaped(const QString &text)
+{
+    if (!text.contains(QStringLiteral("_x")))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_') {
+            bool ok = false;
+            const uint code = QStringView(text).mid(i + 2, 4).toUInt(&ok, 16);
+            if (ok) {
+                out += QChar(char16_t(code));
+                i += 6;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// The text of a string item (<si> or <is>): its <t>, or its runs' <t>s;
+// phonetic runs are not part of the text. The reader stands on the item's
+// start and ends on its end.
+QString readStringItem(QXmlStreamReader &xml)
+{
+    QString text;
+    int depth = 1;
+    bool phonetic = false;
+    while (depth > 0 && !xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            if (xml.name() == u"rPh")
+                phonetic = true;
+            else if (xml.name() == u"t" && !phonetic) {
+                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                --depth;
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+            if (xml.name() == u"rPh")
+                phonetic = false;
+        }
+    }
+    return unescaped(text);
+}
+
+QStringList readSharedStrings(Archive &zip, const QString &part, const XlsxLimits &limits,
+                              Failure *failure)
+{
+    QStringList strings;
+    std::unique_ptr<PartDevice> device = zip.open(part, failure);
+    if (!device)
+        return strings;
+    QXmlStreamReader xml(device.get());
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"si")
+            strings << readStringItem(xml);
+    }
+    finished(xml, *device, part, limits, failure);
+    return strings;
+}
+
+// "1234.5" -> "1234,5": the double's shortest decimal, never in exponent
+// form, with the decimal comma the number reader takes. Text that is no
+// number stays as it is (and is refused where a number is expected).
+QString numberCell(const QString &v)
+{
+    bool ok = false;
+    const double d = v.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(d))
+        return v;
+    char buffer[400];
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed);
+    if (ec != std::errc())
+        return v;
+    QString text = QString::fromLatin1(buffer, end - buffer);
+    if (text == u"-0")
+        text = QStringLiteral("0");
+    return text.replace(u'.', u',');
+}
+
+// A serial number of a date cell as text; empty when it is no date.
+QString dateCell(const QString &v, NumberKind kind, bool date1904)
+{
+    bool ok = false;
+    const double serial = v.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(serial) || serial < 0 || serial > 2958466)
+        return {};
+    double days = std::floor(serial);
+    qint64 seconds = std::llround((serial - days) * 86400.0);
+    if (seconds >= 86400) {
+        days += 1;
+        seconds -= 86400;
+    }
+    // The 1900 system counts a 29/02/1900 that never was: serials from 61
+    // on are one day ahead.
+    QDate date = date1904    ? QDate(1904, 1, 1).addDays(qint64(days))
+                 : days < 61 ? QDate(1899, 12, 31).addDays(qint64(days))
+                             : QDate(1899, 12, 30).addDays(qint64(days));
+    const QString time = QStringLiteral("%1:%2")
+                             .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+                             .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
+    const QString withSeconds =
+        time + QStringLiteral(":%1").arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    switch (kind) {
+    case NumberKind::Time:
+        return seconds % 60 ? withSeconds : time;
+    case NumberKind::Date:
+        // A date that carries a time keeps it: the cell holds both.
+        if (seconds == 0)
+            return date.toString(u"dd/MM/yyyy");
+        [[fallthrough]];
+    case NumberKind::DateTime:
+        return date.toString(u"dd/MM/yyyy") + u' ' + withSeconds;
+    case NumberKind::Plain:
+        break;
+    }
+    return {};
+}
+
+// "2026-02-01T10:30:00" of a t="d" cell.
+QString isoDateCell(const QString &v)
+{
+    const QString t = v.trimmed();
+    const QDate date = QDate::fromString(t.left(10), Qt::ISODate);
+    if (!date.isValid())
+        return v;
+    const QTime time = t.size() > 10 ? QTime::fromString(t.mid(11, 8), Qt::ISODate) : QTime(0, 0);
+    if (!time.isValid() || time == QTime(0, 0))
+        return date.toString(u"dd/MM/yyyy");
+    return date.toString(u"dd/MM/yyyy") + u' ' + time.toString(u"HH:mm:ss");
+}
+
+// "B12" -> column 1 (zero-based) and row 12; false when it is no reference.
+bool parseReference(QStringView ref, int *column, int *row)
+{
+    qsizetype i = 0;
+    qint64 c = 0;
+    while (i < ref.size() && ref[i].isLetter() && ref[i].unicode() < 128) {
+        c = c * 26 + (ref[i].toUpper().unicode() - u'A' + 1);
+        if (c > 1 << 20)
+            return false;
+        ++i;
+    }
+    if (i == 0 || i == ref.size())
+        return false;
+    bool ok = false;
+    const qint64 r = ref.mid(i).toLongLong(&ok);
+    if (!ok || r < 1 || r > (1 << 24))
+        return false;
+    *column = int(c - 1);
+    *row = int(r);
+    return true;
+}
+
+struct WorkbookInfo
+{
+    QStringList names;
+    QStringList parts; // each sheet's part
+    QString sharedStrings, styles;
+    bool date1904 = false;
+};
+
+bool readWorkbook(Archive &zip, const XlsxLimits &limits, WorkbookInfo *info, Failure *failure)
+{
+    QString workbook;
+    for (const Relationship &r : readRelationships(zip, QString(), limits, failure)) {
+        if (r.type == u"officeDocument")
+            workbook = r.target;
+    }
+    if (failure->failed())
+        return false;
+    if (workbook.isEmpty())
+        workbook = QStringLiteral("xl/workbook.xml");
+    if (!zip.has(workbook)) {
+        failure->set(invalid(QStringLiteral("o arquivo não tem a parte %1").arg(workbook)));
+        return false;
+    }
+    const QHash<QString, Relationship> rels = readRelationships(zip, workbook, limits, failure);
+    for (const Relationship &r : rels) {
+        if (r.type == u"sharedStrings")
+            info->sharedStrings = r.target;
+        else if (r.type == u"styles")
+            info->styles = r.target;
+    }
+    std::unique_ptr<PartDevice> device = zip.open(workbook, failure);
+    if (!device)
+        return false;
+    QXmlStreamReader xml(device.get());
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        if (xml.name() == u"workbookPr") {
+            const QStringView v = a.value(QLatin1String("date1904"));
+            info->date1904 = v == u"1" || v == u"true";
+        } else if (xml.name() == u"sheet") {
+            QString id;
+            for (const QXmlStreamAttribute &attribute : a) {
+                if (attribute.name() == u"id" && !attribute.namespaceUri().isEmpty())
+                    id = attribute.value().toString();
+            }
+            info->names << a.value(QLatin1String("name")).toString();
+            info->parts << rels.value(id).target;
+        }
+    }
+    if (!finished(xml, *device, workbook, limits, failure) || failure->failed())
+        return false;
+    if (info->names.isEmpty()) {
+        failure->set(invalid(QStringLiteral("a pasta de trabalho não tem planilhas")));
+        return false;
+    }
+    return true;
+}
+
+bool readSheet(Archive &zip, const QString &part, const WorkbookInfo &info,
+               const QStringList &strings, const QList<NumberKind> &styles,
+               const XlsxLimits &limits, const XlsxRowSink &sink, Failure *failure)
+{
+    std::unique_ptr<PartDevice> device = zip.open(part, failure);
+    if (!device)
+        return false;
+    QXmlStreamReader xml(device.get());
+    QStringList cells;
+    qint64 cellBudget = limits.maxCells;
+    int rowNumber = 0;
+    int nextColumn = 0;
+    bool stopped = false;
+    auto endRow = [&] {
+        bool blank = true;
+        for (const QString &c : std::as_const(cells))
+            blank = blank && c.trimmed().isEmpty();
+        if (!blank && !sink(rowNumber, cells))
+            stopped = true;
+        cells.clear();
+    };
+    while (!stopped && !xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"row") {
+            const QStringView r = xml.attributes().value(QLatin1String("r"));
+            bool ok = true;
+            const int number = r.isEmpty() ? rowNumber + 1 : r.toInt(&ok);
+            if (!ok || number <= rowNumber || number > limits.maxRows) {
+                failure->set(
+                    number > limits.maxRows && ok
+                        ? QStringLiteral("A planilha passa de %1 linhas.").arg(limits.maxRows)
+                        : invalid(
+                              QStringLiteral("número de linha inválido \"%1\"").arg(r.toString())));
+                return false;
+            }
+            rowNumber = number;
+            nextColumn = 0;
+            // Cells until the row ends.
+            while (!xml.atEnd()) {
+                const QXmlStreamReader::TokenType token = xml.readNext();
+                if (token == QXmlStreamReader::EndElement && xml.name() == u"row")
+                    break;
+                if (token != QXmlStreamReader::StartElement || xml.name() != u"c")
+                    continue;
+                const QXmlStreamAttributes a = xml.attributes();
+                int column = nextColumn, row = rowNumber;
+                const QStringView ref = a.value(QLatin1String("r"));
+                if (!ref.isEmpty() && (!parseReference(ref, &column, &row) || row != rowNumber ||
+                                       column < nextColumn)) {
+                    failure->set(
+                        invalid(QStringLiteral("referência de célula inválida \"%1\" na linha %2")
+                                    .arg(ref.toString())
+                                    .arg(rowNumber)));
+                    return false;
+                }
+                if (column >= limits.maxColumns) {
+                    failure->set(
+                        QStringLiteral("A planilha passa de %1 colunas.").arg(limits.maxColumns));
+                    return false;
+                }
+                cellBudget -= column + 1 - nextColumn;
+                if (cellBudget < 0) {
+                    failure->set(
+                        QStringLiteral("A planilha passa de %1 células.").arg(limits.maxCells));
+                    return false;
+                }
+                nextColumn = column + 1;
+                const QString type = a.value(QLatin1String("t")).toString();
+                const int style = a.value(QLatin1String("s")).toInt();
+                QString value, inlineText;
+                bool hasValue = false, hasInline = false;
+                while (!xml.atEnd()) {
+                    const QXmlStreamReader::TokenType t = xml.readNext();
+                    if (t == QXmlStreamReader::EndElement && xml.name() == u"c")
+                        break;
+                    if (t != QXmlStreamReader::StartElement)
+                        continue;
+                    if (xml.name() == u"v") {
+                        value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                        hasValue = true;
+                    } else if (xml.name() == u"is") {
+                        inlineText = readStringItem(xml);
+                        hasInline = true;
+                    }
+                }
+                QString text;
+                if (type == u"inlineStr") {
+                    text = inlineText;
+                } else if (!hasValue) {
+                    text = hasInline ? inlineText : QString();
+                } else if (type == u"s") {
+                    bool ok = false;
+                    const qsizetype index = value.trimmed().toLongLong(&ok);
+                    if (!ok || index < 0 || index >= strings.size()) {
+                        failure->set(invalid(QStringLiteral("a célula %1 aponta um texto que "
+                                                            "não existe")
+                                                 .arg(ref.toString())));
+                        return false;
+                    }
+                    text = strings[index];
+                } else if (type == u"b") {
+                    text = value.trimmed() == u"1" ? QStringLiteral("VERDADEIRO")
+                                                   : QStringLiteral("FALSO");
+                } else if (type == u"str" || type == u"e") {
+                    text = unescaped(value);
+                } else if (type == u"d") {
+                    text = isoDateCell(value);
+                } else {
+                    const NumberKind kind = styles.value(style, NumberKind::Plain);
+                    if (kind != NumberKind::Plain)
+                        text = dateCell(value, kind, info.date1904);
+                    if (text.isEmpty())
+                        text = numberCell(value);
+                }
+                while (cells.size() < column)
+                    cells << QString();
+                cells << text;
+            }
+            if (xml.hasError())
+                break;
+            endRow();
+        }
+    }
+    return finished(xml, *device, part, limits, failure);
+}
+
+bool openWorkbook(Archive &zip, const XlsxLimits &limits, WorkbookInfo *info, Failure *failure)
+{
+    if (!zip.isOpen() || !looksLikeZip(zip.bytes())) {
+        failure->set(invalid(QStringLiteral("não é um arquivo zip")));
+        return false;
+    }
+    return readWorkbook(zip, limits, info, failure);
+}
+
+} // namespace
+
+bool looksLikeZip(const QByteArray &bytes)
+{
+    return bytes.startsWith("PK\x03\x04") || bytes.startsWith("PK\x05\x06");
+}
+
+bool readXlsx(const QByteArray &bytes, const QString &sheetName, const XlsxRowSink &sink,
+              QString *error, const XlsxLimits &limits)
+{
+    Archive zip(bytes, limits.maxUnpackedBytes);
+    Failure failure;
+    WorkbookInfo info;
+    if (!openWorkbook(zip, limits, &info, &failure)) {
+        *error = failure.reason;
+        return false;
+    }
+    qsizetype index = 0;
+    if (!sheetName.isEmpty()) {
+        index = -1;
+        for (qsizetype i = 0; i < info.names.size() && index < 0; ++i) {
+            if (info.names[i].compare(sheetName.trimmed(), Qt::CaseInsensitive) == 0)
+                index = i;
+        }
+        if (index < 0) {
+            *error = QStringLiteral("A pasta de trabalho não tem a planilha \"%1\"; tem: %2.")
+                         .arg(sheetName, info.names.join(QStringLiteral(", ")));
+            return false;
+        }
+    }
+    const QString part = info.parts[index];
+    if (part.isEmpty() || !zip.has(part)) {
+        *error = invalid(QStringLiteral("falta a planilha \"%1\"").arg(info.names[index]));
+        return false;
+    }
+    const QStringList strings = info.sharedStrings.isEmpty()
+                                    ? QStringList()
+                                    : readSharedStrings(zip, info.sharedStrings, limits, &failure);
+    const QList<NumberKind> styles = info.styles.isEmpty() || failure.failed()
+                                         ? QList<NumberKind>()
+                                         : readStyles(zip, info.styles, limits, &failure);
+    if (!failure.failed())
+        readSheet(zip, part, info, strings, styles, limits, sink, &failure);
+    *error = failure.reason;
+    return !failure.failed();
+}
+
+bool readXlsxRows(const QByteArray &bytes, const QString &sheetName, SheetRows *rows,
+                  QList<int> *lines, QString *error, const XlsxLimits &limits)
+{
+    rows->clear();
+    if (lines)
+        lines->clear();
+    const bool ok = readXlsx(
+        bytes, sheetName,
+        [&](int row, QStringList &cells) {
+            rows->append(std::move(cells));
+            if (lines)
+                lines->append(row);
+            return true;
+        },
+        error, limits);
+    if (!ok) {
+        rows->clear();
+        if (lines)
+            lines->clear();
+    }
+    return ok;
+}
+
+QStringList xlsxSheetNames(const QByteArray &bytes, QString *error)
+{
+    const XlsxLimits limits;
+    Archive zip(bytes, limits.maxUnpackedBytes);
+    Failure failure;
+    WorkbookInfo info;
+    if (!openWorkbook(zip, limits, &info, &failure)) {
+        *error = failure.reason;
+        return {};
+    }
+    return info.names;
+}
+
+namespace {
+
+void appendCsvRow(QString &out, const QStringList &cells)
+{
+    for (qsizetype c = 0; c < cells.size(); ++c) {
+        if (c > 0)
+            out += u';';
+        QString f = cells[c];
+        f.replace(u'\r', u' ').replace(u'\n', u' ');
+        // A comma outside quotes on the first line would make the reader
+        // take it for the separator.
+        if (f.contains(u';') || f.contains(u'"') || f.contains(u',') || f.startsWith(u'\uFEFF')) {
+            f.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+            out += u'"' + f + u'"';
+        } else {
+            out += f;
+        }
+    }
+    out += QStringLiteral("\r\n");
+}
+
+} // namespace
+
+bool readXlsxAsCsv(const QByteArray &bytes, const QString &sheetName, QString *csv, QString *error,
+                   const XlsxLimits &limits)
+{
+    csv->clear();
+    int line = 1;
+    const bool ok = readXlsx(
+        bytes, sheetName,
+        [&](int row, QStringList &cells) {
+            for (; line < row; ++line)
+                *csv += QStringLiteral("\r\n");
+            appendCsvRow(*csv, cells);
+            ++line;
+            return true;
+        },
+        error, limits);
+    if (!ok)
+        csv->clear();
+    return ok;
+}
+
+} // namespace prx::sheet

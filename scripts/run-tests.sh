@@ -6,7 +6,10 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 build="$root/build/asan"
-"$root/scripts/build.sh" "$build" Debug -DPRX_SANITIZE=ON -DPRX_BENCH=OFF
+# PRX_WERROR=ON (set by .ci/run) makes warnings errors, on the first configure
+# of the build tree.
+"$root/scripts/build.sh" "$build" Debug -DPRX_SANITIZE=ON -DPRX_BENCH=OFF \
+    ${PRX_WERROR:+-DPRX_WERROR="$PRX_WERROR"}
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # A crashing test must fail at once, not wait on a debugger for its backtrace.

@@ -1,8 +1,9 @@
 #include "ColumnTable.h"
 
-#include <cstring>
+#include <QHash>
 
 #include <cmath>
+#include <cstring>
 
 namespace prx {
 
@@ -14,6 +15,82 @@ bool isStringType(FieldType t)
 bool isIntType(FieldType t)
 {
     return t == FieldType::Integer || t == FieldType::Boolean || t == FieldType::DateTime;
+}
+
+// Long free text (names, descriptions) that is mostly distinct gains nothing
+// from a dictionary and costs a hash of every write, so it takes the plain
+// layout. Short codes stay in the dictionary even when the first rows are all
+// distinct: rows may arrive in any order, and a code repeated over a million
+// rows costs 4 bytes a cell there against 8 bytes of offsets plus its text.
+constexpr quint32 MinValuesForPlain = 1024;
+constexpr quint64 MinAverageLengthForPlain = 16;
+
+// Runs f on the code vector in use, whatever its width.
+template <typename C, typename F> decltype(auto) withCodes(C &c, F &&f)
+{
+    switch (c.codeWidth) {
+    case 1:
+        return f(c.codes8);
+    case 2:
+        return f(c.codes16);
+    default:
+        return f(c.codes32);
+    }
+}
+
+template <typename C> quint32 codeAt(const C &c, int row)
+{
+    switch (c.codeWidth) {
+    case 1:
+        return c.codes8[row];
+    case 2:
+        return c.codes16[row];
+    default:
+        return c.codes32[row];
+    }
+}
+
+template <typename C> QStringView dictionaryValue(const C &c, quint32 value)
+{
+    const quint32 from = c.valueStart[value];
+    return QStringView(c.arena.data() + from, qsizetype(c.valueStart[value + 1] - from));
+}
+
+template <typename C> quint32 valueCount(const C &c)
+{
+    return quint32(c.valueStart.size() - 1);
+}
+
+// Widens the codes so that they can hold value indices below `values`.
+template <typename C> void widenFor(C &c, quint32 values)
+{
+    const quint8 width = values <= 0x100 ? 1 : values <= 0x10000 ? 2 : 4;
+    if (width <= c.codeWidth)
+        return;
+    auto widen = [&c](auto &to) {
+        withCodes(c, [&to](auto &from) {
+            to.reserve(from.capacity()); // keeps what reserve() asked for
+            to.assign(from.begin(), from.end());
+            std::decay_t<decltype(from)>().swap(from);
+        });
+    };
+    if (width == 2)
+        widen(c.codes16);
+    else
+        widen(c.codes32);
+    c.codeWidth = width;
+}
+
+template <typename C> void rehash(C &c, size_t slotCount)
+{
+    c.hashSlots.assign(slotCount, 0);
+    const size_t mask = slotCount - 1;
+    for (quint32 v = 0; v < valueCount(c); ++v) {
+        size_t i = qHash(dictionaryValue(c, v)) & mask;
+        while (c.hashSlots[i] != 0)
+            i = (i + 1) & mask;
+        c.hashSlots[i] = v + 1;
+    }
 }
 } // namespace
 
@@ -37,8 +114,7 @@ int ColumnTable::addColumn(const FieldDef &field)
     Column c;
     c.nulls.assign(m_rows, true);
     if (isStringType(field.type)) {
-        c.start.assign(m_rows, 0);
-        c.length.assign(m_rows, 0);
+        c.codes8.assign(m_rows, 0);
     } else if (isIntType(field.type)) {
         c.ints.assign(m_rows, 0);
     } else {
@@ -55,8 +131,12 @@ void ColumnTable::reserve(int rows)
         c.nulls.reserve(rows);
         const FieldType t = m_fields[i].type;
         if (isStringType(t)) {
-            c.start.reserve(rows);
-            c.length.reserve(rows);
+            if (c.dictionary) {
+                withCodes(c, [rows](auto &codes) { codes.reserve(rows); });
+            } else {
+                c.start.reserve(rows);
+                c.length.reserve(rows);
+            }
         } else if (isIntType(t)) {
             c.ints.reserve(rows);
         } else {
@@ -86,8 +166,12 @@ void ColumnTable::insertRow(int at)
         c.nulls.insert(c.nulls.begin() + at, true);
         const FieldType t = m_fields[i].type;
         if (isStringType(t)) {
-            c.start.insert(c.start.begin() + at, 0);
-            c.length.insert(c.length.begin() + at, 0);
+            if (c.dictionary) {
+                withCodes(c, [at](auto &codes) { codes.insert(codes.begin() + at, 0); });
+            } else {
+                c.start.insert(c.start.begin() + at, 0);
+                c.length.insert(c.length.begin() + at, 0);
+            }
         } else if (isIntType(t)) {
             c.ints.insert(c.ints.begin() + at, 0);
         } else {
@@ -105,9 +189,13 @@ void ColumnTable::removeRow(int at)
         c.nulls.erase(c.nulls.begin() + at);
         const FieldType t = m_fields[i].type;
         if (isStringType(t)) {
-            c.garbage += c.length[at];
-            c.start.erase(c.start.begin() + at);
-            c.length.erase(c.length.begin() + at);
+            if (c.dictionary) {
+                withCodes(c, [at](auto &codes) { codes.erase(codes.begin() + at); });
+            } else {
+                c.garbage += c.length[at];
+                c.start.erase(c.start.begin() + at);
+                c.length.erase(c.length.begin() + at);
+            }
         } else if (isIntType(t)) {
             c.ints.erase(c.ints.begin() + at);
         } else {
@@ -121,7 +209,7 @@ void ColumnTable::setNull(int row, int column)
 {
     Column &c = m_columns[column];
     c.nulls[row] = true;
-    if (isStringType(m_fields[column].type)) {
+    if (isStringType(m_fields[column].type) && !c.dictionary) {
         c.garbage += c.length[row];
         c.length[row] = 0;
     }
@@ -134,6 +222,8 @@ QStringView ColumnTable::stringView(int row, int column) const
         return {};
     if (!isStringType(m_fields[column].type))
         return {};
+    if (c.dictionary)
+        return dictionaryValue(c, codeAt(c, row));
     return QStringView(c.arena.data() + c.start[row], qsizetype(c.length[row]));
 }
 
@@ -196,6 +286,10 @@ void ColumnTable::setString(int row, int column, QStringView text)
         detached = text.toString();
         text = detached;
     }
+    if (c.dictionary) {
+        setDictionaryString(c, row, text);
+        return;
+    }
     if (!c.nulls[row]) {
         c.garbage += c.length[row];
         c.length[row] = 0; // the old text is dead: compaction must not keep it
@@ -208,6 +302,120 @@ void ColumnTable::setString(int row, int column, QStringView text)
     c.length[row] = quint32(text.size());
     c.arena.insert(c.arena.end(), text.utf16(), text.utf16() + text.size());
     c.nulls[row] = false;
+}
+
+void ColumnTable::setDictionaryString(Column &c, int row, QStringView text)
+{
+    quint32 value = c.lastValue;
+    if (value >= valueCount(c) || dictionaryValue(c, value) != text) {
+        if (c.hashSlots.empty())
+            rehash(c, 16);
+        const size_t mask = c.hashSlots.size() - 1;
+        size_t i = qHash(text) & mask;
+        for (;;) {
+            const quint32 slot = c.hashSlots[i];
+            if (slot == 0) {
+                value = valueCount(c);
+                widenFor(c, value + 1);
+                c.arena.insert(c.arena.end(), text.utf16(), text.utf16() + text.size());
+                c.valueStart.push_back(quint32(c.arena.size()));
+                c.hashSlots[i] = value + 1;
+                if (size_t(valueCount(c)) * 2 > c.hashSlots.size())
+                    rehash(c, c.hashSlots.size() * 2);
+                break;
+            }
+            if (dictionaryValue(c, slot - 1) == text) {
+                value = slot - 1;
+                break;
+            }
+            i = (i + 1) & mask;
+        }
+        c.lastValue = value;
+    }
+    withCodes(c,
+              [row, value](auto &codes) { codes[row] = std::decay_t<decltype(codes[0])>(value); });
+    c.nulls[row] = false;
+    if (valueCount(c) >= c.nextReview)
+        reviewDictionary(c);
+}
+
+// Values no longer used by any row are dropped; a column whose live values
+// are mostly distinct moves to the plain layout, where rewrites are
+// reclaimed by compaction.
+void ColumnTable::reviewDictionary(Column &c)
+{
+    const quint32 count = valueCount(c);
+    std::vector<quint32> remap(count, 0); // new index + 1, or 0 when unused
+    for (int r = 0; r < m_rows; ++r) {
+        if (!c.nulls[r])
+            remap[codeAt(c, r)] = 1;
+    }
+    quint32 live = 0;
+    for (quint32 &m : remap) {
+        if (m != 0)
+            m = ++live;
+    }
+    quint64 liveChars = 0;
+    for (quint32 v = 0; v < count; ++v) {
+        if (remap[v] != 0)
+            liveChars += c.valueStart[v + 1] - c.valueStart[v];
+    }
+    if (live >= MinValuesForPlain && qint64(live) * 2 > m_rows &&
+        liveChars >= MinAverageLengthForPlain * live) {
+        makePlain(c);
+        return;
+    }
+    if (live < count) {
+        std::vector<char16_t> arena;
+        std::vector<quint32> starts{0};
+        starts.reserve(live + 1);
+        for (quint32 v = 0; v < count; ++v) {
+            if (remap[v] == 0)
+                continue;
+            const QStringView text = dictionaryValue(c, v);
+            arena.insert(arena.end(), text.utf16(), text.utf16() + text.size());
+            starts.push_back(quint32(arena.size()));
+        }
+        for (int r = 0; r < m_rows; ++r) {
+            if (c.nulls[r])
+                continue;
+            withCodes(c, [r, &remap](auto &codes) {
+                codes[r] = std::decay_t<decltype(codes[0])>(remap[codes[r]] - 1);
+            });
+        }
+        c.arena.swap(arena);
+        c.valueStart.swap(starts);
+        c.lastValue = 0;
+        size_t slotCount = 16;
+        while (slotCount < size_t(live) * 2 + 2)
+            slotCount *= 2;
+        rehash(c, slotCount);
+    }
+    c.nextReview = std::max(MinValuesForPlain, live * 2);
+}
+
+void ColumnTable::makePlain(Column &c)
+{
+    std::vector<char16_t> arena;
+    std::vector<quint32> start(m_rows, 0), length(m_rows, 0);
+    for (int r = 0; r < m_rows; ++r) {
+        if (c.nulls[r])
+            continue;
+        const QStringView text = dictionaryValue(c, codeAt(c, r));
+        start[r] = quint32(arena.size());
+        length[r] = quint32(text.size());
+        arena.insert(arena.end(), text.utf16(), text.utf16() + text.size());
+    }
+    c.arena.swap(arena);
+    c.start.swap(start);
+    c.length.swap(length);
+    c.garbage = 0;
+    c.dictionary = false;
+    std::vector<quint8>().swap(c.codes8);
+    std::vector<quint16>().swap(c.codes16);
+    std::vector<quint32>().swap(c.codes32);
+    std::vector<quint32>().swap(c.hashSlots);
+    std::vector<quint32>{0}.swap(c.valueStart);
 }
 
 void ColumnTable::compactArena(Column &c)
@@ -346,6 +554,9 @@ qint64 ColumnTable::bytesUsed() const
         total += qint64(c.reals.capacity() * sizeof(double));
         total += qint64((c.start.capacity() + c.length.capacity()) * sizeof(quint32));
         total += qint64(c.arena.capacity() * sizeof(char16_t));
+        total += qint64(c.codes8.capacity() + c.codes16.capacity() * sizeof(quint16) +
+                        c.codes32.capacity() * sizeof(quint32));
+        total += qint64((c.valueStart.capacity() + c.hashSlots.capacity()) * sizeof(quint32));
     }
     return total;
 }

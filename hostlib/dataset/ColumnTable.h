@@ -38,6 +38,8 @@ public:
     bool isNull(int row, int column) const { return m_columns[column].nulls[row]; }
     void setNull(int row, int column);
 
+    // A view into the table's own storage: it stays valid until the next
+    // text written to this column (or clear()); moving the table keeps it.
     QStringView stringView(int row, int column) const;
     QString string(int row, int column) const { return stringView(row, column).toString(); }
     double real(int row, int column) const;        // Float (Integer widened)
@@ -65,18 +67,40 @@ public:
     friend bool operator==(const ColumnTable &a, const ColumnTable &b);
 
 private:
+    // A text column starts as a dictionary: each cell holds the index of one
+    // of the column's distinct values, in 1, 2 or 4 bytes as the number of
+    // distinct values grows. Codes, flags, days and hours repeat over a million
+    // rows, so a cell costs a byte instead of 8 bytes of offsets plus its
+    // characters. A column whose values are mostly distinct (names, bar codes)
+    // turns into the plain layout: an offset and a length per cell into an
+    // arena of characters.
     struct Column
     {
         std::vector<bool> nulls;
-        std::vector<qint64> ints;   // Integer, Boolean, DateTime
-        std::vector<double> reals;  // Float
-        std::vector<quint32> start; // String: offset into the arena
-        std::vector<quint32> length;
+        std::vector<qint64> ints;  // Integer, Boolean, DateTime
+        std::vector<double> reals; // Float
+        // String, both layouts: the characters. Plain: each cell's text, dead
+        // text included until compaction. Dictionary: the distinct values.
         std::vector<char16_t> arena;
+        // String, plain layout
+        std::vector<quint32> start; // offset into the arena
+        std::vector<quint32> length;
         quint64 garbage = 0; // arena characters no longer referenced
+        // String, dictionary layout
+        bool dictionary = true;
+        quint8 codeWidth = 1; // bytes per cell: which of the code vectors is in use
+        std::vector<quint8> codes8;
+        std::vector<quint16> codes16;
+        std::vector<quint32> codes32;
+        std::vector<quint32> valueStart{0}; // value i is arena[valueStart[i], valueStart[i + 1])
+        std::vector<quint32> hashSlots;        // open-addressing hash of value index + 1; 0 is empty
+        quint32 lastValue = 0;              // the value written last: rows often repeat it
+        quint32 nextReview = 1024; // value count at which dead and distinct values are reviewed
     };
     void compactArena(Column &c);
-
+    void setDictionaryString(Column &c, int row, QStringView text);
+    void reviewDictionary(Column &c);
+    void makePlain(Column &c);
     QList<FieldDef> m_fields;
     std::vector<Column> m_columns;
     int m_rows = 0;

@@ -119,6 +119,151 @@ private slots:
         QCOMPARE(t.real(3, 1), 2 * 1.25);
     }
 
+    // Each text column picks its layout from its values: a few repeated codes,
+    // more than 255 or 65,535 distinct ones, mostly distinct values, long free
+    // text in a short field. Every layout must give back each value on its own
+    // row, null apart from empty, through row moves, copies and moves, and the
+    // repeated codes of a million differentiated prices must stay small.
+    void textKeepsItsValuesInEveryLayout_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("distinct");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("repeat");             // characters repeated to lengthen each value
+        QTest::addColumn<double>("maxBytesPerCell"); // 0: not bounded
+        QTest::newRow("flags") << 20000 << 2 << 1 << 1 << 1.25;
+        QTest::newRow("past 255 values") << 20000 << 300 << 4 << 1 << 2.75;
+        QTest::newRow("past 65535 values") << 240000 << 70000 << 10 << 1 << 12.0;
+        QTest::newRow("mostly distinct") << 5000 << 5000 << 40 << 20 << 0.0;
+        QTest::newRow("long text in a short field") << 3000 << 40 << 2 << 300 << 0.0;
+    }
+    void textKeepsItsValuesInEveryLayout()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, distinct);
+        QFETCH(int, size);
+        QFETCH(int, repeat);
+        QFETCH(double, maxBytesPerCell);
+        auto expected = [&](int i) -> QString {
+            if (i % 7 == 3)
+                return {};
+            if (i % 11 == 5)
+                return QStringLiteral(""); // empty, not null
+            return QString(repeat, QLatin1Char('x')) + QString::number((i * 7919) % distinct);
+        };
+        ColumnTable t({{"C", FieldType::String, size}, {"R", FieldType::Float, 0}});
+        t.reserve(rows);
+        QStringList shadow;
+        for (int i = 0; i < rows; ++i) {
+            const int r = t.appendRow();
+            const QString v = expected(i);
+            if (!v.isNull())
+                t.setString(r, 0, v);
+            t.setReal(r, 1, i);
+            shadow.append(v);
+        }
+        auto check = [&](const ColumnTable &table, const QStringList &want) {
+            QCOMPARE(table.rowCount(), want.size());
+            for (int r = 0; r < table.rowCount(); ++r) {
+                QCOMPARE(table.isNull(r, 0), want[r].isNull());
+                if (table.stringView(r, 0) != want[r])
+                    QFAIL(qPrintable(QStringLiteral("row %1: '%2' instead of '%3'")
+                                         .arg(r)
+                                         .arg(table.string(r, 0), want[r])));
+            }
+        };
+        check(t, shadow);
+        if (QTest::currentTestFailed())
+            return;
+        if (maxBytesPerCell > 0) {
+            ColumnTable textOnly({{"C", FieldType::String, size}});
+            textOnly.reserve(rows);
+            for (int i = 0; i < rows; ++i) {
+                const int r = textOnly.appendRow();
+                if (!shadow[i].isNull())
+                    textOnly.setString(r, 0, shadow[i]);
+            }
+            const double perCell = double(textOnly.bytesUsed()) / rows;
+            QVERIFY2(perCell <= maxBytesPerCell, qPrintable(QString::number(perCell)));
+        }
+
+        t.insertRow(1);
+        shadow.insert(1, QString());
+        t.setString(2, 0, u"novo valor");
+        shadow[2] = QStringLiteral("novo valor");
+        t.removeRow(rows / 2);
+        shadow.removeAt(rows / 2);
+        check(t, shadow);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(t.real(3, 1), 2.0);
+
+        ColumnTable copy = t;
+        t.setString(0, 0, u"só no original");
+        t.setNull(2, 0);
+        check(copy, shadow);
+        QVERIFY(!(copy == t));
+        const char16_t *chars = copy.stringView(2, 0).utf16();
+        ColumnTable moved = std::move(copy);
+        QCOMPARE(moved.stringView(2, 0).utf16(), chars);
+        check(moved, shadow);
+    }
+
+    // Rewriting cells moves values between repeated, new, null and empty, and
+    // may turn the column from one layout into another; a value may even be a
+    // piece of another row's value, read from the column's own storage.
+    void rewritesKeepEveryRowsValue_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("rounds");
+        QTest::addColumn<int>("distinctPerRound"); // 0: every row its own value
+        QTest::newRow("codes to distinct values and back") << 3000 << 3 << 0;
+        QTest::newRow("few codes, many rounds") << 2000 << 40 << 3;
+        QTest::newRow("small table, all distinct each round") << 500 << 30 << 0;
+        QTest::newRow("large table, all distinct each round") << 6000 << 4 << 0;
+    }
+    void rewritesKeepEveryRowsValue()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, rounds);
+        QFETCH(int, distinctPerRound);
+        ColumnTable t({{"C", FieldType::String, 10}});
+        QStringList shadow;
+        for (int i = 0; i < rows; ++i) {
+            t.setString(t.appendRow(), 0, i % 2 ? u"S" : u"N");
+            shadow.append(i % 2 ? QStringLiteral("S") : QStringLiteral("N"));
+        }
+        for (int round = 0; round < rounds; ++round) {
+            for (int i = 0; i < rows; ++i) {
+                const int kind = (i + round) % 13;
+                if (kind == 0) {
+                    t.setNull(i, 0);
+                    shadow[i] = QString();
+                } else if (kind == 1) {
+                    t.setString(i, 0, u"");
+                    shadow[i] = QStringLiteral("");
+                } else if (kind == 2 && !shadow[(i + 1) % rows].isEmpty()) {
+                    const int from = (i + 1) % rows;
+                    t.setString(i, 0, t.stringView(from, 0).mid(1)); // a piece of a stored value
+                    shadow[i] = shadow[from].mid(1);
+                } else {
+                    const int n = distinctPerRound ? i % distinctPerRound : i;
+                    const QString v =
+                        round % 2 ? QStringLiteral("rodada %1, texto livre %2").arg(round).arg(n)
+                                  : QStringLiteral("T%1").arg(n % 4);
+                    t.setString(i, 0, v);
+                    shadow[i] = v;
+                }
+            }
+            for (int r = 0; r < rows; ++r) {
+                QCOMPARE(t.isNull(r, 0), shadow[r].isNull());
+                QCOMPARE(t.stringView(r, 0), QStringView(shadow[r]));
+            }
+        }
+        // Values no row holds any more must not pile up.
+        QVERIFY2(t.bytesUsed() < qint64(rows) * 256, qPrintable(QString::number(t.bytesUsed())));
+    }
+
     // Date-times are wall-clock values: what goes in comes out unshifted.
     void dateTimesAreNotShifted()
     {

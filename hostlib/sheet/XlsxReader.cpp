@@ -337,12 +337,36 @@ QString unescaped(const QString &text)
     return out;
 }
 
-// The text of a string item (<si> or <is>): its <t>, or its runs' <t>s;
-// phonetic runs are not part of the text. The reader stands on the item's
-// start and ends on its end.
-QString readStringItem(QXmlStreamReader &xml)
+// Appends the text of the element the reader stands on (its children's
+// included) and leaves the reader on the element's end; no string is made
+// per element, the text goes straight into `out`.
+void appendElementText(QXmlStreamReader &xml, QString &out)
 {
-    QString text;
+    int depth = 1;
+    while (depth > 0 && !xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            out += xml.text();
+            break;
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+// The text of a string item (<si> or <is>) into `out` (emptied first): its
+// <t>, or its runs' <t>s; phonetic runs are not part of the text. The
+// reader stands on the item's start and ends on its end.
+void readStringItem(QXmlStreamReader &xml, QString &out)
+{
+    out.resize(0); // keeps the buffer for the next cell
     int depth = 1;
     bool phonetic = false;
     while (depth > 0 && !xml.atEnd()) {
@@ -352,7 +376,7 @@ QString readStringItem(QXmlStreamReader &xml)
             if (xml.name() == u"rPh")
                 phonetic = true;
             else if (xml.name() == u"t" && !phonetic) {
-                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                appendElementText(xml, out);
                 --depth;
             }
         } else if (token == QXmlStreamReader::EndElement) {
@@ -361,7 +385,8 @@ QString readStringItem(QXmlStreamReader &xml)
                 phonetic = false;
         }
     }
-    return unescaped(text);
+    if (out.contains(QStringLiteral("_x")))
+        out = unescaped(out);
 }
 
 QStringList readSharedStrings(Archive &zip, const QString &part, const XlsxLimits &limits,
@@ -373,31 +398,80 @@ QStringList readSharedStrings(Archive &zip, const QString &part, const XlsxLimit
         return strings;
     QXmlStreamReader xml(device.get());
     while (!xml.atEnd()) {
-        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"si")
-            strings << readStringItem(xml);
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"si") {
+            QString text;
+            readStringItem(xml, text);
+            strings << text;
+        }
     }
     finished(xml, *device, part, limits, failure);
     return strings;
 }
 
-// "1234.5" -> "1234,5": the double's shortest decimal, never in exponent
-// form, with the decimal comma the number reader takes. Text that is no
-// number stays as it is (and is refused where a number is expected).
-QString numberCell(const QString &v)
+// Whether the shortest decimal of the double that `v` reads as is `v`
+// itself: a plain decimal without exponent, blanks, a needless zero or a
+// "-0", of at most 15 significant digits (fewer than a double keeps, so no
+// shorter decimal reads as the same double). Most number cells are such,
+// and they need no conversion at all.
+bool isShortestDecimal(QStringView v)
 {
-    bool ok = false;
-    const double d = v.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(d))
-        return v;
-    char buffer[400];
-    const auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed);
-    if (ec != std::errc())
-        return v;
-    QString text = QString::fromLatin1(buffer, end - buffer);
-    if (text == u"-0")
-        text = QStringLiteral("0");
-    return text.replace(u'.', u',');
+    qsizetype i = 0;
+    const qsizetype n = v.size();
+    if (n == 0 || n > 20)
+        return false;
+    if (v[0] == u'-')
+        ++i;
+    const qsizetype intStart = i;
+    while (i < n && v[i] >= u'0' && v[i] <= u'9')
+        ++i;
+    const qsizetype intDigits = i - intStart;
+    if (intDigits == 0 || (intDigits > 1 && v[intStart] == u'0'))
+        return false;
+    int significant = v[intStart] == u'0' ? 0 : int(intDigits);
+    if (i < n) {
+        if (v[i] != u'.' || i + 1 == n || v[n - 1] == u'0')
+            return false;
+        for (qsizetype k = i + 1; k < n; ++k) {
+            if (v[k] < u'0' || v[k] > u'9')
+                return false;
+            if (significant > 0 || v[k] != u'0')
+                ++significant;
+        }
+    } else if (intStart == 1 && intDigits == 1 && v[1] == u'0') {
+        return false; // "-0" reads as 0
+    }
+    return significant <= 15;
+}
+
+// "1234.5" -> "1234,5" into `out` (emptied first): the double's shortest
+// decimal, never in exponent form, with the decimal comma the number reader
+// takes. Text that is no number stays as it is (and is refused where a
+// number is expected).
+void numberCell(QStringView v, QString &out)
+{
+    out.resize(0); // keeps the buffer for the next cell
+    if (isShortestDecimal(v)) {
+        out += v;
+    } else {
+        bool ok = false;
+        const double d = v.trimmed().toDouble(&ok);
+        char buffer[400];
+        const auto [end, ec] =
+            ok && std::isfinite(d)
+                ? std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed)
+                : std::to_chars_result{buffer, std::errc::invalid_argument};
+        if (ec != std::errc()) {
+            out += v;
+            return;
+        }
+        if (std::string_view(buffer, end - buffer) == "-0")
+            out += u'0';
+        else
+            out += QLatin1String(buffer, end - buffer);
+    }
+    const qsizetype point = out.indexOf(u'.');
+    if (point >= 0)
+        out[point] = u',';
 }
 
 // A serial number of a date cell as text; empty when it is no date.
@@ -534,44 +608,83 @@ bool readWorkbook(Archive &zip, const XlsxLimits &limits, WorkbookInfo *info, Fa
     return true;
 }
 
+// Where the cells of a sheet go as they are read: a row opens, its cells
+// follow in column order (columns left out are empty), the row closes.
+class CellOutput
+{
+public:
+    virtual ~CellOutput() = default;
+    virtual void beginRow(int row) = 0;
+    // `text` lives until the next cell only.
+    virtual void cell(int column, QStringView text) = 0;
+    // False stops the reading.
+    virtual bool endRow() = 0;
+};
+
+enum class CellType : quint8
+{
+    Number,
+    Shared,
+    Inline,
+    Boolean,
+    Text, // "str" and "e": the value as it is
+    IsoDate
+};
+
+CellType cellType(QStringView t)
+{
+    if (t.isEmpty() || t == u"n")
+        return CellType::Number;
+    if (t == u"s")
+        return CellType::Shared;
+    if (t == u"inlineStr")
+        return CellType::Inline;
+    if (t == u"b")
+        return CellType::Boolean;
+    if (t == u"d")
+        return CellType::IsoDate;
+    if (t == u"str" || t == u"e")
+        return CellType::Text;
+    return CellType::Number; // what an unknown type was read as
+}
+
 bool readSheet(Archive &zip, const QString &part, const WorkbookInfo &info,
                const QStringList &strings, const QList<NumberKind> &styles,
-               const XlsxLimits &limits, const XlsxRowSink &sink, Failure *failure)
+               const XlsxLimits &limits, CellOutput &output, Failure *failure)
 {
     std::unique_ptr<PartDevice> device = zip.open(part, failure);
     if (!device)
         return false;
     QXmlStreamReader xml(device.get());
-    QStringList cells;
     qint64 cellBudget = limits.maxCells;
     int rowNumber = 0;
     int nextColumn = 0;
     bool stopped = false;
-    auto endRow = [&] {
-        bool blank = true;
-        for (const QString &c : std::as_const(cells))
-            blank = blank && c.trimmed().isEmpty();
-        if (!blank && !sink(rowNumber, cells))
-            stopped = true;
-        cells.clear();
-    };
+    // Reused from cell to cell: most cells then cost no allocation at all.
+    QString value, inlineText, converted, refText;
     while (!stopped && !xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         if (xml.name() == u"row") {
-            const QStringView r = xml.attributes().value(QLatin1String("r"));
+            int number = rowNumber + 1;
             bool ok = true;
-            const int number = r.isEmpty() ? rowNumber + 1 : r.toInt(&ok);
-            if (!ok || number <= rowNumber || number > limits.maxRows) {
-                failure->set(
-                    number > limits.maxRows && ok
-                        ? QStringLiteral("A planilha passa de %1 linhas.").arg(limits.maxRows)
-                        : invalid(
-                              QStringLiteral("número de linha inválido \"%1\"").arg(r.toString())));
-                return false;
+            {
+                const QXmlStreamAttributes a = xml.attributes();
+                const QStringView r = a.value(QLatin1String("r"));
+                if (!r.isEmpty())
+                    number = r.toInt(&ok);
+                if (!ok || number <= rowNumber || number > limits.maxRows) {
+                    failure->set(
+                        number > limits.maxRows && ok
+                            ? QStringLiteral("A planilha passa de %1 linhas.").arg(limits.maxRows)
+                            : invalid(QStringLiteral("número de linha inválido \"%1\"")
+                                          .arg(r.toString())));
+                    return false;
+                }
             }
             rowNumber = number;
             nextColumn = 0;
+            output.beginRow(rowNumber);
             // Cells until the row ends.
             while (!xml.atEnd()) {
                 const QXmlStreamReader::TokenType token = xml.readNext();
@@ -579,16 +692,31 @@ bool readSheet(Archive &zip, const QString &part, const WorkbookInfo &info,
                     break;
                 if (token != QXmlStreamReader::StartElement || xml.name() != u"c")
                     continue;
-                const QXmlStreamAttributes a = xml.attributes();
                 int column = nextColumn, row = rowNumber;
-                const QStringView ref = a.value(QLatin1String("r"));
-                if (!ref.isEmpty() && (!parseReference(ref, &column, &row) || row != rowNumber ||
-                                       column < nextColumn)) {
-                    failure->set(
-                        invalid(QStringLiteral("referência de célula inválida \"%1\" na linha %2")
-                                    .arg(ref.toString())
-                                    .arg(rowNumber)));
-                    return false;
+                CellType type = CellType::Number;
+                int style = 0;
+                {
+                    // The attributes are let go before the next token: held,
+                    // they would make the reader copy its own for each cell.
+                    const QXmlStreamAttributes a = xml.attributes();
+                    const QStringView ref = a.value(QLatin1String("r"));
+                    const bool hasRef = !ref.isEmpty();
+                    refText.resize(0);
+                    refText += ref; // for a message only; the buffer is reused
+                    if (hasRef && (!parseReference(ref, &column, &row) || row != rowNumber ||
+                                   column < nextColumn)) {
+                        failure->set(invalid(
+                            QStringLiteral("referência de célula inválida \"%1\" na linha %2")
+                                .arg(ref.toString())
+                                .arg(rowNumber)));
+                        return false;
+                    }
+                    type = cellType(a.value(QLatin1String("t")));
+                    // Only numbers show as their style says.
+                    if (type == CellType::Number) {
+                        const QStringView s = a.value(QLatin1String("s"));
+                        style = s.isEmpty() ? 0 : s.toInt();
+                    }
                 }
                 if (column >= limits.maxColumns) {
                     failure->set(
@@ -602,9 +730,6 @@ bool readSheet(Archive &zip, const QString &part, const WorkbookInfo &info,
                     return false;
                 }
                 nextColumn = column + 1;
-                const QString type = a.value(QLatin1String("t")).toString();
-                const int style = a.value(QLatin1String("s")).toInt();
-                QString value, inlineText;
                 bool hasValue = false, hasInline = false;
                 while (!xml.atEnd()) {
                     const QXmlStreamReader::TokenType t = xml.readNext();
@@ -613,49 +738,53 @@ bool readSheet(Archive &zip, const QString &part, const WorkbookInfo &info,
                     if (t != QXmlStreamReader::StartElement)
                         continue;
                     if (xml.name() == u"v") {
-                        value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                        value.resize(0);
+                        appendElementText(xml, value);
                         hasValue = true;
                     } else if (xml.name() == u"is") {
-                        inlineText = readStringItem(xml);
+                        readStringItem(xml, inlineText);
                         hasInline = true;
                     }
                 }
-                QString text;
-                if (type == u"inlineStr") {
-                    text = inlineText;
+                QStringView text;
+                if (type == CellType::Inline) {
+                    if (hasInline)
+                        text = inlineText;
                 } else if (!hasValue) {
-                    text = hasInline ? inlineText : QString();
-                } else if (type == u"s") {
+                    if (hasInline)
+                        text = inlineText;
+                } else if (type == CellType::Shared) {
                     bool ok = false;
-                    const qsizetype index = value.trimmed().toLongLong(&ok);
+                    const qsizetype index = QStringView(value).trimmed().toLongLong(&ok);
                     if (!ok || index < 0 || index >= strings.size()) {
-                        failure->set(invalid(QStringLiteral("a célula %1 aponta um texto que "
-                                                            "não existe")
-                                                 .arg(ref.toString())));
+                        failure->set(
+                            invalid(QStringLiteral("a célula %1 aponta um texto que não existe")
+                                        .arg(refText)));
                         return false;
                     }
                     text = strings[index];
-                } else if (type == u"b") {
-                    text = value.trimmed() == u"1" ? QStringLiteral("VERDADEIRO")
-                                                   : QStringLiteral("FALSO");
-                } else if (type == u"str" || type == u"e") {
-                    text = unescaped(value);
-                } else if (type == u"d") {
-                    text = isoDateCell(value);
+                } else if (type == CellType::Boolean) {
+                    text = QStringView(value).trimmed() == u"1" ? u"VERDADEIRO" : u"FALSO";
+                } else if (type == CellType::Text) {
+                    converted = unescaped(value);
+                    text = converted;
+                } else if (type == CellType::IsoDate) {
+                    converted = isoDateCell(value);
+                    text = converted;
                 } else {
                     const NumberKind kind = styles.value(style, NumberKind::Plain);
                     if (kind != NumberKind::Plain)
-                        text = dateCell(value, kind, info.date1904);
-                    if (text.isEmpty())
-                        text = numberCell(value);
+                        converted = dateCell(value, kind, info.date1904);
+                    if (kind == NumberKind::Plain || converted.isEmpty())
+                        numberCell(value, converted);
+                    text = converted;
                 }
-                while (cells.size() < column)
-                    cells << QString();
-                cells << text;
+                output.cell(column, text);
             }
             if (xml.hasError())
                 break;
-            endRow();
+            if (!output.endRow())
+                stopped = true;
         }
     }
     return finished(xml, *device, part, limits, failure);
@@ -677,8 +806,10 @@ bool looksLikeZip(const QByteArray &bytes)
     return bytes.startsWith("PK\x03\x04") || bytes.startsWith("PK\x05\x06");
 }
 
-bool readXlsx(const QByteArray &bytes, const QString &sheetName, const XlsxRowSink &sink,
-              QString *error, const XlsxLimits &limits)
+namespace {
+
+bool readInto(const QByteArray &bytes, const QString &sheetName, CellOutput &output, QString *error,
+              const XlsxLimits &limits)
 {
     Archive zip(bytes, limits.maxUnpackedBytes);
     Failure failure;
@@ -712,9 +843,45 @@ bool readXlsx(const QByteArray &bytes, const QString &sheetName, const XlsxRowSi
                                          ? QList<NumberKind>()
                                          : readStyles(zip, info.styles, limits, &failure);
     if (!failure.failed())
-        readSheet(zip, part, info, strings, styles, limits, sink, &failure);
+        readSheet(zip, part, info, strings, styles, limits, output, &failure);
     *error = failure.reason;
     return !failure.failed();
+}
+
+// Rows gathered as lists of cells.
+class RowOutput : public CellOutput
+{
+public:
+    explicit RowOutput(const XlsxRowSink &sink) : m_sink(sink) {}
+    void beginRow(int row) override
+    {
+        m_row = row;
+        m_cells.clear();
+        m_blank = true;
+    }
+    void cell(int column, QStringView text) override
+    {
+        while (m_cells.size() < column)
+            m_cells << QString();
+        m_cells << text.toString();
+        m_blank = m_blank && text.trimmed().isEmpty();
+    }
+    bool endRow() override { return m_blank || m_sink(m_row, m_cells); }
+
+private:
+    const XlsxRowSink &m_sink;
+    QStringList m_cells;
+    int m_row = 0;
+    bool m_blank = true;
+};
+
+} // namespace
+
+bool readXlsx(const QByteArray &bytes, const QString &sheetName, const XlsxRowSink &sink,
+              QString *error, const XlsxLimits &limits)
+{
+    RowOutput output(sink);
+    return readInto(bytes, sheetName, output, error, limits);
 }
 
 bool readXlsxRows(const QByteArray &bytes, const QString &sheetName, SheetRows *rows,
@@ -755,24 +922,90 @@ QStringList xlsxSheetNames(const QByteArray &bytes, QString *error)
 
 namespace {
 
-void appendCsvRow(QString &out, const QStringList &cells)
+// A cell as a field of CSV text. Line breaks become blanks so that each row
+// keeps its own line; a comma outside quotes on the first line would make
+// the reader take it for the separator, so it is quoted as ";" and quotes are.
+void appendCsvField(QString &out, QStringView f)
 {
-    for (qsizetype c = 0; c < cells.size(); ++c) {
-        if (c > 0)
-            out += u';';
-        QString f = cells[c];
-        f.replace(u'\r', u' ').replace(u'\n', u' ');
-        // A comma outside quotes on the first line would make the reader
-        // take it for the separator.
-        if (f.contains(u';') || f.contains(u'"') || f.contains(u',') || f.startsWith(u'\uFEFF')) {
-            f.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-            out += u'"' + f + u'"';
-        } else {
-            out += f;
+    bool quote = !f.isEmpty() && f.front() == QChar(0xFEFF);
+    bool lineBreak = false, quoteMark = false;
+    for (const QChar c : f) {
+        switch (c.unicode()) {
+        case u'"':
+            quoteMark = true;
+            [[fallthrough]];
+        case u';':
+        case u',':
+            quote = true;
+            break;
+        case u'\r':
+        case u'\n':
+            lineBreak = true;
+            break;
+        default:
+            break;
         }
     }
-    out += QStringLiteral("\r\n");
+    if (quote)
+        out += u'"';
+    if (!lineBreak && !quoteMark) {
+        out += f;
+    } else {
+        for (const QChar c : f) {
+            if (c == u'\r' || c == u'\n')
+                out += u' ';
+            else if (c == u'"')
+                out += u"\"\"";
+            else
+                out += c;
+        }
+    }
+    if (quote)
+        out += u'"';
 }
+
+// Cells appended straight to the CSV text as they are read: one line per
+// row of the sheet, blank lines where the sheet has none; a row without any
+// text is taken back out.
+class CsvOutput : public CellOutput
+{
+public:
+    explicit CsvOutput(QString &out) : m_out(out) {}
+    void beginRow(int row) override
+    {
+        m_row = row;
+        m_mark = m_out.size();
+        m_column = 0;
+        m_blank = true;
+        for (int line = m_line; line < row; ++line)
+            m_out += u"\r\n";
+    }
+    void cell(int column, QStringView text) override
+    {
+        for (; m_column <= column; ++m_column) {
+            if (m_column > 0)
+                m_out += u';';
+        }
+        appendCsvField(m_out, text);
+        m_blank = m_blank && text.trimmed().isEmpty();
+    }
+    bool endRow() override
+    {
+        if (m_blank) {
+            m_out.truncate(m_mark);
+        } else {
+            m_out += u"\r\n";
+            m_line = m_row + 1;
+        }
+        return true;
+    }
+
+private:
+    QString &m_out;
+    qsizetype m_mark = 0;
+    int m_line = 1, m_row = 0, m_column = 0;
+    bool m_blank = true;
+};
 
 } // namespace
 
@@ -780,17 +1013,8 @@ bool readXlsxAsCsv(const QByteArray &bytes, const QString &sheetName, QString *c
                    const XlsxLimits &limits)
 {
     csv->clear();
-    int line = 1;
-    const bool ok = readXlsx(
-        bytes, sheetName,
-        [&](int row, QStringList &cells) {
-            for (; line < row; ++line)
-                *csv += QStringLiteral("\r\n");
-            appendCsvRow(*csv, cells);
-            ++line;
-            return true;
-        },
-        error, limits);
+    CsvOutput output(*csv);
+    const bool ok = readInto(bytes, sheetName, output, error, limits);
     if (!ok)
         csv->clear();
     return ok;

@@ -44,4 +44,14 @@ void fitColumnContents(DBGrid &grid, int maxWidth)
     }
 }
 
+void setReadOnlyList(DBGrid &grid)
+{
+    grid.setOptions(DBGrid::Titles | DBGrid::Lines | DBGrid::RowSelect |
+                    DBGrid::AlwaysShowSelection | DBGrid::ColumnResize);
+    grid.setReadOnly(true);
+    QFont bold = grid.horizontalHeader()->font();
+    bold.setBold(true);
+    grid.horizontalHeader()->setFont(bold);
+}
+
 } // namespace prx

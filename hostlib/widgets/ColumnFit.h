@@ -16,4 +16,8 @@ void fitColumnTitles(DBGrid &grid);
 // maxWidth pixels, and to its title; never narrows one.
 void fitColumnContents(DBGrid &grid, int maxWidth);
 
+// A list to read, not to edit: titles in bold, whole rows selected, the
+// selection shown without the focus, columns resizable, nothing editable.
+void setReadOnlyList(DBGrid &grid);
+
 } // namespace prx

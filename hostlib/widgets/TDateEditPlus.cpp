@@ -50,6 +50,13 @@ TDateEditPlus::TDateEditPlus(QWidget *parent) : QWidget(parent)
     connect(m_edit, &QLineEdit::editingFinished, this, &TDateEditPlus::editingFinished);
 }
 
+// The edit outlives this part of the object: losing the focus while the
+// window goes away, it would still signal a date edit that is no more.
+TDateEditPlus::~TDateEditPlus()
+{
+    m_edit->disconnect(this);
+}
+
 QString TDateEditPlus::format() const
 {
     return m_withTime ? dateTimeFormat : dateFormat;

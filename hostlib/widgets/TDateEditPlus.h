@@ -25,6 +25,7 @@ class TDateEditPlus : public QWidget
 
 public:
     explicit TDateEditPlus(QWidget *parent = nullptr);
+    ~TDateEditPlus() override;
 
     // The typed date; a null date when the edit is empty or the text is not a
     // valid date.

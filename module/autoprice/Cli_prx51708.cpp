@@ -5,6 +5,7 @@
 #include "package/FormLife.h"
 #include "services/Controls.h"
 #include "services/HostState.h"
+#include "widgets/ColumnFit.h"
 #include "widgets/DBGrid.h"
 
 #include <QHBoxLayout>
@@ -83,12 +84,7 @@ TfrmProdSemImpos::TfrmProdSemImpos(QWidget *parent)
     dbgMensagem = new DBGrid(this);
     dbgMensagem->setObjectName(QStringLiteral("dbgMensagem"));
     dbgMensagem->setDataSource(dtsProdSemImpos);
-    dbgMensagem->setOptions(DBGrid::Titles | DBGrid::Lines | DBGrid::RowSelect |
-                            DBGrid::AlwaysShowSelection | DBGrid::ColumnResize);
-    dbgMensagem->setReadOnly(true);
-    QFont bold = dbgMensagem->horizontalHeader()->font();
-    bold.setBold(true);
-    dbgMensagem->horizontalHeader()->setFont(bold);
+    setReadOnlyList(*dbgMensagem);
     btnOK = new QPushButton(QStringLiteral("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);

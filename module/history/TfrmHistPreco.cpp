@@ -130,12 +130,7 @@ TfrmHistPreco::TfrmHistPreco(QWidget *parent)
                                     c.width);
         }
     }
-    dbgHistorico->setOptions(DBGrid::Titles | DBGrid::Lines | DBGrid::RowSelect |
-                             DBGrid::AlwaysShowSelection | DBGrid::ColumnResize);
-    dbgHistorico->setReadOnly(true);
-    QFont bold = dbgHistorico->horizontalHeader()->font();
-    bold.setBold(true);
-    dbgHistorico->horizontalHeader()->setFont(bold);
+    setReadOnlyList(*dbgHistorico);
     lblTotal = infoLabel("lblTotal", this);
     btnAtualizar = new QPushButton(QStringLiteral("&Atualizar"), this);
     btnAtualizar->setObjectName(QStringLiteral("btnAtualizar"));

@@ -262,12 +262,7 @@ TfrmRevisaoVigencia::TfrmRevisaoVigencia(QWidget *parent)
                                   c.width);
         }
     }
-    dbgRevisao->setOptions(DBGrid::Titles | DBGrid::Lines | DBGrid::RowSelect |
-                           DBGrid::AlwaysShowSelection | DBGrid::ColumnResize);
-    dbgRevisao->setReadOnly(true);
-    QFont bold = dbgRevisao->horizontalHeader()->font();
-    bold.setBold(true);
-    dbgRevisao->horizontalHeader()->setFont(bold);
+    setReadOnlyList(*dbgRevisao);
     fitColumnTitles(*dbgRevisao);
 
     lblTotal = infoLabel("lblTotal", this);

@@ -155,6 +155,8 @@ Decider firstDifference(const Candidate &a, const Candidate &b)
     return Decider::HourStart;
 }
 
+} // namespace
+
 QString hourText(const QString &hhmm)
 {
     return hhmm.left(2) + u':' + hhmm.mid(2);
@@ -173,8 +175,6 @@ QString dayText(const QString &day)
     const int n = day.toInt();
     return n >= 1 && n <= 7 ? QString::fromUtf16(weekdays[n - 1]) : day;
 }
-
-} // namespace
 
 QString deciderText(Decider decider)
 {

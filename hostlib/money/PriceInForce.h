@@ -89,6 +89,12 @@ enum class Decider
     ValidityStart, // the later validity start (the newer rule)
     HourStart,     // the later start hour
 };
+// "Sábado", "Todos os Dias", "Feriado", "Véspera de Feriado" for a stored
+// day code; an unknown code as it is.
+QString dayText(const QString &day);
+// "14:00" for a stored "1400".
+QString hourText(const QString &hhmm);
+
 QString deciderText(Decider decider);
 // "1 regra aplicável", "3 regras aplicáveis"
 QString rulesCountText(int rules);

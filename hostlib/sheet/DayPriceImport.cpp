@@ -1,7 +1,9 @@
 #include "sheet/DayPriceImport.h"
 
 #include "money/DayPrice.h"
+#include "money/PriceInForce.h"
 #include "sheet/PeriodSheet.h"
+#include "sheet/SheetImport.h"
 #include "sheet/SheetNumber.h"
 
 #include <QDate>
@@ -56,22 +58,6 @@ std::optional<QString> dayCode(const QString &cell)
                          {u"T", u"Todos os Dias"}});
 }
 
-QString dayText(const QString &code)
-{
-    static const QHash<QString, QString> texts = {
-        {QStringLiteral("1"), QStringLiteral("Domingo")},
-        {QStringLiteral("2"), QStringLiteral("Segunda")},
-        {QStringLiteral("3"), QStringLiteral("Terça")},
-        {QStringLiteral("4"), QStringLiteral("Quarta")},
-        {QStringLiteral("5"), QStringLiteral("Quinta")},
-        {QStringLiteral("6"), QStringLiteral("Sexta")},
-        {QStringLiteral("7"), QStringLiteral("Sábado")},
-        {QStringLiteral("V"), QStringLiteral("Véspera de Feriado")},
-        {QStringLiteral("F"), QStringLiteral("Feriado")},
-        {QStringLiteral("T"), QStringLiteral("Todos os Dias")}};
-    return texts.value(code, code);
-}
-
 // "S"/"N" from "Sim", "Não", "S", "N" or a boolean cell; empty for an empty
 // cell.
 std::optional<QString> flagCode(const QString &cell)
@@ -85,22 +71,6 @@ std::optional<QString> flagCode(const QString &cell)
     if (t == u"falso" || t == u"false")
         return QStringLiteral("N");
     return std::nullopt;
-}
-
-// "17:30", "7:30", "17:30:00" or "1730" as stored ("1730"); empty when the
-// text is not an hour of the day.
-QString hourCode(const QString &text)
-{
-    static const QRegularExpression re(
-        QStringLiteral("^(\\d{1,2}):(\\d{2})(?::00)?$|^(\\d{2})(\\d{2})$"));
-    const QRegularExpressionMatch m = re.match(text.trimmed());
-    if (!m.hasMatch())
-        return {};
-    const int h = (m.capturedLength(1) ? m.captured(1) : m.captured(3)).toInt();
-    const int min = (m.capturedLength(2) ? m.captured(2) : m.captured(4)).toInt();
-    if (h > 23 || min > 59)
-        return {};
-    return QStringLiteral("%1%2").arg(h, 2, 10, QLatin1Char('0')).arg(min, 2, 10, QLatin1Char('0'));
 }
 
 QString hourShown(const QString &hour)
@@ -247,7 +217,7 @@ QString changes(const DayPriceRow &before, const DayPriceRow &after)
 QString keyShown(const DayPriceRow &row)
 {
     return QStringLiteral("%1 %2 a %3, tipo %4, desde %5")
-        .arg(dayText(row.day), hourShown(row.startHour), hourShown(row.endHour),
+        .arg(inforce::dayText(row.day), hourShown(row.startHour), hourShown(row.endHour),
              row.consumer == u"T" ? QStringLiteral("Todos") : row.consumer,
              dateShown(row.validFrom));
 }
@@ -367,7 +337,7 @@ DayPricePlan planDayPriceImport(const QString &csvText, const DayPricePeriod &pe
         row.discountOrIncrease = *da;
         for (const auto &[field, target] : {std::pair{u"HRINIPRECDIA", &row.startHour},
                                             std::pair{u"HRFINPRECDIA", &row.endHour}}) {
-            *target = hourCode(text(field));
+            *target = parseHour(text(field));
             if (target->isEmpty())
                 return refuse(QStringLiteral("'%1'  Não é hora válida.").arg(text(field)));
         }

@@ -55,24 +55,6 @@ QString hourShown(const QString &hour)
     return hour.isEmpty() ? QStringLiteral("(vazio)") : hour.left(2) + u':' + hour.mid(2);
 }
 
-// "17:30", "7:30", "17:30:00" or "1730" as stored ("1730"); empty when the
-// text is not an hour of the day.
-QString parseHour(const QString &text)
-{
-    if (text.isEmpty())
-        return {};
-    static const QRegularExpression re(
-        QStringLiteral("^(\\d{1,2}):(\\d{2})(?::00)?$|^(\\d{2})(\\d{2})$"));
-    const QRegularExpressionMatch m = re.match(text.trimmed());
-    if (!m.hasMatch())
-        return {};
-    const int h = (m.capturedLength(1) ? m.captured(1) : m.captured(3)).toInt();
-    const int min = (m.capturedLength(2) ? m.captured(2) : m.captured(4)).toInt();
-    if (h > 23 || min > 59)
-        return {};
-    return QStringLiteral("%1%2").arg(h, 2, 10, QLatin1Char('0')).arg(min, 2, 10, QLatin1Char('0'));
-}
-
 // "S", "N", empty (no value) or null QString when the text is not a flag.
 std::optional<QString> parseFlag(const QString &text)
 {
@@ -148,6 +130,22 @@ QString findProduct(const QString &code, const QHash<QString, PeriodItem> &items
 }
 
 } // namespace
+
+QString parseHour(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    static const QRegularExpression re(
+        QStringLiteral("^(\\d{1,2}):(\\d{2})(?::00)?$|^(\\d{2})(\\d{2})$"));
+    const QRegularExpressionMatch m = re.match(text.trimmed());
+    if (!m.hasMatch())
+        return {};
+    const int h = (m.capturedLength(1) ? m.captured(1) : m.captured(3)).toInt();
+    const int min = (m.capturedLength(2) ? m.captured(2) : m.captured(4)).toInt();
+    if (h > 23 || min > 59)
+        return {};
+    return QStringLiteral("%1%2").arg(h, 2, 10, QLatin1Char('0')).arg(min, 2, 10, QLatin1Char('0'));
+}
 
 QString priceField(int price)
 {

@@ -91,4 +91,8 @@ ImportPlan planImport(const SheetRows &rows, const QList<int> &lines,
 // The same from CSV text.
 ImportPlan planImportText(const QString &csvText, const QHash<QString, PeriodItem> &items);
 
+// "17:30", "7:30", "17:30:00" or "1730" as stored ("1730"); empty when the
+// text is not an hour of the day.
+QString parseHour(const QString &text);
+
 } // namespace prx::sheet

@@ -2,6 +2,7 @@
 
 #include "methods/MethodSupport.h"
 #include "money/Decimal.h"
+#include "money/PriceInForce.h"
 #include "storage/Storage.h"
 
 #include <QLocale>
@@ -78,17 +79,8 @@ QString storedValueText(std::optional<double> value)
 
 QString dayText(const QString &day)
 {
-    static const char16_t *const weekdays[] = {u"Domingo", u"Segunda", u"Terça", u"Quarta",
-                                               u"Quinta",  u"Sexta",   u"Sábado"};
-    if (day == u"T")
-        return QStringLiteral("Todos os Dias");
-    if (day == u"F")
-        return QStringLiteral("Feriado");
-    if (day == u"V")
-        return QStringLiteral("Véspera de Feriado");
-    const int n = day.size() == 1 ? day.toInt() : 0;
-    return n >= 1 && n <= 7 ? QString::fromUtf16(weekdays[n - 1])
-                            : QStringLiteral("dia \"%1\"").arg(day);
+    const QString text = inforce::dayText(day);
+    return text == day ? QStringLiteral("dia \"%1\"").arg(day) : text;
 }
 
 QString hourText(const QString &hhmm)

@@ -1,5 +1,7 @@
 #include "CliOutput.h"
 
+#include "dataset/FieldDef.h"
+
 #include <QByteArray>
 
 namespace prx::cli {
@@ -15,6 +17,18 @@ int usageError(const QString &problem, const QString &usage)
     printLine(stderr, QStringLiteral("prx-cli: %1").arg(problem));
     printLine(stderr, QStringLiteral("Uso:\n") + usage);
     return 2;
+}
+
+QDateTime parseMoment(const QString &text)
+{
+    for (const char *format :
+         {"yyyy-MM-ddTHH:mm:ss", "yyyy-MM-ddTHH:mm", "yyyy-MM-dd HH:mm", "dd/MM/yyyy HH:mm:ss",
+          "dd/MM/yyyy HH:mm", "yyyy-MM-dd", "dd/MM/yyyy"}) {
+        const QDateTime at = QDateTime::fromString(text, QString::fromLatin1(format));
+        if (at.isValid())
+            return wallClock(at);
+    }
+    return {};
 }
 
 } // namespace prx::cli

@@ -1,9 +1,9 @@
 #include "PriceCommands.h"
 #include "CliOutput.h"
 
+#include "ServerConnect.h"
 #include "net/JsonText.h"
 #include "net/NetConnection.h"
-#include "ServerConnect.h"
 
 #include <cstdio>
 
@@ -88,18 +88,6 @@ std::optional<QVariant> callServer(const ServerOptions &o, const QString &method
         return std::nullopt;
     }
     return result.payload;
-}
-
-QDateTime parseMoment(const QString &text)
-{
-    for (const char *format :
-         {"yyyy-MM-ddTHH:mm:ss", "yyyy-MM-ddTHH:mm", "yyyy-MM-dd HH:mm", "dd/MM/yyyy HH:mm:ss",
-          "dd/MM/yyyy HH:mm", "yyyy-MM-dd", "dd/MM/yyyy"}) {
-        const QDateTime at = QDateTime::fromString(text, QString::fromLatin1(format));
-        if (at.isValid())
-            return wallClock(at);
-    }
-    return {};
 }
 
 QString money(const QVariant &v)

@@ -19,19 +19,6 @@ int usageError(const QString &problem)
     return cli::usageError(problem, changesUsage());
 }
 
-// The moments `prx-cli price` takes.
-QDateTime parseMoment(const QString &text)
-{
-    for (const char *format :
-         {"yyyy-MM-ddTHH:mm:ss", "yyyy-MM-ddTHH:mm", "yyyy-MM-dd HH:mm", "dd/MM/yyyy HH:mm:ss",
-          "dd/MM/yyyy HH:mm", "yyyy-MM-dd", "dd/MM/yyyy"}) {
-        const QDateTime at = QDateTime::fromString(text, QString::fromLatin1(format));
-        if (at.isValid())
-            return wallClock(at);
-    }
-    return {};
-}
-
 QString moneyCell(const DataPacket &p, int row, int column)
 {
     return p.isNull(row, column) ? QStringLiteral("-")

@@ -5,6 +5,7 @@
 
 #include "BenchFigures.h"
 
+#include "net/AnswerPieces.h"
 #include "net/Wire.h"
 
 #include <QElapsedTimer>
@@ -98,6 +99,38 @@ double runWire(const DataPacket &packet, qint64 *bytes, double *encodeMs)
     return t.nsecsElapsed() / 1e6;
 }
 
+// The same packet as an answer in pieces of the default size: every frame
+// written, then read back into one packet, as server and client do.
+double runPieces(const DataPacket &packet, int *frames)
+{
+    const wire::Answer answer{
+        1, true, QVariant::fromValue(std::make_shared<DataPacket>(packet)), 0, {}};
+    QElapsedTimer t;
+    t.start();
+    wire::AnswerWriter writer(answer);
+    wire::AnswerReader reader;
+    QString error;
+    QByteArray frame = writer.first();
+    *frames = 0;
+    for (;;) {
+        ++*frames;
+        const auto step = reader.take(frame.mid(4), &error);
+        if (step == wire::AnswerReader::Step::Invalid) {
+            std::fprintf(stderr, "pieces decode failed: %s\n", qPrintable(error));
+            std::exit(1);
+        }
+        if (step == wire::AnswerReader::Step::Complete)
+            break;
+        frame = writer.next();
+    }
+    const double ms = t.nsecsElapsed() / 1e6;
+    if (reader.answer().payload.value<DataPacketPtr>()->rowCount() != packet.rowCount()) {
+        std::fprintf(stderr, "pieces lost rows\n");
+        std::exit(1);
+    }
+    return ms;
+}
+
 double runJson(const DataPacket &packet, qint64 *bytes)
 {
     QElapsedTimer t;
@@ -173,12 +206,14 @@ int main(int argc, char *argv[])
     // "wire" runs only the codec, for a profiler.
     const bool wireOnly = argc > 1 && qstrcmp(argv[1], "wire") == 0;
     const DataPacket packet = makePacket();
-    std::vector<double> wireMs, encodeMs, jsonMs;
+    std::vector<double> wireMs, encodeMs, jsonMs, piecesMs;
+    int frames = 0;
     qint64 wireBytes = 0, jsonBytes = 0;
     for (int i = 0; i < Runs; ++i) {
         double encode = 0;
         wireMs.push_back(runWire(packet, &wireBytes, &encode));
         encodeMs.push_back(encode);
+        piecesMs.push_back(runPieces(packet, &frames));
         if (!wireOnly)
             jsonMs.push_back(runJson(packet, &jsonBytes));
     }
@@ -186,6 +221,8 @@ int main(int argc, char *argv[])
     std::printf("packet: %d rows x %d fields\n", packet.rowCount(), packet.columnCount());
     std::printf("wire codec (encode+decode): %8.1f ms  %6.1f MB  (encode %.1f ms)\n", w,
                 wireBytes / 1e6, median(encodeMs));
+    std::printf("wire codec in %d pieces:    %8.1f ms  (%.2fx one frame; target ~1x)\n", frames,
+                median(piecesMs), median(piecesMs) / w);
     std::printf("JSON       (encode+decode): %8.1f ms  %6.1f MB\n", j, jsonBytes / 1e6);
     std::printf("ratio JSON/wire: %.1fx (target >= 5x), median of %d runs\n", j / w, Runs);
     return 0;

@@ -1,4 +1,5 @@
-// prx-server --db FILE|URL [--listen HOST:PORT] [--workers N] [--key-file FILE]
+// prx-server --db FILE|URL [--listen HOST:PORT] [--workers N] [--short-workers N]
+//            [--key-file FILE]
 //            [--tls-cert FILE --tls-key FILE] [--max-connections N] [--max-frame-mb N]
 //            [--idle-timeout S] [--call-timeout S]
 // Opens the database (creating a SQLite file and filling it with demo data on
@@ -18,7 +19,9 @@
 #include <QSocketNotifier>
 #include <QSslCertificate>
 #include <QSslKey>
+#include <QThread>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -68,8 +71,11 @@ int usage(const QString &problem = {})
         "                     ou URL PostgreSQL (postgresql://usuario@host:porta/base)\n"
         "  --listen           endereço de escuta; padrão 127.0.0.1:7451; porta 0 escolhe uma "
         "livre\n"
-        "  --workers N        chamadas atendidas ao mesmo tempo, uma conexão à base cada; "
-        "padrão 8\n"
+        "  --workers N        chamadas atendidas ao mesmo tempo, uma conexão à base cada;\n"
+        "                     padrão: o dobro dos núcleos, de 8 a 32\n"
+        "  --short-workers N  quantas delas só atendem chamadas curtas, que as leituras de\n"
+        "                     vigências inteiras e os processamentos em lote não ocupam;\n"
+        "                     padrão: um quarto; 0: todas atendem qualquer chamada\n"
         "  --key-file ARQ     chave de acesso que os clientes devem provar ter; obrigatória\n"
         "                     fora do endereço local (127.0.0.1, ::1)\n"
         "  --tls-cert ARQ     certificado (PEM) para conexões TLS; com --tls-key\n"
@@ -115,7 +121,10 @@ struct Options
 {
     QString db;
     QString listen = QStringLiteral("127.0.0.1:7451");
-    int workers = 8;
+    // Two per core keeps both cores busy while calls wait on the database; at
+    // least 8 so that a small machine still serves several long reads at once.
+    int workers = std::clamp(2 * QThread::idealThreadCount(), 8, 32);
+    int shortWorkers = -1; // the pool's default
     QString keyFile;
     QString tlsCert;
     QString tlsKey;
@@ -125,11 +134,12 @@ struct Options
 // 0 when the arguments are good; otherwise the exit status (usage shown).
 int parseArguments(const QStringList &args, Options *o, bool *help)
 {
-    QString maxConnections, maxFrame, idle, call, workers;
+    QString maxConnections, maxFrame, idle, call, workers, shortWorkers;
     const std::pair<const char *, QString *> options[] = {
         {"--db", &o->db},
         {"--listen", &o->listen},
         {"--workers", &workers},
+        {"--short-workers", &shortWorkers},
         {"--key-file", &o->keyFile},
         {"--tls-cert", &o->tlsCert},
         {"--tls-key", &o->tlsKey},
@@ -171,6 +181,7 @@ int parseArguments(const QStringList &args, Options *o, bool *help)
         int *out;
     } numbers[] = {
         {"--workers", workers, 1, 256, &o->workers},
+        {"--short-workers", shortWorkers, 0, 255, &o->shortWorkers},
         {"--max-connections", maxConnections, 1, 100000, &o->limits.maxConnections},
         {"--idle-timeout", idle, 0, 7 * 24 * 3600, &o->limits.idleSeconds},
         {"--call-timeout", call, 0, 24 * 3600, &o->limits.callSeconds},
@@ -195,6 +206,10 @@ int parseArguments(const QStringList &args, Options *o, bool *help)
                              .arg(prx::wire::MaxFrameBytes / (1024 * 1024)));
         o->limits.frameBytes = mb * 1024u * 1024u;
     }
+    // Long calls need a worker of their own lane.
+    if (o->shortWorkers >= o->workers)
+        return usage(
+            QStringLiteral("--short-workers pede menos que --workers (%1)").arg(o->workers));
     if (o->db.isEmpty())
         return usage(QStringLiteral("informe a base de dados com --db"));
     if (o->tlsCert.isEmpty() != o->tlsKey.isEmpty())
@@ -314,7 +329,7 @@ int main(int argc, char *argv[])
             storage.reset();
         });
     };
-    if (!server.startWorkers(options.workers, open, &error)) {
+    if (!server.startWorkers(options.workers, open, &error, options.shortWorkers)) {
         printErr(error);
         return 1;
     }

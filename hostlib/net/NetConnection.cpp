@@ -1,6 +1,7 @@
 #include "net/NetConnection.h"
 
 #include "net/AccessKey.h"
+#include "net/AnswerPieces.h"
 #include "net/Wire.h"
 
 #include <QEventLoop>
@@ -318,6 +319,8 @@ ServerResult NetConnection::call(const QString &method, const QVariantList &args
     };
     Outcome outcome = Outcome::Waiting;
     wire::Answer answer;
+    // A large answer comes in pieces, each read into its packet on arrival.
+    wire::AnswerReader pieces;
     QString detail;
     QPointer<NetConnection> self(this);
 
@@ -343,17 +346,30 @@ ServerResult NetConnection::call(const QString &method, const QVariantList &args
                 finish(Outcome::Invalid);
                 return;
             }
-            wire::Answer a;
-            if (!wire::decodeAnswer(body, &a, &detail)) {
+            const bool head = !pieces.started();
+            const wire::AnswerReader::Step step = pieces.take(body, &detail);
+            if (step == wire::AnswerReader::Step::Invalid) {
                 QByteArray challenge;
-                finish(access::readChallenge(body, &challenge) ? Outcome::KeyWanted
-                                                               : Outcome::Invalid);
+                finish(head && access::readChallenge(body, &challenge) ? Outcome::KeyWanted
+                                                                       : Outcome::Invalid);
                 return;
             }
             // An older id can only be a leftover: skip it. Id 0 is the
             // server's word on the connection itself (a limit reached).
-            if (a.id == request.id || (a.id == 0 && !a.ok)) {
-                answer = std::move(a);
+            const wire::Answer &a = pieces.answer();
+            if (head && a.id != request.id && !(a.id == 0 && !a.ok)) {
+                if (step == wire::AnswerReader::Step::More) {
+                    // Its pieces would follow: nothing on this connection
+                    // can be trusted to belong to this call.
+                    detail = QStringLiteral("resposta em partes de outra chamada");
+                    finish(Outcome::Invalid);
+                    return;
+                }
+                pieces.reset();
+                continue;
+            }
+            if (step == wire::AnswerReader::Step::Complete) {
+                answer = pieces.takeAnswer();
                 finish(Outcome::Answered);
             }
         }

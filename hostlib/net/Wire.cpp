@@ -12,14 +12,17 @@ namespace {
 
 // Builds one frame: the body is written after a 4-byte placeholder that then
 // receives its length, so a large packet is never copied to prepend it.
-template <typename Body> QByteArray buildFrame(Body writeBody)
+template <typename Body>
+QByteArray buildFrame(Body writeBody, WireWriter::RowBudget *budget = nullptr)
 {
     QByteArray out(4, '\0');
+    if (budget)
+        budget->out = &out;
     {
         QBuffer buffer(&out);
         buffer.open(QIODevice::WriteOnly | QIODevice::Append);
         QCborStreamWriter writer(&buffer);
-        WireWriter wire(writer);
+        WireWriter wire(writer, budget);
         writeBody(writer, wire);
     }
     const qsizetype body = out.size() - 4;
@@ -192,26 +195,33 @@ QByteArray encodeRequest(const Request &request)
 
 QByteArray encodeAnswer(const Answer &answer)
 {
-    return buildFrame([&](QCborStreamWriter &writer, WireWriter &wire) {
-        writer.startMap(3);
-        wire.key(QLatin1StringView("id"));
-        writer.append(answer.id);
-        wire.key(QLatin1StringView("ok"));
-        writer.append(answer.ok);
-        if (answer.ok) {
-            wire.key(QLatin1StringView("payload"));
-            wire.value(answer.payload);
-        } else {
-            wire.key(QLatin1StringView("error"));
-            writer.startMap(2);
-            wire.key(QLatin1StringView("code"));
-            writer.append(qint64(answer.errorCode));
-            wire.key(QLatin1StringView("message"));
-            wire.text(answer.errorMessage);
+    return encodeAnswerWith(answer, nullptr);
+}
+
+QByteArray encodeAnswerWith(const Answer &answer, WireWriter::RowBudget *budget)
+{
+    return buildFrame(
+        [&](QCborStreamWriter &writer, WireWriter &wire) {
+            writer.startMap(3);
+            wire.key(QLatin1StringView("id"));
+            writer.append(answer.id);
+            wire.key(QLatin1StringView("ok"));
+            writer.append(answer.ok);
+            if (answer.ok) {
+                wire.key(QLatin1StringView("payload"));
+                wire.value(answer.payload);
+            } else {
+                wire.key(QLatin1StringView("error"));
+                writer.startMap(2);
+                wire.key(QLatin1StringView("code"));
+                writer.append(qint64(answer.errorCode));
+                wire.key(QLatin1StringView("message"));
+                wire.text(answer.errorMessage);
+                writer.endMap();
+            }
             writer.endMap();
-        }
-        writer.endMap();
-    });
+        },
+        budget);
 }
 
 FrameStatus takeFrame(QByteArray &buffer, QByteArray *body, quint32 limit)
@@ -267,29 +277,28 @@ bool decodeRequest(const QByteArray &body, Request *request, QString *error, boo
             User
         };
         bool seen[5];
-        const bool read =
-            wire.keyedMap("o quadro",
-                          {QLatin1StringView("id"), QLatin1StringView("object"),
-                           QLatin1StringView("method"), QLatin1StringView("args"),
-                           QLatin1StringView("user")},
-                          "chave inesperada ou repetida no pedido", seen, [&](size_t key) {
-                              switch (key) {
-                              case Id:
-                                  if (!wire.integer(&request->id, "'id'"))
-                                      return false;
-                                  if (idRead)
-                                      *idRead = true;
-                                  return true;
-                              case Object:
-                                  return wire.text(&request->object, "'object'");
-                              case Method:
-                                  return wire.text(&request->method, "'method'");
-                              case User:
-                                  return wire.text(&request->user, "'user'");
-                              default:
-                                  return readArgs();
-                              }
-                          });
+        const bool read = wire.keyedMap(
+            "o quadro",
+            {QLatin1StringView("id"), QLatin1StringView("object"), QLatin1StringView("method"),
+             QLatin1StringView("args"), QLatin1StringView("user")},
+            "chave inesperada ou repetida no pedido", seen, [&](size_t key) {
+                switch (key) {
+                case Id:
+                    if (!wire.integer(&request->id, "'id'"))
+                        return false;
+                    if (idRead)
+                        *idRead = true;
+                    return true;
+                case Object:
+                    return wire.text(&request->object, "'object'");
+                case Method:
+                    return wire.text(&request->method, "'method'");
+                case User:
+                    return wire.text(&request->user, "'user'");
+                default:
+                    return readArgs();
+                }
+            });
         if (!read)
             return false;
         if (!seen[Id] || !seen[Object] || !seen[Method] || !seen[Args])
@@ -304,10 +313,15 @@ bool decodeRequest(const QByteArray &body, Request *request, QString *error, boo
     return false;
 }
 
-bool decodeAnswer(const QByteArray &body, Answer *answer, QString *error)
+bool decodeAnswer(const QByteArray &body, Answer *answer, QString *error,
+                  std::vector<CutPacket> *cuts)
 {
     QCborStreamReader reader(body);
     WireReader wire(reader, body.size());
+    if (cuts) {
+        cuts->clear();
+        wire.acceptCuts(cuts);
+    }
 
     auto readCode = [&]() -> bool {
         qint64 code;

@@ -8,6 +8,8 @@
 #include <QCborStreamWriter>
 #include <QVariant>
 
+#include <vector>
+
 // The wire between client and server. A frame is a 4-byte big-endian length
 // followed by one CBOR map.
 //   request: {id, object, method, args: [...], user?} (user: who works at
@@ -40,6 +42,14 @@ struct Request
     QString method;
     QVariantList args;
     QString user = {}; // empty: not sent
+};
+
+// A packet of an answer whose rows did not all fit the first frame: the rest
+// follow in pieces until it holds `total` rows.
+struct CutPacket
+{
+    DataPacket *packet = nullptr; // owned by the answer's payload
+    int total = 0;
 };
 
 struct Answer
@@ -82,7 +92,11 @@ FrameStatus takeFrame(QByteArray &buffer, QByteArray *body, quint32 limit = MaxF
 // says so, so that the server can answer the caller instead of hanging up.
 bool decodeRequest(const QByteArray &body, Request *request, QString *error,
                    bool *idRead = nullptr);
-bool decodeAnswer(const QByteArray &body, Answer *answer, QString *error);
+// With `cuts`, a first frame whose packets continue in pieces is accepted and
+// the cut packets listed (net/AnswerPieces.h reads the pieces); without, such
+// a frame is refused.
+bool decodeAnswer(const QByteArray &body, Answer *answer, QString *error,
+                  std::vector<CutPacket> *cuts = nullptr);
 
 // The date-time text of the wire, from and to milliseconds since the epoch of
 // the wall clock.

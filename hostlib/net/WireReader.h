@@ -12,6 +12,8 @@
 
 namespace prx::wire {
 
+struct CutPacket;
+
 // Reads wire values from one QCborStreamReader and trusts nothing: every item's
 // type is checked, a declared length only bounds a reservation (never beyond
 // what the remaining bytes could hold), nesting is limited, and the number of
@@ -22,6 +24,14 @@ class WireReader
 public:
     // end: the offset at which the input ends, when known.
     explicit WireReader(QCborStreamReader &reader, qint64 end = -1);
+
+    // A packet of an answer's first frame may stop its rows early and say
+    // how many it has in all ("more"): with a list here, such packets are
+    // accepted and listed in the order read, for the pieces that follow.
+    // Without one (requests, single frames), the mark is refused.
+    void acceptCuts(std::vector<CutPacket> *cuts) { m_cuts = cuts; }
+    // Rows of a list appended to the table, each checked against its fields.
+    bool appendRows(DataPacket *table) { return rows(table); }
 
     bool value(QVariant *out) { return value(out, 0); }
     // Either kind of packet; *isDelta says which one was read.
@@ -102,6 +112,7 @@ private:
     bool spend(qint64 values);
 
     QCborStreamReader &m_reader;
+    std::vector<CutPacket> *m_cuts = nullptr; // not owned
     qint64 m_end;
     qint64 m_budget;
     QString m_error;

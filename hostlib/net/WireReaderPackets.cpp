@@ -65,6 +65,17 @@ bool WireReader::packet(DataPacket *data, DeltaPacket *delta, bool *isDelta)
     } else {
         return fail(QStringLiteral("chave desconhecida em um pacote: %1").arg(k.left(40)));
     }
+    if (hasNext() && m_cuts && !*isDelta) {
+        qint64 total = 0;
+        if (!key(&k) || k != QLatin1StringView("more"))
+            return fail(QStringLiteral("chave a mais em um pacote"));
+        if (!integer(&total, "'more'"))
+            return false;
+        if (total <= data->rowCount() || total > std::numeric_limits<int>::max())
+            return fail(
+                QStringLiteral("total de linhas inválido em um pacote em partes: %1").arg(total));
+        m_cuts->push_back({data, int(total)});
+    }
     if (hasNext())
         return fail(QStringLiteral("chave a mais em um pacote"));
     return leave();

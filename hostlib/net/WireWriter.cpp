@@ -190,47 +190,127 @@ void WireWriter::dataPacket(const DataPacket &packet)
             }
         }
         const qint64 rows = packet.rowCount();
-        const qint64 estimate =
+        qint64 estimate =
             rows * (columns * 9 + 3) + (sample ? sampleText * rows / sample * 11 / 10 : 0);
+        // A frame with a budget never grows much past it.
+        if (m_budget)
+            estimate = std::clamp<qint64>(m_budget->limit - m_budget->out->size(), 0, estimate);
         QByteArray &out = buffer->buffer();
         if (out.capacity() < out.size() + estimate)
             out.reserve(out.size() + estimate);
     }
 
+    if (m_budget && m_budget->cut) {
+        // An open-ended map: whether "more" follows is known only at the end.
+        m_writer.startMap();
+        fields(packet.fields());
+        key(QLatin1StringView("rows"));
+        m_writer.startArray();
+        const size_t cutsBefore = m_budget->cuts.size();
+        budgetedRows(packet, types);
+        m_writer.endArray();
+        if (m_budget->cuts.size() > cutsBefore) {
+            key(QLatin1StringView("more"));
+            m_writer.append(qint64(packet.rowCount()));
+        }
+        m_writer.endMap();
+        return;
+    }
     m_writer.startMap(2);
     fields(packet.fields());
     key(QLatin1StringView("rows"));
-    const int rows = packet.rowCount();
-    m_writer.startArray(quint64(rows));
-    for (int r = 0; r < rows; ++r) {
-        m_writer.startArray(quint64(columns));
-        for (int c = 0; c < columns; ++c) {
-            if (packet.isNull(r, c)) {
-                m_writer.appendNull();
-                continue;
-            }
-            switch (types[c]) {
-            case FieldType::String:
-                text(packet.stringView(r, c));
-                break;
-            case FieldType::Float:
-                m_writer.append(packet.real(r, c));
-                break;
-            case FieldType::DateTime:
-                dateTime(packet.dateTimeMs(r, c));
-                break;
-            case FieldType::Integer:
-                m_writer.append(packet.integer(r, c));
-                break;
-            case FieldType::Boolean:
-                m_writer.append(packet.boolean(r, c));
-                break;
-            }
-        }
-        m_writer.endArray();
+    m_writer.startArray(quint64(packet.rowCount()));
+    if (m_budget)
+        budgetedRows(packet, types);
+    else {
+        for (int r = 0; r < packet.rowCount(); ++r)
+            row(packet, r, types);
     }
     m_writer.endArray();
     m_writer.endMap();
+}
+
+void WireWriter::budgetedRows(const DataPacket &packet, const std::vector<FieldType> &types)
+{
+    RowBudget &b = *m_budget;
+    const int rows = packet.rowCount();
+    // A packet that cannot fit is known without writing it, from the least
+    // each row takes: its list head, a byte per cell, a text's characters
+    // (never more than its UTF-8 bytes) and the tag and text of a date-time.
+    // The bound is only summed until it passes the budget.
+    if (!b.cut && !b.passed) {
+        qint64 bound = b.out->size();
+        const int columns = int(types.size());
+        for (int r = 0; r < rows && bound <= b.limit; ++r) {
+            bound += 1 + columns;
+            for (int c = 0; c < columns; ++c) {
+                if (packet.isNull(r, c))
+                    continue;
+                if (types[c] == FieldType::String)
+                    bound += packet.stringView(r, c).size();
+                else if (types[c] == FieldType::DateTime)
+                    bound += 20;
+            }
+        }
+        b.passed = bound > b.limit;
+    }
+    for (int r = 0; r < rows; ++r) {
+        if (!b.passed && b.out->size() >= b.limit)
+            b.passed = true;
+        if (!b.passed) {
+            row(packet, r, types);
+        } else if (b.cut) {
+            b.cuts.emplace_back(&packet, r);
+            return;
+        } else {
+            m_writer.appendNull();
+        }
+    }
+}
+
+int WireWriter::rowsFrom(const DataPacket &packet, int from, const QByteArray &out, qint64 limit)
+{
+    std::vector<FieldType> types;
+    types.reserve(packet.columnCount());
+    for (const FieldDef &f : packet.fields())
+        types.push_back(f.type);
+    m_writer.startArray();
+    int r = from;
+    do
+        row(packet, r++, types);
+    while (r < packet.rowCount() && out.size() < limit);
+    m_writer.endArray();
+    return r;
+}
+
+void WireWriter::row(const DataPacket &packet, int r, const std::vector<FieldType> &types)
+{
+    const int columns = int(types.size());
+    m_writer.startArray(quint64(columns));
+    for (int c = 0; c < columns; ++c) {
+        if (packet.isNull(r, c)) {
+            m_writer.appendNull();
+            continue;
+        }
+        switch (types[c]) {
+        case FieldType::String:
+            text(packet.stringView(r, c));
+            break;
+        case FieldType::Float:
+            m_writer.append(packet.real(r, c));
+            break;
+        case FieldType::DateTime:
+            dateTime(packet.dateTimeMs(r, c));
+            break;
+        case FieldType::Integer:
+            m_writer.append(packet.integer(r, c));
+            break;
+        case FieldType::Boolean:
+            m_writer.append(packet.boolean(r, c));
+            break;
+        }
+    }
+    m_writer.endArray();
 }
 
 void WireWriter::cells(const QList<FieldDef> &fields, const QVariantList &values)

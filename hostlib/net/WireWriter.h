@@ -9,6 +9,8 @@
 
 namespace prx::wire {
 
+struct Answer;
+
 // Writes wire values through one QCborStreamWriter. Packets go cell by cell
 // straight from the typed columns; text is converted to UTF-8 in one reused
 // buffer, so a large packet costs no allocation per cell.
@@ -38,10 +40,35 @@ public:
     // "insert", "update", "delete"; nullptr for a value out of range.
     static const char *changeKindName(ChangeKind kind);
 
-    explicit WireWriter(QCborStreamWriter &writer) : m_writer(writer) {}
+    // How many rows of each packet an answer's first frame may carry. The
+    // writer checks the bytes written so far before each row: once they pass
+    // `limit`, no more rows go into this frame.
+    //  - trial (cut == false): the answer as one frame, exactly as always;
+    //    once the limit is passed the rest of each packet is written as
+    //    nulls, only to close the arrays cheaply: the frame is thrown away.
+    //  - head (cut == true): packets are written with open-ended maps and
+    //    row lists; a packet whose rows stop early says how many it has in
+    //    all ("more"), and is listed in `cuts` with its first row not sent.
+    struct RowBudget
+    {
+        const QByteArray *out = nullptr;
+        qint64 limit = 0;
+        bool cut = false;
+        bool passed = false;
+        std::vector<std::pair<const DataPacket *, int>> cuts = {};
+    };
+
+    explicit WireWriter(QCborStreamWriter &writer, RowBudget *budget = nullptr)
+        : m_writer(writer), m_budget(budget)
+    {
+    }
 
     void value(const QVariant &value);
     void dataPacket(const DataPacket &packet);
+    // Rows [from, ...) of the packet as one open-ended list, stopping before
+    // the first row that would start past `limit` bytes of `out` (at least
+    // one row is written). Returns the row after the last one written.
+    int rowsFrom(const DataPacket &packet, int from, const QByteArray &out, qint64 limit);
     void deltaPacket(const DeltaPacket &delta);
 
     void text(QStringView text);
@@ -51,10 +78,17 @@ public:
 private:
     void fields(const QList<FieldDef> &fields);
     void cells(const QList<FieldDef> &fields, const QVariantList &values);
+    void row(const DataPacket &packet, int r, const std::vector<FieldType> &types);
+    void budgetedRows(const DataPacket &packet, const std::vector<FieldType> &types);
 
     QCborStreamWriter &m_writer;
+    RowBudget *m_budget; // not owned; null: every row, as always
     QStringEncoder m_utf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
     QByteArray m_buffer;
 };
+
+// The answer frame as encodeAnswer() writes it, its rows under the budget
+// (net/AnswerPieces.h); empty when it passes the largest frame.
+QByteArray encodeAnswerWith(const Answer &answer, WireWriter::RowBudget *budget);
 
 } // namespace prx::wire

@@ -10,18 +10,27 @@ namespace prx::server {
 
 namespace {
 
-QByteArray encodeOrShrink(const wire::Answer &answer)
+// An answer of any size goes out in pieces; only one whose head alone
+// passes the largest frame (a huge list of plain values) is refused.
+AnswerFrames encodeOrShrink(wire::Answer answer)
 {
-    QByteArray frame = wire::encodeAnswer(answer);
-    if (!frame.isEmpty())
-        return frame;
+    const qint64 id = answer.id;
+    auto writer = std::make_shared<wire::AnswerWriter>(std::move(answer));
+    AnswerFrames frames;
+    frames.head = writer->first();
+    if (!frames.head.isEmpty()) {
+        if (writer->hasMore())
+            frames.rest = std::move(writer);
+        return frames;
+    }
     wire::Answer tooLarge;
-    tooLarge.id = answer.id;
+    tooLarge.id = id;
     tooLarge.errorCode = ErrorInternal;
     tooLarge.errorMessage = QStringLiteral("A resposta passa do tamanho máximo de uma mensagem "
                                            "(%1 MB); restrinja a consulta.")
                                 .arg(wire::MaxFrameBytes / (1024 * 1024));
-    return wire::encodeAnswer(tooLarge);
+    frames.head = wire::encodeAnswer(tooLarge);
+    return frames;
 }
 
 } // namespace
@@ -92,15 +101,15 @@ CallReply runCall(const MethodRegistry &registry, Context &context, const QByteA
                     .arg(request.method, why);
         }
     }
-    reply.frame = encodeOrShrink(answer);
-    reply.logText =
-        QStringLiteral("%1.%2 %3 ms %4")
-            .arg(request.object, request.method)
-            .arg(double(timer.nsecsElapsed()) / 1e6, 0, 'f', 1)
-            .arg(
-                answer.ok
-                    ? QStringLiteral("ok")
-                    : QStringLiteral("erro %1: %2").arg(answer.errorCode).arg(answer.errorMessage));
+    const bool ok = answer.ok;
+    const int errorCode = answer.errorCode;
+    const QString errorMessage = answer.errorMessage;
+    reply.frame = encodeOrShrink(std::move(answer));
+    reply.logText = QStringLiteral("%1.%2 %3 ms %4")
+                        .arg(request.object, request.method)
+                        .arg(double(timer.nsecsElapsed()) / 1e6, 0, 'f', 1)
+                        .arg(ok ? QStringLiteral("ok")
+                                : QStringLiteral("erro %1: %2").arg(errorCode).arg(errorMessage));
     return reply;
 }
 

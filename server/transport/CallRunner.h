@@ -1,18 +1,29 @@
 #pragma once
 
 #include "core/MethodRegistry.h"
+#include "net/AnswerPieces.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 namespace prx::server {
 
+// An answer's frames: the first one, encoded on the worker, and, for an
+// answer too large for one frame, what writes the pieces that follow it.
+struct AnswerFrames
+{
+    QByteArray head;
+    std::shared_ptr<wire::AnswerWriter> rest; // null: the head is the whole answer
+};
+
 // What one frame of a client comes to, worked out on a worker thread: the
-// answer frame to send, or the reason to drop a client whose frame cannot
+// answer frames to send, or the reason to drop a client whose frame cannot
 // even say its id; and the line for the log.
 struct CallReply
 {
-    QByteArray frame;
+    AnswerFrames frame;
     bool drop = false;
     QString logText;
 };

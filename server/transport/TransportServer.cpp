@@ -41,9 +41,10 @@ TransportServer::~TransportServer()
     close();
 }
 
-bool TransportServer::startWorkers(int count, const WorkerPool::OpenContext &open, QString *error)
+bool TransportServer::startWorkers(int count, const WorkerPool::OpenContext &open, QString *error,
+                                   int shortCount)
 {
-    return m_pool.start(count, open, error);
+    return m_pool.start(count, open, error, shortCount);
 }
 
 bool TransportServer::listen(const QHostAddress &address, quint16 port)
@@ -100,6 +101,7 @@ void TransportServer::close()
     // Calls still running are cancelled at their next statement; their
     // answers would have nobody to go to.
     m_pool.stop();
+    m_sender.stop();
 }
 
 void TransportServer::log(const QString &address, const QString &text) const
@@ -157,6 +159,8 @@ void TransportServer::forget(quint64 id)
     if (it == m_peers.end())
         return;
     QTcpSocket *socket = it->socket;
+    if (it->stream)
+        it->stream->cancel(); // frees the thread encoding its pieces
     m_peers.erase(it);
     socket->disconnect(this);
     socket->deleteLater();
@@ -281,18 +285,24 @@ void TransportServer::startCall(quint64 id, Peer &peer, QByteArray body)
     peer.busy = true;
     const int callSeconds = m_limits.callSeconds;
     const MethodRegistry &registry = m_registry;
-    m_pool.post([this, id, &registry, callSeconds, body = std::move(body)](Context &context) {
-        CallReply reply = runCall(registry, context, body, callSeconds);
-        QMetaObject::invokeMethod(
-            this,
-            [this, id, reply = std::move(reply)] {
-                finishCall(id, reply.frame, reply.drop, reply.logText);
-            },
-            Qt::QueuedConnection);
-    });
+    // Read before the body moves into the job. Only this client's next frame
+    // waits for the answer (busy above), so its calls stay in order whatever
+    // lane each one takes.
+    const WorkerPool::Lane lane = m_lanes.laneOf(body);
+    m_pool.post(
+        [this, id, &registry, callSeconds, body = std::move(body)](Context &context) {
+            CallReply reply = runCall(registry, context, body, callSeconds);
+            QMetaObject::invokeMethod(
+                this,
+                [this, id, reply = std::move(reply)] {
+                    finishCall(id, reply.frame, reply.drop, reply.logText);
+                },
+                Qt::QueuedConnection);
+        },
+        lane);
 }
 
-void TransportServer::finishCall(quint64 id, const QByteArray &frame, bool drop,
+void TransportServer::finishCall(quint64 id, const AnswerFrames &frames, bool drop,
                                  const QString &logText)
 {
     const auto it = m_peers.find(id);
@@ -302,12 +312,64 @@ void TransportServer::finishCall(quint64 id, const QByteArray &frame, bool drop,
         this->drop(id, logText);
         return;
     }
+    if (frames.rest && it->socket->state() == QAbstractSocket::ConnectedState) {
+        sendPieces(id, frames, logText);
+        return;
+    }
     it->busy = false;
     it->quietFor.restart();
     if (it->socket->state() == QAbstractSocket::ConnectedState)
-        it->socket->write(frame);
+        it->socket->write(frames.head);
     log(it->address, logText);
     // Frames that came in while the call ran are waiting in the buffers.
+    readFrom(id);
+}
+
+void TransportServer::sendPieces(quint64 id, const AnswerFrames &frames, const QString &logText)
+{
+    Peer &peer = m_peers[id];
+    peer.socket->write(frames.head);
+    peer.stream = std::make_shared<AnswerStream>();
+    // The client stays busy until the last piece is out, so its next request
+    // waits and the idle sweep leaves it alone; a client that stops reading
+    // is dropped by the encoder's own wait instead.
+    peer.drained = connect(peer.socket, &QTcpSocket::bytesWritten, this,
+                           [this, id, logText] { pump(id, logText); });
+    const int stallMs = (m_limits.idleSeconds > 0   ? m_limits.idleSeconds
+                         : m_limits.callSeconds > 0 ? m_limits.callSeconds
+                                                    : 10 * 60) *
+                        1000;
+    m_sender.start(frames.rest, peer.stream, stallMs, [this, id, logText] {
+        QMetaObject::invokeMethod(
+            this, [this, id, logText] { pump(id, logText); }, Qt::QueuedConnection);
+    });
+}
+
+void TransportServer::pump(quint64 id, const QString &logText)
+{
+    const auto it = m_peers.find(id);
+    if (it == m_peers.end() || !it->stream)
+        return;
+    // Only as much as a piece waits in the socket: the rest waits encoded in
+    // the stream (a few pieces at most) or not encoded at all.
+    QByteArray frame;
+    while (it->socket->bytesToWrite() < wire::pieceBytes() && it->stream->pop(&frame))
+        it->socket->write(frame);
+    switch (it->stream->state()) {
+    case AnswerStream::State::Sending:
+    case AnswerStream::State::Cancelled:
+        return;
+    case AnswerStream::State::Failed:
+        drop(id, it->stream->reason());
+        return;
+    case AnswerStream::State::Done:
+        break;
+    }
+    disconnect(it->drained);
+    it->stream.reset();
+    it->busy = false;
+    it->quietFor.restart();
+    log(it->address, logText);
     readFrom(id);
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/CallLanes.h"
 #include "core/MethodRegistry.h"
 #include "core/WorkerPool.h"
 #include "net/Wire.h"
+#include "transport/AnswerStream.h"
+#include "transport/CallRunner.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -64,8 +67,13 @@ public:
     // Quiet: no log line per call (for tests).
     void setQuiet(bool quiet) { m_quiet = quiet; }
 
-    // Opens one database connection per worker, each on its own thread.
-    bool startWorkers(int count, const WorkerPool::OpenContext &open, QString *error);
+    // Which methods run on the long lane of the workers (CallLanes.h).
+    void setCallLanes(const CallLanes &lanes) { m_lanes = lanes; }
+
+    // Opens one database connection per worker, each on its own thread;
+    // `shortCount` of them take short calls only (negative: the default).
+    bool startWorkers(int count, const WorkerPool::OpenContext &open, QString *error,
+                      int shortCount = -1);
     bool listen(const QHostAddress &address, quint16 port);
     void close(); // stops listening, drops every connection and stops the workers
     QHostAddress serverAddress() const;
@@ -87,7 +95,9 @@ private:
         QByteArray buffer;
         QByteArray challenge;
         State state = State::Serving;
-        bool busy = false; // a call of this client is on a worker
+        bool busy = false; // a call of this client is on a worker, or its answer on the way
+        std::shared_ptr<AnswerStream> stream; // the pieces of a large answer being sent
+        QMetaObject::Connection drained;      // the socket's bytesWritten, while streaming
         QElapsedTimer quietFor;
     };
 
@@ -96,7 +106,9 @@ private:
     void readFrom(quint64 id);
     void checkAnswer(quint64 id, Peer &peer, const QByteArray &body);
     void startCall(quint64 id, Peer &peer, QByteArray body);
-    void finishCall(quint64 id, const QByteArray &frame, bool drop, const QString &logText);
+    void finishCall(quint64 id, const AnswerFrames &frames, bool drop, const QString &logText);
+    void sendPieces(quint64 id, const AnswerFrames &frames, const QString &logText);
+    void pump(quint64 id, const QString &logText);
     void closeWith(quint64 id, int code, const QString &message, int delayMs = 0);
     void drop(quint64 id, const QString &reason);
     void forget(quint64 id);
@@ -106,6 +118,7 @@ private:
     std::unique_ptr<QTcpServer> m_listener;
     const MethodRegistry &m_registry;
     WorkerPool m_pool;
+    CallLanes m_lanes;
     TransportLimits m_limits;
     TransportAccess m_access;
     QHash<quint64, Peer> m_peers;
@@ -113,6 +126,7 @@ private:
     QTimer m_sweep;
     int m_refusalDelayMs = 1000;
     bool m_quiet = false;
+    AnswerSender m_sender; // stopped in close(), after every stream is cancelled
 };
 
 } // namespace prx::server

@@ -2,6 +2,7 @@
 #include "TestServer.h"
 
 #include "dataset/Abort.h"
+#include "net/AnswerPieces.h"
 #include "net/CheckResultServ.h"
 #include "net/NetConnection.h"
 
@@ -135,6 +136,12 @@ private slots:
     void connectionLostMidCall();
     void invalidAnswerIsReported();
     void answerForAnotherIdIsSkipped();
+    // Guards against a large answer read only in part (a piece broken, of
+    // another call, or the connection lost between pieces) reaching the
+    // caller as a success, and against an older server's one large frame
+    // being refused.
+    void answerInPieces_data();
+    void answerInPieces();
     // Guards against values that cannot travel being sent as nulls.
     void unsendableArgumentIsRefusedLocally();
     // Guards against the wait blocking timers (and so painting), and against
@@ -294,6 +301,63 @@ void TestNetConnection::answerForAnotherIdIsSkipped()
     const ServerResult r = c.call(QStringLiteral("Echo"), {1});
     QVERIFY(r.ok);
     QCOMPARE(r.payload.toString(), QStringLiteral("certa"));
+}
+
+void TestNetConnection::answerInPieces_data()
+{
+    QTest::addColumn<QString>("server"); // what the scripted server sends
+    QTest::addColumn<int>("code");       // 0: the whole packet arrives
+    QTest::addColumn<QString>("fragment");
+    QTest::newRow("one large frame") << "single" << 0 << QString();
+    QTest::newRow("every piece") << "pieces" << 0 << QString();
+    QTest::newRow("piece of another call")
+        << "foreign" << int(NetErrorProtocol) << QStringLiteral("parte da chamada");
+    QTest::newRow("lost between pieces")
+        << "cut" << int(NetErrorLost) << QStringLiteral("foi perdida");
+}
+
+void TestNetConnection::answerInPieces()
+{
+    QFETCH(QString, server);
+    QFETCH(int, code);
+    QFETCH(QString, fragment);
+    wire::setPieceBytes(2048);
+    const DataPacketPtr packet = TestServer::rows(3000);
+    ScriptedServer scripted([&](QTcpSocket *s, const wire::Request &r) {
+        const wire::Answer answer{r.id, true, QVariant::fromValue(packet), 0, {}};
+        if (server == "single") {
+            s->write(wire::encodeAnswer(answer));
+            return;
+        }
+        wire::AnswerWriter writer(answer);
+        s->write(writer.first());
+        for (int i = 0; writer.hasMore(); ++i) {
+            QByteArray piece = writer.next();
+            if (i == 3 && server == "foreign") {
+                wire::AnswerWriter other({r.id + 1, true, QVariant::fromValue(packet), 0, {}});
+                other.first();
+                piece = other.next();
+            }
+            if (i == 3 && server == "cut") {
+                s->abort();
+                return;
+            }
+            s->write(piece);
+        }
+    });
+    NetConnection &c = *m_net;
+    pointAt(c, scripted.port());
+    const ServerResult r = c.call(QStringLiteral("Rows"), {qint64(3000)});
+    wire::setPieceBytes(4 * 1024 * 1024);
+    if (code == 0) {
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QVERIFY(*r.payload.value<DataPacketPtr>() == *packet);
+        return;
+    }
+    QVERIFY(!r.ok);
+    QCOMPARE(r.code, code);
+    QVERIFY2(r.message.contains(fragment), qPrintable(r.message));
+    QVERIFY(!c.connected());
 }
 
 void TestNetConnection::unsendableArgumentIsRefusedLocally()

@@ -1,14 +1,20 @@
 #include "RawClient.h"
 #include "SameValue.h"
+#include "TestCertificates.h"
 #include "TestServer.h"
 
 #include "core/MethodRegistry.h"
+#include "net/AnswerPieces.h"
+#include "net/NetConnection.h"
 
 #include <QtEndian>
 
 #include <QDeadlineTimer>
+#include <QSslKey>
 #include <QtTest>
 #include <future>
+
+#include <sys/ioctl.h>
 
 using namespace prx;
 using namespace prx::server;
@@ -65,6 +71,14 @@ private slots:
     void pipelinedRequests();
     void manyClientsAtOnce();
     void largePacketAnswer();
+    // Guards against a large answer refused for its size, or its rows lost
+    // or reordered on the way in pieces through the real transport.
+    void answerInPieces_data();
+    void answerInPieces();
+    // Guards against a client that leaves or stops reading in the middle of
+    // a large answer holding the server's threads, or the others' calls.
+    void clientLeavingMidAnswer_data();
+    void clientLeavingMidAnswer();
     // Guards against one slow call holding up every other client.
     void slowCallDoesNotHoldOthers();
     // Guards against a bound that, once passed, brings the server down,
@@ -280,6 +294,119 @@ void TestTransport::largePacketAnswer()
     QVERIFY(*got == *TestServer::rows(100000));
 }
 
+void TestTransport::answerInPieces_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QVariant>("arg");
+    QTest::addColumn<bool>("tls"); // the socket drains differently under TLS
+    auto packet = [](int rows) { return QVariant::fromValue(TestServer::rows(rows)); };
+    QTest::newRow("one packet, many pieces") << "Rows" << QVariant(qint64(60000)) << false;
+    QTest::newRow("several packets nested, one empty")
+        << "Echo"
+        << QVariant(QVariantList{
+               packet(700), QVariantList{packet(0), QStringLiteral("x"), QVariantList{packet(900)}},
+               packet(1)})
+        << false;
+    QTest::newRow("through TLS") << "Rows" << QVariant(qint64(20000)) << true;
+}
+
+void TestTransport::answerInPieces()
+{
+    QFETCH(QString, method);
+    QFETCH(QVariant, arg);
+    QFETCH(bool, tls);
+    if (tls && !QSslSocket::supportsSsl())
+        QSKIP("no TLS backend");
+    TransportAccess access;
+    access.tls = QSslConfiguration::defaultConfiguration();
+    access.tls.setLocalCertificate(QSslCertificate(testcerts::serverCertificate()));
+    access.tls.setPrivateKey(QSslKey(testcerts::serverKey(), QSsl::Rsa));
+    access.tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    TestServer tlsServer(TransportLimits(), access);
+    if (tls)
+        QVERIFY(tlsServer.start());
+    wire::setPieceBytes(4096);
+    NetConnection net;
+    net.setHost(QStringLiteral("127.0.0.1"));
+    net.setPort(tls ? tlsServer.port() : m_server.port());
+    net.setServerObject(Obj);
+    ClientAccess secure;
+    secure.tls = true;
+    secure.trusted = {QSslCertificate(testcerts::serverCertificate())};
+    if (tls)
+        net.setAccess(secure);
+    const ServerResult r = net.call(method, {arg});
+    // The connection goes on serving after the last piece.
+    const ServerResult after = net.call(QStringLiteral("Echo"), {QStringLiteral("depois")});
+    wire::setPieceBytes(4 * 1024 * 1024);
+    QVERIFY2(r.ok, qPrintable(r.message));
+    const QVariant expected =
+        method == "Rows" ? QVariant::fromValue(TestServer::rows(int(arg.toLongLong()))) : arg;
+    QString why;
+    QVERIFY2(sameValue(r.payload, expected, &why), qPrintable(why));
+    QVERIFY2(after.ok, qPrintable(after.message));
+    QCOMPARE(after.payload.toString(), QStringLiteral("depois"));
+}
+
+void TestTransport::clientLeavingMidAnswer_data()
+{
+    QTest::addColumn<bool>("stopsReading"); // else it hangs up
+    QTest::newRow("hangs up") << false;
+    QTest::newRow("stops reading") << true;
+}
+
+void TestTransport::clientLeavingMidAnswer()
+{
+    QFETCH(bool, stopsReading);
+    wire::setPieceBytes(4096);
+    TransportLimits limits;
+    limits.idleSeconds = 1; // also how long a client may leave an answer unread
+    TestServer server(limits, {}, 2);
+    QVERIFY(server.start());
+    // Far more than the system's socket buffers hold.
+    const int rows = 400000;
+    QTcpSocket leaver;
+    leaver.connectToHost(QHostAddress::LocalHost, server.port());
+    QVERIFY(leaver.waitForConnected(5000));
+    leaver.write(wire::encodeRequest({1, Obj, QStringLiteral("Rows"), {qint64(rows)}}));
+    QVERIFY(leaver.waitForBytesWritten(5000));
+    if (stopsReading) {
+        // Nothing is read meanwhile (no event loop runs here), until what
+        // waits in the system's buffers stops growing: the server stalled,
+        // however long it took to start the answer.
+        int queued = -1, stillFor = 0;
+        for (QDeadlineTimer deadline(60000); stillFor < 15 && !deadline.hasExpired();) {
+            QThread::msleep(200);
+            int now = 0;
+            ::ioctl(int(leaver.socketDescriptor()), FIONREAD, &now);
+            stillFor = now > 0 && now == queued ? stillFor + 1 : 0;
+            queued = now;
+        }
+        QCOMPARE(stillFor, 15);
+        qint64 answerBytes = 0;
+        {
+            wire::AnswerWriter writer(
+                {1, true, QVariant::fromValue(TestServer::rows(rows)), 0, {}});
+            answerBytes = writer.first().size();
+            while (writer.hasMore())
+                answerBytes += writer.next().size();
+        }
+        qint64 got = 0;
+        while (leaver.waitForReadyRead(2000))
+            got += leaver.readAll().size();
+        QVERIFY2(got < answerBytes,
+                 qPrintable(QStringLiteral("%1 of %2").arg(got).arg(answerBytes)));
+    } else {
+        QVERIFY(leaver.waitForReadyRead(20000)); // the answer is on its way
+        leaver.abort();
+    }
+    expectStillServing(server.port());
+    wire::setPieceBytes(4 * 1024 * 1024);
+    // Stopping finds no thread stuck on the answer.
+    auto stopped = std::async(std::launch::async, [&] { server.stop(); });
+    QVERIFY(stopped.wait_for(std::chrono::seconds(20)) == std::future_status::ready);
+}
+
 void TestTransport::slowCallDoesNotHoldOthers()
 {
     RawClient slow;
@@ -343,8 +470,8 @@ void TestTransport::limitPassed()
         bool admitted = false;
         for (QDeadlineTimer deadline(10000); !admitted && !deadline.hasExpired();) {
             RawClient next;
-            admitted = next.connectTo(server.port()) &&
-                       next.call(Obj, QStringLiteral("Echo"), {3}).ok;
+            admitted =
+                next.connectTo(server.port()) && next.call(Obj, QStringLiteral("Echo"), {3}).ok;
             if (!admitted)
                 QTest::qWait(50);
         }

@@ -1,0 +1,160 @@
+#include "SameValue.h"
+#include "TestServer.h"
+
+#include "net/AnswerPieces.h"
+
+#include <QCborMap>
+#include <QCborValue>
+#include <QtEndian>
+#include <QtTest>
+
+using namespace prx;
+using namespace prx::wire;
+
+namespace {
+
+QVariant packetOf(int rows)
+{
+    return QVariant::fromValue(TestServer::rows(rows));
+}
+
+QByteArray bodyOf(const QByteArray &frame)
+{
+    return frame.mid(4);
+}
+
+// Every frame of the answer, as the server sends them.
+QList<QByteArray> framesOf(const Answer &answer)
+{
+    AnswerWriter writer(answer);
+    QList<QByteArray> frames{writer.first()};
+    while (writer.hasMore())
+        frames << writer.next();
+    return frames;
+}
+
+} // namespace
+
+class TestWirePieces : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { setPieceBytes(1024); }
+    void cleanupTestCase() { setPieceBytes(4 * 1024 * 1024); }
+
+    // Guards against rows lost, doubled or misplaced when packets are cut
+    // into pieces, wherever the cut falls, and against frames that grow
+    // with the answer instead of staying near the piece size.
+    void roundTripInPieces_data();
+    void roundTripInPieces();
+    // Guards against an answer that fits one piece leaving in a new shape
+    // that older clients cannot read.
+    void smallAnswerIsTodaysFrame();
+    // Guards against a broken, foreign or reordered piece being taken into
+    // a packet, or a packet reported complete with rows missing.
+    void badPieceIsRefused_data();
+    void badPieceIsRefused();
+};
+
+void TestWirePieces::roundTripInPieces_data()
+{
+    QTest::addColumn<QVariant>("payload");
+    QTest::newRow("one packet") << packetOf(900);
+    QTest::newRow("several packets") << QVariant(
+        QVariantList{packetOf(300), QStringLiteral("meio"), packetOf(5), packetOf(400)});
+    QTest::newRow("nested lists with an empty packet")
+        << QVariant(QVariantList{QVariantList{packetOf(0), packetOf(250)},
+                                 QVariantList{qint64(3), QVariantList{packetOf(120)}}});
+    // Each count below stops the rows at another place of a piece, one of
+    // them right at its end.
+    for (int rows = 20; rows <= 80; ++rows)
+        QTest::newRow(qPrintable(QStringLiteral("%1 rows").arg(rows))) << packetOf(rows);
+}
+
+void TestWirePieces::roundTripInPieces()
+{
+    QFETCH(QVariant, payload);
+    const QList<QByteArray> frames = framesOf({42, true, payload, 0, {}});
+    // Past the piece size by less than a row (64 bytes is far more than any
+    // row here); the head also carries the fields of every packet.
+    const qint64 rowBytes = 64, fieldsBytes = 512;
+    AnswerReader reader;
+    QString error;
+    for (int i = 0; i < frames.size(); ++i) {
+        QVERIFY2(frames[i].size() <= 4 + pieceBytes() + rowBytes + (i == 0 ? fieldsBytes : 0),
+                 qPrintable(QString::number(i)));
+        const AnswerReader::Step step = reader.take(bodyOf(frames[i]), &error);
+        QVERIFY2(step != AnswerReader::Step::Invalid, qPrintable(error));
+        QCOMPARE(step == AnswerReader::Step::Complete, i == frames.size() - 1);
+    }
+    QVERIFY(reader.answer().ok);
+    QString why;
+    QVERIFY2(sameValue(reader.answer().payload, payload, &why), qPrintable(why));
+}
+
+void TestWirePieces::smallAnswerIsTodaysFrame()
+{
+    for (const QVariant &payload : {packetOf(10), QVariant(QVariantList{packetOf(3), 1.5})}) {
+        const Answer answer{7, true, payload, 0, {}};
+        const QList<QByteArray> frames = framesOf(answer);
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames[0], encodeAnswer(answer));
+    }
+}
+
+void TestWirePieces::badPieceIsRefused_data()
+{
+    QTest::addColumn<QString>("change"); // done to the first piece
+    QTest::addColumn<QString>("fragment");
+    QTest::newRow("another call") << "id"
+                                  << "chamada 8";
+    QTest::newRow("out of order") << "piece"
+                                  << "fora de ordem";
+    QTest::newRow("ends early") << "last"
+                                << "anunciou";
+    QTest::newRow("no rows") << "rows"
+                             << "sem linhas";
+    QTest::newRow("extra key") << "extra"
+                               << "chave a mais";
+    QTest::newRow("not cbor") << "garbage"
+                              << "Resposta inválida";
+}
+
+void TestWirePieces::badPieceIsRefused()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, fragment);
+    const QList<QByteArray> frames = framesOf({7, true, packetOf(200), 0, {}});
+    QVERIFY(frames.size() > 2);
+    QCborMap piece = QCborValue::fromCbor(bodyOf(frames[1])).toMap();
+    QVERIFY(!piece.isEmpty());
+    if (change == "id")
+        piece[QLatin1StringView("id")] = 8;
+    else if (change == "piece")
+        piece[QLatin1StringView("piece")] = 1;
+    else if (change == "last")
+        piece[QLatin1StringView("last")] = true;
+    else if (change == "rows")
+        piece[QLatin1StringView("rows")] = QCborArray();
+    else if (change == "extra")
+        piece.insert(QLatin1StringView("a"), 1);
+    const QByteArray body =
+        change == "garbage" ? QByteArray("\xff\x00\x13", 3) : piece.toCborValue().toCbor();
+
+    AnswerReader reader;
+    QString error;
+    QCOMPARE(reader.take(bodyOf(frames[0]), &error), AnswerReader::Step::More);
+    QCOMPARE(reader.take(body, &error), AnswerReader::Step::Invalid);
+    QVERIFY2(error.contains(fragment), qPrintable(error));
+    // An error answer in place of a piece ends the answer with that error.
+    AnswerReader again;
+    QCOMPARE(again.take(bodyOf(frames[0]), &error), AnswerReader::Step::More);
+    const QByteArray failure = encodeAnswer({7, false, {}, 500, QStringLiteral("falhou")});
+    QCOMPARE(again.take(bodyOf(failure), &error), AnswerReader::Step::Complete);
+    QVERIFY(!again.answer().ok);
+    QCOMPARE(again.answer().errorMessage, QStringLiteral("falhou"));
+}
+
+QTEST_GUILESS_MAIN(TestWirePieces)
+#include "tst_wirepieces.moc"

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
-    postgresql sqlite3 libsqlite3-dev xvfb xauth poppler-utils libbenchmark-dev libzip-dev
+    postgresql libpq-dev sqlite3 libsqlite3-dev xvfb xauth poppler-utils libbenchmark-dev libzip-dev
     fonts-dejavu-core unzip qt6-translations-l10n
 )
 

@@ -9,6 +9,7 @@
 #include "money/CostPrice.h"
 #include "money/DayPrice.h"
 #include "storage/HistoryTriggers.h"
+#include "storage/Schema.h"
 #include "storage/Storage.h"
 #include "storage/Transaction.h"
 
@@ -44,6 +45,24 @@ double shelfPrice(double v)
     return std::max(Decimal::fromDouble(v).truncated(0) + *Decimal::parse(u"0.9"),
                     *Decimal::parse(u"0.9"))
         .toDouble();
+}
+
+// Statistics of the tables just filled. PostgreSQL plans the statements
+// that complete the demo inside its transaction, where the tables would
+// otherwise look empty: an anti-join over them then runs for minutes. Only
+// our own tables (`only` of them, when given): the database may hold other
+// schemas.
+void analyzeDemoTables(const Storage &storage, QStringList only = {})
+{
+    if (storage.dialect().isSqlite()) {
+        storage.execDirect(QStringLiteral("ANALYZE"));
+        return;
+    }
+    if (only.isEmpty()) {
+        for (const TableDef &t : Schema::tables())
+            only << t.name;
+    }
+    storage.execDirect(QStringLiteral("ANALYZE ") + only.join(u", "));
 }
 
 struct Product
@@ -85,6 +104,10 @@ public:
         assignments();
         // Every year the demo's periods touch; the first branch closes for Carnaval.
         writeDemoHolidays(m_out, day(-90).date().year(), day(119).date().year(), branchCode(0));
+        // What follows is written by statements over the rows above.
+        m_out.flush();
+        if (!m_storage.dialect().isSqlite())
+            analyzeDemoTables(m_storage);
         if (m_products.size() > kCostCap) {
             completeOtherBranchTaxRates(m_storage, branchCode(0), m_products[kCostCap - 1].code);
         }
@@ -503,12 +526,18 @@ void generateDemo(Storage &storage, const DemoOptions &options)
     Transaction tx(storage);
     // The demo's first prices are where the history starts, not changes.
     HistoryTriggers::drop(storage);
+    const QStringList foreignKeys = DemoWriter::setAsideForeignKeys(storage);
     DemoBuilder(storage, options).run();
     completeFirstBranchCosts(storage);
+    DemoWriter::restoreForeignKeys(storage, foreignKeys);
     HistoryTriggers::create(storage);
     tx.commit();
     // Fresh statistics let the planner pick the key lookups for the joins.
-    storage.execDirect(QStringLiteral("ANALYZE"));
+    // PostgreSQL has them already but for the rows the last statements added.
+    analyzeDemoTables(storage,
+                      storage.dialect().isSqlite()
+                          ? QStringList()
+                          : QStringList{QStringLiteral("PERCCUSTO"), QStringLiteral("ALIQPROD")});
 }
 
 } // namespace prx::server

@@ -1,18 +1,24 @@
 #pragma once
 
+#include "storage/BulkCopy.h"
+
 #include <QDateTime>
 #include <QSqlQuery>
 #include <QVariantList>
 
 #include <map>
+#include <memory>
 
 namespace prx::server {
 
 class Storage;
 struct TableDef;
 
-// Inserts the demo rows: one statement per table, prepared once and bound
-// again for every row, inside the caller's transaction.
+// Inserts the demo rows inside the caller's transaction. On SQLite: one
+// statement per table, prepared once and bound again for every row. On
+// PostgreSQL, where a statement per row costs a round trip: the rows are
+// gathered per table and sent with COPY, referenced tables first, so the
+// rows of a table may stay unsent until flush().
 class DemoWriter
 {
 public:
@@ -22,7 +28,19 @@ public:
 
     // Values in the table's column order, without the last-change column.
     void insert(const QString &table, const QVariantList &values);
+    // Sends every row still gathered: due before any statement reads or
+    // writes the tables written here.
+    void flush();
     qint64 rows() const { return m_rows; }
+
+    // PostgreSQL checks a foreign key for every row as it arrives, which
+    // costs more than the copy itself; checked once over all the rows it is
+    // one join. The first drops the foreign keys of the current schema and
+    // answers the statements that put them back; the second runs those,
+    // refusing the whole demo if any row has no row to reference. Nothing on
+    // SQLite. Both inside the caller's transaction.
+    static QStringList setAsideForeignKeys(const Storage &storage);
+    static void restoreForeignKeys(const Storage &storage, const QStringList &statements);
 
 private:
     struct Statement
@@ -31,11 +49,25 @@ private:
         QSqlQuery query;
         int stampColumn;
     };
+    struct Copy
+    {
+        const TableDef *table;
+        int order; // the table's place in the schema: referenced tables come first
+        int stampColumn;
+        std::unique_ptr<BulkCopy> rows;
+    };
     Statement &statement(const QString &table);
+    Copy &copy(const QString &table);
+    void insertSqlite(const QString &table, const QVariantList &values);
+    void insertPostgres(const QString &table, const QVariantList &values);
+    // Sends the rows of the tables up to `order` in the schema.
+    void flushUpTo(int order);
 
     const Storage &m_storage;
+    bool m_copy;
     QVariant m_stamp;
     std::map<QString, Statement> m_statements;
+    std::map<QString, Copy> m_copies;
     qint64 m_rows = 0;
 };
 

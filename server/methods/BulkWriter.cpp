@@ -143,7 +143,12 @@ BulkReader::BulkReader(const Storage &storage, const QString &sql, const SqlBind
         m_stmt = prepareSqlite(m_db, sql, binds, doing);
         return;
     }
-    m_query.emplace(runQuery(storage, sql, binds, doing));
+    // Its callers write while they read (a BulkWriter flushing mid-loop):
+    // on PostgreSQL the rows must all be fetched first.
+    m_query.emplace(storage.prepare(sql, Storage::Rows::Buffered));
+    for (const auto &[name, value] : binds)
+        m_query->bindValue(name, value);
+    storage.exec(*m_query, doing);
 }
 
 BulkReader::~BulkReader()
@@ -257,7 +262,8 @@ void BulkWriter::bindSqlite(SqliteValue value)
 int BulkWriter::bindTo(sqlite3_stmt *stmt, int index, const SqliteValue &value)
 {
     if (const auto *text = std::get_if<QByteArray>(&value))
-        return sqlite3_bind_text(stmt, index, text->constData(), int(text->size()), SQLITE_TRANSIENT);
+        return sqlite3_bind_text(stmt, index, text->constData(), int(text->size()),
+                                 SQLITE_TRANSIENT);
     if (const auto *real = std::get_if<double>(&value))
         return sqlite3_bind_double(stmt, index, *real);
     return sqlite3_bind_null(stmt, index);

@@ -1,10 +1,9 @@
 // Resulting prices of the differentiated prices, computed again when their
 // base prices change; the bulk raise of consumer prices.
 //
-// Both compute with the routine the screen uses. On SQLite that routine is
-// registered as an SQL function, so each change is one set-based statement;
-// on PostgreSQL the rows are read, computed here and written back many rows a
-// statement.
+// Both compute with the routine the screen uses, as an SQL function: SQLite
+// calls this file's routines, PostgreSQL its own functions created with the
+// schema (the same cuts on exact decimals), so each change is set-based.
 #include "methods/DayPriceRecompute.h"
 
 #include "methods/BulkWriter.h"
@@ -25,13 +24,6 @@ namespace {
 
 const QStringList kItemKeyColumns = {"CDFILIAL", "CDTABEPREC", "DTINIVGPREC", "CDPRODUTO",
                                      "CDPRPAITABPR"};
-const QStringList kDayKeyColumns =
-    kItemKeyColumns +
-    QStringList{"CDTIPOCONSPD", "NRDIASEMANPR", "HRINIPRECDIA", "HRFINPRECDIA", "DTINIVALPREC"};
-const QStringList kDateKeys = {"DTINIVGPREC", "DTINIVALPREC"};
-
-// PostgreSQL takes this many rows in one statement.
-constexpr int kRowsPerStatement = 500;
 
 QString itemJoin()
 {
@@ -198,44 +190,53 @@ constexpr ModalityColumns kModalities[] = {
     {"IDTPMODCMD", "VRPRECODIACMD", "PRECOCMD", "VRPRECITEMCMD"},
 };
 
-void recomputeOnSqlite(const Storage &db, const QString &itemWhere, const SqlBinds &binds,
-                       bool raised)
+// The SET terms computing the three resulting prices from the amounts and
+// `itemPrices` (general, delivery, counter), and the condition true where one
+// of them breaks its limits, over the columns named by `price` (new resulting
+// prices), `flag` and `base` (the item prices) and the subsidy column.
+QString recomputeSets(const QString itemPrices[3])
 {
-    registerPriceFunctions(db);
-    const QString itemPrices[] = {
-        raised ? QStringLiteral("prx_acima_centavo(I.VRCUSTITEM)") : QStringLiteral("I.VRPRECITEM"),
-        QStringLiteral("I.VRPRECITEMDLV"), QStringLiteral("I.VRPRECITEMCMD")};
-    QStringList sets, breaks;
+    QStringList sets;
     for (int m = 0; m < 3; ++m) {
         const ModalityColumns &c = kModalities[m];
         sets << QStringLiteral("%1 = CASE WHEN D.%2 = 'S' THEN prx_preco_dia(%3, I.VRPRECITEMCL, "
                                "D.%4, D.IDPERVALORPR, D.IDDESCACREPR) END")
                     .arg(QLatin1String(c.price), QLatin1String(c.flag), itemPrices[m],
                          QLatin1String(c.amount));
-        breaks << QStringLiteral("(D.%1 = 'S' AND prx_preco_aceito(D.%2, %3, I.VRPRECITEMCL) = 0)")
-                      .arg(QLatin1String(c.flag), QLatin1String(c.price), itemPrices[m]);
     }
-    runQuery(db,
-             QStringLiteral("UPDATE ITEMPRECODIA AS D SET %1, DTULTALT = %2 FROM ITEMPRECO AS I "
-                            "WHERE %3 AND (%4)")
-                 .arg(sets.join(QStringLiteral(", ")), db.dialect().now(), itemJoin(), itemWhere),
-             binds, QStringLiteral("recalcular os preços diferenciados"));
+    return sets.join(QStringLiteral(", "));
+}
 
-    // One pass over the rows just written: the first that broke, and how many.
-    QSqlQuery q = runQuery(
-        db,
-        QStringLiteral("SELECT D.CDPRODUTO, D.NRDIASEMANPR, D.HRINIPRECDIA, D.HRFINPRECDIA, "
-                       "D.CDTIPOCONSPD, D.IDPERVALORPR, D.IDDESCACREPR, I.VRPRECITEMCL, "
-                       "%1, %2, %3, D.VRPRECODIA, D.VRPRECODIADLV, D.VRPRECODIACMD, "
-                       "D.IDTPMODGERAL, D.IDTPMODDLV, D.IDTPMODCMD, D.PRECO, D.PRECODLV, "
-                       "D.PRECOCMD, COUNT(*) OVER () FROM ITEMPRECODIA D JOIN ITEMPRECO I ON %4 "
-                       "WHERE (%5) AND (%6) ORDER BY D.CDPRODUTO, D.NRDIASEMANPR, "
-                       "D.HRINIPRECDIA LIMIT 1")
-            .arg(itemPrices[0], itemPrices[1], itemPrices[2], itemJoin(), itemWhere,
-                 breaks.join(QStringLiteral(" OR "))),
-        binds, QStringLiteral("verificar os preços diferenciados recalculados"));
-    if (!q.next())
-        return;
+template <typename Column> QString breaks(Column column, const QString &subsidy)
+{
+    QStringList terms;
+    for (int m = 0; m < 3; ++m) {
+        terms << QStringLiteral("(%1 = 'S' AND prx_preco_aceito(%2, %3, %4) = 0)")
+                     .arg(column(m, 0), column(m, 1), column(m, 2), subsidy);
+    }
+    return terms.join(QStringLiteral(" OR "));
+}
+
+// The columns of the first breach found, in the order readBreach takes them.
+QStringList breachColumns(const QString &d, const QString &i, const QString itemPrices[3])
+{
+    QStringList columns;
+    for (const char *c : {"CDPRODUTO", "NRDIASEMANPR", "HRINIPRECDIA", "HRFINPRECDIA",
+                          "CDTIPOCONSPD", "IDPERVALORPR", "IDDESCACREPR"})
+        columns << d + QLatin1String(c);
+    columns << i + QStringLiteral("VRPRECITEMCL") << itemPrices[0] << itemPrices[1]
+            << itemPrices[2];
+    for (int part = 0; part < 3; ++part) {
+        for (const ModalityColumns &c : kModalities)
+            columns << d + QLatin1String(part == 0 ? c.amount : part == 1 ? c.flag : c.price);
+    }
+    return columns;
+}
+
+// Refuses with the breach a query row holds (breachColumns, then the count
+// of breaches).
+[[noreturn]] void refuseRow(const Storage &db, QSqlQuery &q)
+{
     Breach b;
     b.product = q.value(0).toString();
     b.rule = {q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
@@ -262,134 +263,77 @@ void recomputeOnSqlite(const Storage &db, const QString &itemWhere, const SqlBin
     refuse(db, b, count);
 }
 
+void recomputeOnSqlite(const Storage &db, const QString &itemWhere, const SqlBinds &binds,
+                       bool raised)
+{
+    registerPriceFunctions(db);
+    const QString itemPrices[] = {
+        raised ? QStringLiteral("prx_acima_centavo(I.VRCUSTITEM)") : QStringLiteral("I.VRPRECITEM"),
+        QStringLiteral("I.VRPRECITEMDLV"), QStringLiteral("I.VRPRECITEMCMD")};
+    runQuery(db,
+             QStringLiteral("UPDATE ITEMPRECODIA AS D SET %1, DTULTALT = %2 FROM ITEMPRECO AS I "
+                            "WHERE %3 AND (%4)")
+                 .arg(recomputeSets(itemPrices), db.dialect().now(), itemJoin(), itemWhere),
+             binds, QStringLiteral("recalcular os preços diferenciados"));
+
+    // One pass over the rows just written: the first that broke, and how many.
+    auto column = [&](int m, int part) {
+        return part == 0   ? QStringLiteral("D.") + QLatin1String(kModalities[m].flag)
+               : part == 1 ? QStringLiteral("D.") + QLatin1String(kModalities[m].price)
+                           : itemPrices[m];
+    };
+    QSqlQuery q = runQuery(
+        db,
+        QStringLiteral("SELECT %1, COUNT(*) OVER () FROM ITEMPRECODIA D JOIN ITEMPRECO I ON %2 "
+                       "WHERE (%3) AND (%4) ORDER BY D.CDPRODUTO, D.NRDIASEMANPR, "
+                       "D.HRINIPRECDIA LIMIT 1")
+            .arg(breachColumns(QStringLiteral("D."), QStringLiteral("I."), itemPrices).join(u','),
+                 itemJoin(), itemWhere, breaks(column, QStringLiteral("I.VRPRECITEMCL"))),
+        binds, QStringLiteral("verificar os preços diferenciados recalculados"));
+    if (q.next())
+        refuseRow(db, q);
+}
+
 // -------------------------------------------------------------- PostgreSQL
 
-std::optional<double> realAt(const QSqlQuery &q, int column)
-{
-    return optionalReal(q.isNull(column), q.value(column).toDouble());
-}
-
-std::optional<Decimal> decimalAt(const QSqlQuery &q, int column)
-{
-    const std::optional<double> v = realAt(q, column);
-    return v ? storedDecimal(*v) : std::nullopt;
-}
-
-// A price as the text that PostgreSQL reads back as exactly that double.
-QVariant priceValue(const std::optional<Decimal> &price)
-{
-    return price ? QVariant(price->toString()) : QVariant(QMetaType::fromType<QString>());
-}
-
-// Sets `columns` (doubles) of the rows named by `keys`, many rows a
-// statement. Each row holds the key values (dates as database text) and then
-// the new values.
-void writeByKey(const Storage &db, const QString &table, const QStringList &keys,
-                const QStringList &columns, const QList<QVariantList> &rows)
-{
-    QStringList sets, terms;
-    for (const QString &c : columns)
-        sets << QStringLiteral("%1 = CAST(V.%1 AS DOUBLE PRECISION)").arg(c);
-    sets << QStringLiteral("DTULTALT = %1").arg(db.dialect().now());
-    for (const QString &k : keys) {
-        terms << (kDateKeys.contains(k) ? QStringLiteral("D.%1 = CAST(V.%1 AS TIMESTAMP)").arg(k)
-                                        : QStringLiteral("D.%1 = V.%1").arg(k));
-    }
-    const int width = int(keys.size() + columns.size());
-    for (qsizetype from = 0; from < rows.size(); from += kRowsPerStatement) {
-        const qsizetype count = std::min<qsizetype>(kRowsPerStatement, rows.size() - from);
-        QStringList tuples;
-        for (qsizetype r = 0; r < count; ++r) {
-            QStringList marks;
-            for (int c = 0; c < width; ++c)
-                marks << QStringLiteral("?");
-            tuples << u'(' + marks.join(u',') + u')';
-        }
-        QSqlQuery q =
-            db.prepare(QStringLiteral("UPDATE %1 AS D SET %2 FROM (VALUES %3) AS V(%4) WHERE %5")
-                           .arg(table, sets.join(QStringLiteral(", ")), tuples.join(u','),
-                                (keys + columns).join(u','), terms.join(QStringLiteral(" AND "))));
-        for (qsizetype r = from; r < from + count; ++r) {
-            for (const QVariant &v : rows[r])
-                q.addBindValue(v);
-        }
-        db.exec(q, QStringLiteral("gravar os preços recalculados"));
-    }
-}
-
+// One statement: the update, and from the rows it wrote (their new values,
+// as RETURNING gives them) the first that broke and how many, so the check
+// reads nothing twice. The raised general price is computed once per item in
+// a subquery the planner keeps apart, so the price function is still written
+// into the statement rather than called per row.
 void recomputeOnPostgres(const Storage &db, const QString &itemWhere, const SqlBinds &binds,
                          bool raised)
 {
-    const SqlDialect &d = db.dialect();
-    QStringList keys;
-    for (const QString &k : kDayKeyColumns)
-        keys << (kDateKeys.contains(k) ? d.selectDateTime(QStringLiteral("D.") + k)
-                                       : QStringLiteral("D.") + k);
-    QSqlQuery q =
-        runQuery(db,
-                 QStringLiteral("SELECT %1, %2, I.VRPRECITEMDLV, I.VRPRECITEMCMD, I.VRPRECITEMCL, "
-                                "D.VRPRECODIA, D.VRPRECODIADLV, D.VRPRECODIACMD, D.IDPERVALORPR, "
-                                "D.IDDESCACREPR, D.IDTPMODGERAL, D.IDTPMODDLV, D.IDTPMODCMD "
-                                "FROM ITEMPRECODIA D JOIN ITEMPRECO I ON %3 WHERE %4")
-                     .arg(keys.join(u','),
-                          raised ? QStringLiteral("I.VRCUSTITEM") : QStringLiteral("I.VRPRECITEM"),
-                          itemJoin(), itemWhere),
-                 binds, QStringLiteral("ler os preços diferenciados a recalcular"));
-    const int n = int(kDayKeyColumns.size());
-    QList<QVariantList> rows;
-    std::optional<Breach> first;
-    qint64 breaches = 0;
-    while (q.next()) {
-        QVariantList row;
-        for (int c = 0; c < n; ++c)
-            row << q.value(c);
-        const QString percentOrValue = q.value(n + 7).toString();
-        const QString discountOrIncrease = q.value(n + 8).toString();
-        const std::optional<double> subsidy = realAt(q, n + 3);
-        bool broke = false;
-        for (int m = 0; m < 3; ++m) {
-            std::optional<double> itemPrice = realAt(q, n + m);
-            if (itemPrice && raised && m == 0) {
-                const std::optional<Decimal> calculated = storedDecimal(*itemPrice);
-                itemPrice =
-                    calculated
-                        ? std::optional<double>(dayprice::raisedPrice(*calculated).toDouble())
-                        : std::nullopt;
-            }
-            if (q.value(n + 9 + m).toString() != u"S") {
-                row << priceValue(std::nullopt);
-                continue;
-            }
-            const std::optional<double> amount = realAt(q, n + 4 + m);
-            const std::optional<Decimal> result =
-                storedDayPrice(itemPrice, subsidy, amount, percentOrValue, discountOrIncrease);
-            row << priceValue(result);
-            const std::optional<Decimal> base =
-                itemPrice ? storedDecimal(*itemPrice) : std::nullopt;
-            const std::optional<Decimal> sub = storedDecimal(subsidy.value_or(0));
-            if (result && base && sub && dayPriceAcceptable(*result, *base + *sub))
-                continue;
-            if (!first && !broke) {
-                first = Breach{row[3].toString(),
-                               {row[6].toString(), row[7].toString(), row[8].toString(),
-                                row[5].toString(), percentOrValue, discountOrIncrease},
-                               m,
-                               itemPrice,
-                               subsidy,
-                               amount};
-            }
-            broke = true;
-        }
-        if (broke)
-            ++breaches;
-        rows << row;
-    }
-    q.finish();
-    if (first)
-        refuse(db, *first, breaches);
-    writeByKey(db, QStringLiteral("ITEMPRECODIA"), kDayKeyColumns,
-               {QStringLiteral("PRECO"), QStringLiteral("PRECODLV"), QStringLiteral("PRECOCMD")},
-               rows);
+    const QString itemPrices[] = {
+        raised ? QStringLiteral("I.PRX_ACIMA") : QStringLiteral("I.VRPRECITEM"),
+        QStringLiteral("I.VRPRECITEMDLV"), QStringLiteral("I.VRPRECITEMCMD")};
+    const QString items =
+        raised ? QStringLiteral("(SELECT I.*, prx_acima_centavo(I.VRCUSTITEM) AS PRX_ACIMA FROM "
+                                "ITEMPRECO AS I WHERE %1 OFFSET 0) AS I")
+                     .arg(itemWhere)
+               : QStringLiteral("ITEMPRECO AS I");
+    const QStringList returned =
+        breachColumns(QStringLiteral("D."), QStringLiteral("I."), itemPrices);
+    QStringList named;
+    for (qsizetype c = 0; c < returned.size(); ++c)
+        named << QStringLiteral("%1 AS R%2").arg(returned[c]).arg(c);
+    auto column = [](int m, int part) {
+        return QStringLiteral("R%1").arg(part == 0 ? 14 + m : part == 1 ? 17 + m : 8 + m);
+    };
+    QStringList outer;
+    for (qsizetype c = 0; c < returned.size(); ++c)
+        outer << QStringLiteral("R%1").arg(c);
+    QSqlQuery q = runQuery(
+        db,
+        QStringLiteral("WITH W AS (UPDATE ITEMPRECODIA AS D SET %1, DTULTALT = %2 FROM %3 "
+                       "WHERE %4 AND (%5) RETURNING %6) "
+                       "SELECT %7, COUNT(*) OVER () FROM W WHERE %8 ORDER BY R0, R1, R2 LIMIT 1")
+            .arg(recomputeSets(itemPrices), db.dialect().now(), items, itemJoin(),
+                 raised ? QStringLiteral("TRUE") : itemWhere, named.join(u','), outer.join(u','),
+                 breaks(column, QStringLiteral("R7"))),
+        binds, QStringLiteral("recalcular os preços diferenciados"));
+    if (q.next())
+        refuseRow(db, q);
 }
 
 } // namespace
@@ -519,37 +463,14 @@ int raiseToCalculatedPrices(const Storage &db, const QString &branch, const QStr
     // The differentiated prices first, while the items still tell which of
     // them are about to change.
     recomputeDayPrices(db, where, binds, true);
-    if (db.dialect().isSqlite()) {
-        const QSqlQuery q = runQuery(
-            db,
-            QStringLiteral("UPDATE ITEMPRECO SET VRPRECITEM = prx_acima_centavo(VRCUSTITEM), "
-                           "DTULTALT = %1 WHERE %2")
-                .arg(db.dialect().now(), raising(QString())),
-            binds, QStringLiteral("atualizar os preços"));
-        return q.numRowsAffected();
-    }
-    QSqlQuery q =
+    registerPriceFunctions(db);
+    const QSqlQuery q =
         runQuery(db,
-                 QStringLiteral("SELECT I.CDFILIAL, I.CDTABEPREC, %1, I.CDPRODUTO, "
-                                "I.CDPRPAITABPR, I.VRCUSTITEM FROM ITEMPRECO I WHERE %2")
-                     .arg(db.dialect().selectDateTime(QStringLiteral("I.DTINIVGPREC")), where),
-                 binds, QStringLiteral("ler os preços a atualizar"));
-    QList<QVariantList> rows;
-    while (q.next()) {
-        QVariantList row;
-        for (int c = 0; c < 5; ++c)
-            row << q.value(c);
-        const std::optional<Decimal> calculated = decimalAt(q, 5);
-        if (!calculated) {
-            throw ServerError(QStringLiteral("Preço calculado inválido no produto %1.")
-                                  .arg(q.value(3).toString()));
-        }
-        row << priceValue(dayprice::raisedPrice(*calculated));
-        rows << row;
-    }
-    writeByKey(db, QStringLiteral("ITEMPRECO"), kItemKeyColumns, {QStringLiteral("VRPRECITEM")},
-               rows);
-    return int(rows.size());
+                 QStringLiteral("UPDATE ITEMPRECO SET VRPRECITEM = prx_acima_centavo(VRCUSTITEM), "
+                                "DTULTALT = %1 WHERE %2")
+                     .arg(db.dialect().now(), raising(QString())),
+                 binds, QStringLiteral("atualizar os preços"));
+    return q.numRowsAffected();
 }
 
 } // namespace prx::server

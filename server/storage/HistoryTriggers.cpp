@@ -166,42 +166,108 @@ QString sqliteTrigger(const PriceTable &t, const char *event)
                        remove ? QString() : QStringLiteral("new"), true));
 }
 
-// PostgreSQL: one function per table, fired for every row inserted or
-// deleted and for updated rows whose prices changed.
+// "a.K = b.K AND ..." over the row's key.
+QString sameKey(const PriceTable &t, const QString &a, const QString &b, const QString &equal)
+{
+    QStringList terms;
+    QStringList key = kItemKey;
+    if (t.dayPrices)
+        key << kDayKey;
+    for (const QString &c : key)
+        terms << QStringLiteral("%1.%3 %4 %2.%3").arg(a, b, c, equal);
+    return terms.join(QStringLiteral(" AND "));
+}
+
+// The history rows of a set of changed rows: `from` names the row r and the
+// values v(c, a, b); the caller's name is read once per statement.
+QString postgresHistoryInsert(const PriceTable &t, const QString &kind, const QString &from)
+{
+    return QStringLiteral("INSERT INTO HISTPRECO (%1)\n"
+                          "  SELECT LOCALTIMESTAMP(0), w.u, w.o, '%2', %3, %4, v.c, v.a, v.b\n"
+                          "  FROM (SELECT LEFT(COALESCE(NULLIF(current_setting('prx.usuario', "
+                          "true), ''), 'desconhecido'), 40) AS u, LEFT(COALESCE("
+                          "current_setting('prx.operacao', true), ''), 40) AS o) w,\n"
+                          "  %5 WHERE v.a IS DISTINCT FROM v.b")
+        .arg(historyColumns(t), kind, rowKind(t, QStringLiteral("r")),
+             keyValues(t, QStringLiteral("r")), from);
+}
+
+QString postgresFunction(const QString &name, const QString &statement,
+                         const QString &settings = QString())
+{
+    return QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql %3 AS "
+                          "$f$\nBEGIN\n  %2;\n  RETURN NULL;\nEND\n$f$")
+        .arg(name, statement, settings);
+}
+
+// Old and new rows of an update are paired by their key. Transition tables
+// have no statistics, and the planner then sorts both sides (on disk past a
+// few thousand rows, comparing text by collation) where hashing one side
+// takes a fraction of the time.
+const QString kPairingSettings =
+    QStringLiteral("SET enable_mergejoin TO off SET work_mem TO '64MB'");
+
+// PostgreSQL: the history of a statement is written by one statement, from
+// the rows it inserted, deleted or updated (transition tables), so a bulk
+// change pays one insert, not a function call per row. An updated row is
+// paired with its old self by the key. An update that moves a row to another
+// key (a differentiated price given other hours, one row a statement) cannot
+// be paired that way: a row trigger, fired only when both the key and a
+// price change, writes its rows as the row's new key with old and new price.
 QStringList postgresTriggers(const PriceTable &t)
 {
-    const QString function = QStringLiteral("PRX_HIST%1").arg(t.name);
-    const QString body =
-        QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $f$\n"
-                       "DECLARE o %2; n %2; r %2; kind VARCHAR(1);\n"
-                       "BEGIN\n"
-                       "  IF TG_OP = 'INSERT' THEN n := NEW; r := NEW; kind := 'I';\n"
-                       "  ELSIF TG_OP = 'UPDATE' THEN o := OLD; n := NEW; r := NEW; kind := 'A';\n"
-                       "  ELSE o := OLD; r := OLD; kind := 'E';\n"
-                       "  END IF;\n"
-                       "  INSERT INTO HISTPRECO (%3)\n"
-                       "  SELECT LOCALTIMESTAMP(0),\n"
-                       "    LEFT(COALESCE(NULLIF(current_setting('prx.usuario', true), ''), "
-                       "'desconhecido'), 40),\n"
-                       "    LEFT(COALESCE(current_setting('prx.operacao', true), ''), 40),\n"
-                       "    kind, %4, %5, v.c, v.a, v.b\n"
-                       "  FROM %6 WHERE v.a IS DISTINCT FROM v.b;\n"
-                       "  RETURN NULL;\n"
-                       "END\n"
-                       "$f$")
-            .arg(function, t.name, historyColumns(t), rowKind(t, QStringLiteral("r")),
-                 keyValues(t, QStringLiteral("r")),
-                 valueRows(t, QStringLiteral("o"), QStringLiteral("n"), false));
-    return {body,
-            QStringLiteral("CREATE OR REPLACE TRIGGER TRHIST%1ID AFTER INSERT OR DELETE ON %1 "
-                           "FOR EACH ROW EXECUTE FUNCTION %2()")
-                .arg(t.name, function),
-            QStringLiteral("CREATE OR REPLACE TRIGGER TRHIST%1A AFTER UPDATE ON %1 "
-                           "FOR EACH ROW WHEN (%3) EXECUTE FUNCTION %2()")
-                .arg(t.name, function,
+    const QString base = QStringLiteral("PRX_HIST%1").arg(t.name);
+    const QString newRows = QStringLiteral("n r CROSS JOIN LATERAL %1")
+                                .arg(valueRows(t, QString(), QStringLiteral("r"), false));
+    const QString oldRows = QStringLiteral("o r CROSS JOIN LATERAL %1")
+                                .arg(valueRows(t, QStringLiteral("r"), QString(), false));
+    const QString pairedRows =
+        QStringLiteral("o JOIN n r ON %1 CROSS JOIN LATERAL %2")
+            .arg(sameKey(t, QStringLiteral("o"), QStringLiteral("r"), QStringLiteral("=")),
+                 valueRows(t, QStringLiteral("o"), QStringLiteral("r"), false));
+    const QString movedRow =
+        QStringLiteral("CREATE OR REPLACE FUNCTION %1_MOVIDA() RETURNS trigger LANGUAGE plpgsql "
+                       "AS $f$\nDECLARE o %2; r %2;\nBEGIN\n  o := OLD; r := NEW;\n  %3;\n"
+                       "  RETURN NULL;\nEND\n$f$")
+            .arg(base, t.name,
+                 postgresHistoryInsert(
+                     t, QStringLiteral("A"),
+                     valueRows(t, QStringLiteral("o"), QStringLiteral("r"), false)));
+    QStringList keyMoved;
+    {
+        QStringList key = kItemKey;
+        if (t.dayPrices)
+            key << kDayKey;
+        for (const QString &c : key)
+            keyMoved << QStringLiteral("OLD.%1 IS DISTINCT FROM NEW.%1").arg(c);
+    }
+    const QString trigger =
+        QStringLiteral("CREATE OR REPLACE TRIGGER TRHIST%1%2 AFTER %3 ON %1 REFERENCING %4 "
+                       "FOR EACH STATEMENT EXECUTE FUNCTION %5_%2()");
+    return {postgresFunction(base + QStringLiteral("_I"),
+                             postgresHistoryInsert(t, QStringLiteral("I"), newRows)),
+            postgresFunction(base + QStringLiteral("_E"),
+                             postgresHistoryInsert(t, QStringLiteral("E"), oldRows)),
+            postgresFunction(base + QStringLiteral("_A"),
+                             postgresHistoryInsert(t, QStringLiteral("A"), pairedRows),
+                             kPairingSettings),
+            movedRow,
+            trigger.arg(t.name, QStringLiteral("I"), QStringLiteral("INSERT"),
+                        QStringLiteral("NEW TABLE AS n"), base),
+            trigger.arg(t.name, QStringLiteral("E"), QStringLiteral("DELETE"),
+                        QStringLiteral("OLD TABLE AS o"), base),
+            trigger.arg(t.name, QStringLiteral("A"), QStringLiteral("UPDATE"),
+                        QStringLiteral("OLD TABLE AS o NEW TABLE AS n"), base),
+            QStringLiteral("CREATE OR REPLACE TRIGGER TRHIST%1M AFTER UPDATE ON %1 FOR EACH ROW "
+                           "WHEN ((%2) AND (%3)) EXECUTE FUNCTION %4_MOVIDA()")
+                .arg(t.name, keyMoved.join(QStringLiteral(" OR ")),
                      anyPriceChanged(t, QStringLiteral("OLD"), QStringLiteral("NEW"),
-                                     QStringLiteral("IS DISTINCT FROM")))};
+                                     QStringLiteral("IS DISTINCT FROM")),
+                     base)};
 }
+
+// Trigger names of PostgreSQL, today's and those of older databases.
+const char *const kPostgresTriggerSuffixes[] = {"I", "E", "A", "M", "ID"};
 
 } // namespace
 
@@ -277,8 +343,13 @@ void HistoryTriggers::create(const Storage &storage)
             for (const char *event : {"INSERT", "UPDATE", "DELETE"})
                 storage.execDirect(sqliteTrigger(t, event));
         } else {
+            // A database made before kept one row trigger for inserts and
+            // deletes; the statement triggers take its place.
+            storage.execDirect(
+                QStringLiteral("DROP TRIGGER IF EXISTS TRHIST%1ID ON %1").arg(t.name));
             for (const QString &sql : postgresTriggers(t))
                 storage.execDirect(sql);
+            storage.execDirect(QStringLiteral("DROP FUNCTION IF EXISTS PRX_HIST%1()").arg(t.name));
         }
     }
 }
@@ -291,7 +362,7 @@ void HistoryTriggers::drop(const Storage &storage)
                 storage.execDirect(QStringLiteral("DROP TRIGGER IF EXISTS TRHIST%1%2")
                                        .arg(t.name, QLatin1StringView(event)));
         } else {
-            for (const char *suffix : {"ID", "A"})
+            for (const char *suffix : kPostgresTriggerSuffixes)
                 storage.execDirect(QStringLiteral("DROP TRIGGER IF EXISTS TRHIST%1%2 ON %1")
                                        .arg(t.name, QLatin1StringView(suffix)));
         }

@@ -170,8 +170,7 @@ DataPacketPtr PacketReader::read(const Storage &storage, const QString &sql,
     return read(query);
 }
 
-template <class Cursor>
-DataPacketPtr PacketReader::fill(Cursor &cursor) const
+template <class Cursor> DataPacketPtr PacketReader::fill(Cursor &cursor) const
 {
     auto packet = std::make_shared<DataPacket>(m_fields);
     packet->reserve(m_reserve);

@@ -36,8 +36,7 @@ public:
                        const QString &doing) const;
 
 private:
-    template <class Cursor>
-    DataPacketPtr fill(Cursor &cursor) const;
+    template <class Cursor> DataPacketPtr fill(Cursor &cursor) const;
 
     QList<FieldDef> m_fields;
     QList<QVariant> m_constants; // invalid: read from the query

@@ -49,13 +49,79 @@ QStringList SqlDialect::createTable(const TableDef &table) const
     return statements;
 }
 
+QStringList SqlDialect::plannerStatistics() const
+{
+    if (isSqlite())
+        return {};
+    // Leaf products are chosen by the length of their tree code. Without
+    // statistics on that length PostgreSQL guesses a few hundred of 100,000
+    // products and joins their costs, rates and prices one lookup at a time.
+    return {QStringLiteral("CREATE STATISTICS IF NOT EXISTS STPRODUTONIVEL ON "
+                           "(LENGTH(CDARVPROD)) FROM PRODUTO")};
+}
+
+QStringList SqlDialect::priceFunctions() const
+{
+    if (isSqlite())
+        return {};
+    // A stored double reads as the shortest text that gives it back (what was
+    // typed), rounded half away from zero to six places; far past the price
+    // limit, or not finite, it is no value at all. Every function below is a
+    // single expression, so the planner writes it into the calling statement
+    // instead of calling it once per row.
+    const QString limit = QStringLiteral("999999999999999");
+    auto value = [](const QString &v) { return QStringLiteral("prx_decimal(%1)").arg(v); };
+    auto zeroIfNull = [&](const QString &v) {
+        return value(QStringLiteral("COALESCE(%1, 0)").arg(v));
+    };
+    const QString base = QStringLiteral("(%1 + %2)").arg(value("p_item"), zeroIfNull("p_sub"));
+    const QString amount = zeroIfNull("p_amount");
+    // A percentage change is cut to cents before it is applied (base × amount
+    // ÷ 100, cut: the integer part of the product, in hundredths), the result
+    // cut again; a fixed amount is applied as it is.
+    const QString change = QStringLiteral("(trunc(%1 * %2) * 0.01)").arg(base, amount);
+    const QString dayPrice =
+        QStringLiteral(
+            "CASE WHEN p_pv IN ('P', 'V') AND p_da IN ('D', 'A') AND abs(%1) < %5 AND "
+            "abs(%2) < %5 AND abs(%3) < %5 AND abs(%4) < %5 THEN CAST(CASE WHEN p_pv = 'V' THEN "
+            "CASE WHEN p_da = 'D' THEN %4 - %3 ELSE %4 + %3 END ELSE trunc(CASE WHEN p_da = 'D' "
+            "THEN %4 - %6 ELSE %4 + %6 END, 2) END AS DOUBLE PRECISION) END")
+            .arg(value("p_item"), zeroIfNull("p_sub"), amount, base, limit, change);
+    const QString accepted =
+        QStringLiteral("CASE WHEN %1 > 0 AND %2 > 0 AND %1 - %2 < %2 AND %1 < %3 THEN 1 ELSE 0 END")
+            .arg(value("p_price"), base, limit);
+    const QString function = QStringLiteral(
+        "CREATE OR REPLACE FUNCTION %1(%2) RETURNS %3 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS "
+        "$f$ SELECT %4 $f$");
+    const QString real = QStringLiteral("DOUBLE PRECISION");
+    return {
+        function.arg("prx_decimal", "p_value DOUBLE PRECISION", "NUMERIC",
+                     "CASE WHEN p_value > -1e18 AND p_value < 1e18 THEN "
+                     "round(CAST(CAST(p_value AS TEXT) AS NUMERIC), 6) END"),
+        function.arg("prx_preco_dia",
+                     "p_item DOUBLE PRECISION, p_sub DOUBLE PRECISION, "
+                     "p_amount DOUBLE PRECISION, p_pv TEXT, p_da TEXT",
+                     real, dayPrice),
+        function.arg("prx_acima_centavo", "p_value DOUBLE PRECISION", real,
+                     QStringLiteral("CAST(ceil(%1 * 100) * 0.01 AS DOUBLE PRECISION)")
+                         .arg(value("p_value"))),
+        function.arg("prx_preco_aceito",
+                     "p_price DOUBLE PRECISION, p_item DOUBLE PRECISION, p_sub DOUBLE PRECISION",
+                     "INTEGER", accepted),
+    };
+}
+
 QStringList SqlDialect::sessionSetup() const
 {
     if (isSqlite()) {
         return {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA foreign_keys=ON"),
                 QStringLiteral("PRAGMA synchronous=NORMAL")};
     }
-    return {QStringLiteral("SET client_min_messages TO WARNING")};
+    // Doubles travel as the shortest text that reads back as the same
+    // double, whatever the server's default: the price functions read
+    // stored values through that text.
+    return {QStringLiteral("SET client_min_messages TO WARNING"),
+            QStringLiteral("SET extra_float_digits TO 1")};
 }
 
 QString SqlDialect::beginTransaction() const

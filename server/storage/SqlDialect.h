@@ -31,6 +31,16 @@ public:
     QString columnType(const ColumnDef &column) const;
     QStringList createTable(const TableDef &table) const; // the table and its indexes
 
+    // Statements that teach the planner what it cannot learn from the
+    // columns themselves (run after the tables exist; idempotent).
+    QStringList plannerStatistics() const;
+
+    // The price routines as SQL functions of the database (run with the
+    // schema; idempotent). SQLite registers its own on each connection, so
+    // this is empty there. Their meaning is the one registerPriceFunctions
+    // documents, computed on exact decimals with the same cuts.
+    QStringList priceFunctions() const;
+
     // Statements run once on every new connection.
     QStringList sessionSetup() const;
 

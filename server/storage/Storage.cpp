@@ -2,6 +2,7 @@
 
 #include "core/CallDeadline.h"
 #include "core/MethodRegistry.h"
+#include "storage/DroppedRows.h"
 #include "storage/HistoryTriggers.h"
 #include "storage/Schema.h"
 
@@ -83,6 +84,7 @@ std::unique_ptr<Storage> Storage::open(const QString &fileOrUrl, QString *error)
         QSqlDatabase db = QSqlDatabase::addDatabase(
             pg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), name);
         if (pg) {
+            watchDroppedRows();
             const QUrl url(fileOrUrl);
             db.setHostName(url.host().isEmpty() ? QStringLiteral("127.0.0.1") : url.host());
             db.setPort(url.port(5432));
@@ -145,6 +147,8 @@ void Storage::createSchema()
         for (const QString &sql : m_dialect.createTable(table))
             execDirect(sql);
     }
+    for (const QString &sql : m_dialect.plannerStatistics() + m_dialect.priceFunctions())
+        execDirect(sql);
     HistoryTriggers::create(*this);
 }
 
@@ -157,12 +161,14 @@ void Storage::limitStatementTime(int seconds)
     execDirect(QStringLiteral("SET statement_timeout = %1").arg(qint64(seconds) * 1000));
 }
 
-QSqlQuery Storage::prepare(const QString &sql) const
+QSqlQuery Storage::prepare(const QString &sql, Rows rows) const
 {
     if (CallDeadline::expired())
         raiseDeadline();
     QSqlQuery query(database());
-    query.setForwardOnly(true);
+    // SQLite reads its rows from the file as they are asked for whatever
+    // runs meanwhile; a buffered SQLite query would only copy them.
+    query.setForwardOnly(rows == Rows::Streamed || m_dialect.isSqlite());
     query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
     if (!query.prepare(sql)) {
         throw ServerError(QStringLiteral("Erro interno ao preparar consulta: %1\n%2")

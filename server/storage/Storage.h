@@ -39,9 +39,18 @@ public:
     QString connectionName() const { return m_connectionName; }
     QSqlDatabase database() const;
 
+    // How a query's rows come. Streamed: row by row as they are read; on
+    // PostgreSQL nothing else may run on the connection until the last row
+    // is read, or the driver drops the rest. Buffered: every row is fetched
+    // at once (PostgreSQL), for a loop that writes while it reads.
+    enum class Rows
+    {
+        Streamed,
+        Buffered
+    };
     // A forward-only prepared statement; throws ServerError when the text
     // does not prepare (a fault of ours, never of the caller's data).
-    QSqlQuery prepare(const QString &sql) const;
+    QSqlQuery prepare(const QString &sql, Rows rows = Rows::Streamed) const;
     // Runs a prepared statement; a database error becomes a ServerError with
     // a Portuguese message (constraint refusals get a readable one).
     void exec(QSqlQuery &query, const QString &doing) const;

@@ -1,5 +1,6 @@
 #include "storage/Transaction.h"
 
+#include "storage/DroppedRows.h"
 #include "storage/HistoryTriggers.h"
 #include "storage/Storage.h"
 
@@ -12,6 +13,8 @@ namespace prx::server {
 
 Transaction::Transaction(const Storage &storage) : m_storage(storage)
 {
+    // Only what this unit of work reads counts against its commit.
+    takeDroppedRows();
     m_storage.execDirect(m_storage.dialect().beginTransaction());
     // The price history triggers name the caller of this unit of work.
     try {
@@ -53,6 +56,9 @@ void Transaction::commit()
         for (;;)
             ::pause();
     }
+    // A read cut short by the driver means the work saw part of its rows:
+    // it rolls back rather than commit a partial change.
+    checkNoRowsDropped();
     HistoryTriggers::leave(m_storage);
     m_storage.execDirect(QStringLiteral("COMMIT"));
     m_open = false;

@@ -2,6 +2,7 @@
 
 #include "core/CallDeadline.h"
 #include "net/Wire.h"
+#include "storage/DroppedRows.h"
 #include "storage/HistoryTriggers.h"
 
 #include <QElapsedTimer>
@@ -75,7 +76,17 @@ CallReply runCall(const MethodRegistry &registry, Context &context, const QByteA
         // the method's own name, however the client spelled it.
         const Method *known = registry.find(request.object, request.method);
         const HistoryCaller caller(request.user, known ? known->name : request.method);
+        takeDroppedRows();
         outcome = dispatch(registry, context, request.object, request.method, request.args);
+        // A read the driver cut short gave the method part of its rows: its
+        // answer would be short without saying so.
+        if (outcome.ok && takeDroppedRows()) {
+            outcome.ok = false;
+            outcome.code = ErrorInternal;
+            outcome.message = QStringLiteral("Erro interno do servidor: uma leitura da base foi "
+                                             "interrompida por outra consulta.");
+            outcome.payload = QVariant();
+        }
         // However the database put it, a call stopped at its limit is told so.
         if (!outcome.ok && CallDeadline::expired()) {
             outcome.code = ErrorLimit;

@@ -1,6 +1,8 @@
 // Differentiated prices on the server: the clash check, the prices stored
 // with them, the bulk raise of consumer prices.
 #include "ServerTestBase.h"
+#include "methods/DayPriceRecompute.h"
+#include "money/DayPrice.h"
 
 #include <QCoreApplication>
 
@@ -44,6 +46,11 @@ private slots:
     // Calculated prices above the consumer price replace it, rounded up to
     // the cent; nothing else changes.
     void raiseToCalculatedPrices();
+    // The database's price functions give, from stored values, exactly what
+    // the screen's routine gives: cuts toward zero, six-place values rounded
+    // half up, limits, nulls and unknown codes.
+    void priceFunctionsMatchTheRoutine_data();
+    void priceFunctionsMatchTheRoutine();
 
 private:
     QVariantHash rowValues() const;
@@ -401,6 +408,97 @@ void TestDayPriceMethods::raiseToCalculatedPrices()
                     "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, CDPRPAITABPR",
                     {{":s", day(-30)}}),
              otherPeriod);
+}
+
+void TestDayPriceMethods::priceFunctionsMatchTheRoutine_data()
+{
+    // Item price, subsidy, amount, codes; the amount also stands as a
+    // resulting price for the limits, the item price for the raise.
+    QTest::addColumn<QVariant>("item");
+    QTest::addColumn<QVariant>("subsidy");
+    QTest::addColumn<QVariant>("amount");
+    QTest::addColumn<QString>("rule");
+    const QVariant none(QMetaType::fromType<double>());
+    struct Case
+    {
+        const char *name;
+        QVariant item, subsidy, amount;
+        const char *rule;
+    };
+    const Case cases[] = {
+        {"percentage off, binary trap", 1.4, none, 10.0, "PD"},
+        {"percentage change cut", 9.99, none, 33.33, "PD"},
+        {"percentage increase cut", 0.07, 0.01, 12.5, "PA"},
+        {"negative base cut toward zero", -5.55, none, 12.5, "PA"},
+        {"six-place base and subsidy", 1.234567, 0.005, 7.5, "PD"},
+        {"above 100 percent", 10.0, none, 150.0, "PD"},
+        {"large percentage", 1e14, none, 100.0, "PA"},
+        {"fixed amount kept whole", 10.0, none, 0.125, "VD"},
+        {"fixed sum, binary trap", 3.3, 0.1, 0.2, "VA"},
+        {"seventh place rounds half up", 2.0000005, none, 0.0000015, "VA"},
+        {"negative seventh place", -2.0000005, none, 1.0, "VD"},
+        {"sixteen digits", 123456789.1234565, none, 1.0, "VA"},
+        {"below a millionth", 1e-7, none, 50.0, "PD"},
+        {"just below the limit", 999999999999998.0, none, 1.0, "VA"},
+        {"item at the limit", 999999999999999.0, none, 0.0, "VA"},
+        {"subsidy takes base to the limit", 999999999999990.0, 9.0, 1.0, "VA"},
+        {"amount at the limit", 5.0, none, 999999999999999.0, "VD"},
+        {"far past every limit", 1e300, none, 1e300, "PA"},
+        {"no item price", none, 1.0, 5.0, "VA"},
+        {"no amount", 8.5, none, none, "PD"},
+        {"unknown codes", 8.5, none, 5.0, "XA"},
+        {"lower-case codes", 8.5, none, 5.0, "pd"},
+        {"price twice its base", 10.0, none, 20.0, "VA"},
+        {"price just under twice", 10.0, 0.005, 20.0, "VA"},
+        {"zero price", 10.0, none, 0.0, "VD"},
+    };
+    for (const Case &c : cases)
+        QTest::newRow(c.name) << c.item << c.subsidy << c.amount << QString::fromLatin1(c.rule);
+}
+
+void TestDayPriceMethods::priceFunctionsMatchTheRoutine()
+{
+    QFETCH(QVariant, item);
+    QFETCH(QVariant, subsidy);
+    QFETCH(QVariant, amount);
+    QFETCH(QString, rule);
+    registerPriceFunctions(storage());
+    // Through a table, so both sides compute from the doubles as stored.
+    storage().execDirect("CREATE TEMPORARY TABLE PRXCASO (ITEM DOUBLE PRECISION, SUB DOUBLE "
+                         "PRECISION, AMT DOUBLE PRECISION, PV VARCHAR(1), DA VARCHAR(1))");
+    const auto dropped = qScopeGuard([&] { storage().execDirect("DROP TABLE PRXCASO"); });
+    scalar("INSERT INTO PRXCASO VALUES (:i, :s, :a, :pv, :da)", {{":i", item},
+                                                                 {":s", subsidy},
+                                                                 {":a", amount},
+                                                                 {":pv", rule.left(1)},
+                                                                 {":da", rule.mid(1)}});
+    const QVariantList stored =
+        column("SELECT ITEM FROM PRXCASO UNION ALL SELECT SUB FROM PRXCASO UNION ALL "
+               "SELECT AMT FROM PRXCASO UNION ALL SELECT prx_preco_dia(ITEM, SUB, AMT, PV, DA) "
+               "FROM PRXCASO UNION ALL SELECT prx_preco_aceito(AMT, ITEM, SUB) FROM PRXCASO "
+               "UNION ALL SELECT prx_acima_centavo(ITEM) FROM PRXCASO");
+    QCOMPARE(stored.size(), 6);
+    auto real = [](const QVariant &v) {
+        return v.isNull() ? std::nullopt : std::optional<double>(v.toDouble());
+    };
+    auto text = [](const std::optional<Decimal> &v) {
+        return v ? QString::number(v->toDouble(), 'g', 17) : QStringLiteral("nulo");
+    };
+    const std::optional<double> i = real(stored[0]), s = real(stored[1]), a = real(stored[2]);
+    const std::optional<Decimal> price = storedDayPrice(i, s, a, rule.left(1), rule.mid(1));
+    const std::optional<Decimal> p = a ? storedDecimal(*a) : std::nullopt;
+    const std::optional<Decimal> b = i ? storedDecimal(*i) : std::nullopt;
+    const std::optional<Decimal> sub = s ? storedDecimal(*s) : Decimal();
+    const bool accepted = p && b && sub && dayPriceAcceptable(*p, *b + *sub);
+    const std::optional<Decimal> raised =
+        b ? std::optional<Decimal>(dayprice::raisedPrice(*b)) : std::nullopt;
+    auto sql = [&](int n) {
+        return stored[n].isNull() ? QStringLiteral("nulo")
+                                  : QString::number(stored[n].toDouble(), 'g', 17);
+    };
+    QCOMPARE(sql(3), text(price));
+    QCOMPARE(stored[4].toInt(), int(accepted));
+    QCOMPARE(sql(5), text(raised));
 }
 
 PRX_SERVER_TEST_MAIN(TestDayPriceMethods)

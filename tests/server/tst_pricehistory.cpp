@@ -48,6 +48,13 @@ private slots:
     // change made outside any call; a differentiated price names its
     // consumer type and weekday.
     void readsInWords();
+    // Statements straight in the database over many rows, some left equal:
+    // one history row per price that changed, none for the rest.
+    void directStatements_data();
+    void directStatements();
+    // A differentiated price moved to other hours is the same row: its price
+    // change is told under the new hours, and a move alone tells nothing.
+    void movedDayPrice();
 
 private:
     QString product(int n) const { return m_products.value(n); }
@@ -423,6 +430,85 @@ void TestPriceHistory::readsInWords()
     QVERIFY(direct->rowCount() > 0);
     QCOMPARE(value(*direct, 0, "NMOPERACAO").toString(),
              QStringLiteral("Alteração direta na base de dados"));
+}
+
+void TestPriceHistory::directStatements_data()
+{
+    QTest::addColumn<QStringList>("statements");
+    const QString half = QStringLiteral("CDPRODUTO < (SELECT MIN(CDPRODUTO) FROM ITEMPRECO WHERE "
+                                        "CDPRODUTO > '%1')")
+                             .arg(product(5));
+    QTest::newRow("update, half the rows equal")
+        << QStringList{QStringLiteral("UPDATE ITEMPRECO SET VRPRESUGITEM = CASE WHEN %1 THEN "
+                                      "VRPRESUGITEM ELSE COALESCE(VRPRESUGITEM, 0) + 1 END")
+                           .arg(half),
+                       QStringLiteral("UPDATE ITEMPRECO SET VRPRESUGITEM = CASE WHEN %1 THEN "
+                                      "VRPRESUGITEM WHEN VRPRESUGITEM = 1 THEN NULL ELSE "
+                                      "VRPRESUGITEM - 1 END")
+                           .arg(half)};
+    QTest::newRow("rows deleted and written back") << QStringList{
+        QStringLiteral("CREATE TEMPORARY TABLE KEPT AS SELECT * FROM ITEMPRECODIA "
+                       "WHERE CDPRODUTO = '%1'")
+            .arg(product(2)),
+        QStringLiteral("DELETE FROM ITEMPRECODIA WHERE CDPRODUTO = '%1'").arg(product(2)),
+        QStringLiteral("INSERT INTO ITEMPRECODIA SELECT * FROM KEPT"),
+        QStringLiteral("DROP TABLE KEPT")};
+}
+
+void TestPriceHistory::directStatements()
+{
+    QFETCH(QStringList, statements);
+    for (const QString &sql : statements) {
+        const QHash<QString, QString> before = snapshot();
+        const qint64 lastId = lastHistoryId();
+        storage().execDirect(sql);
+        const QHash<QString, QString> after = snapshot();
+        QStringList expected;
+        QSet<QString> keys(before.keyBegin(), before.keyEnd());
+        keys.unite(QSet<QString>(after.keyBegin(), after.keyEnd()));
+        for (const QString &k : keys) {
+            if (before.value(k, "-") != after.value(k, "-"))
+                expected
+                    << QStringLiteral("%1|%2|%3").arg(k, before.value(k, "-"), after.value(k, "-"));
+        }
+        QStringList recorded = historySince(lastId, QStringLiteral("desconhecido"), QString());
+        expected.sort();
+        recorded.sort();
+        QCOMPARE(recorded, expected);
+    }
+}
+
+void TestPriceHistory::movedDayPrice()
+{
+    const QString where = QStringLiteral("CDPRODUTO = '%1' AND NRDIASEMANPR = '4' AND "
+                                         "CDTIPOCONSPD = '02' AND HRINIPRECDIA = '%2'");
+    // The differentiated price the grid saves, written anew whatever ran before.
+    storage().execDirect(QStringLiteral("DELETE FROM ITEMPRECODIA WHERE ") +
+                         where.arg(product(2), "1400"));
+    QVERIFY(perform(QStringLiteral("SetPrecoHora")).ok);
+    const QVariant amount = scalar(QStringLiteral("SELECT VRPRECODIA FROM ITEMPRECODIA WHERE ") +
+                                   where.arg(product(2), "1400"));
+    QVERIFY(!amount.isNull());
+    const QString key = QStringLiteral("0001|001|%1|%2|%2|02|4|%3|1600|%1|VRPRECODIA")
+                            .arg(SqlDialect::dateTimeText(day(-30)), product(2));
+    const QString was = numberText(amount), raised = numberText(amount.toDouble() + 1);
+    struct Step
+    {
+        QString from, to, change;
+        QStringList recorded;
+    };
+    const Step steps[] = {{"1400", "1401", "+ 1", {key.arg("1401") + u'|' + was + u'|' + raised}},
+                          {"1401", "1400", "- 1", {key.arg("1400") + u'|' + raised + u'|' + was}},
+                          {"1400", "1401", "+ 0", {}},
+                          {"1401", "1400", "+ 0", {}}};
+    for (const Step &s : steps) {
+        const qint64 lastId = lastHistoryId();
+        storage().execDirect(QStringLiteral("UPDATE ITEMPRECODIA SET HRINIPRECDIA = '%1', "
+                                            "VRPRECODIA = VRPRECODIA %2 WHERE ")
+                                 .arg(s.to, s.change) +
+                             where.arg(product(2), s.from));
+        QCOMPARE(historySince(lastId, QStringLiteral("desconhecido"), QString()), s.recorded);
+    }
 }
 
 PRX_SERVER_TEST_MAIN(TestPriceHistory)

@@ -5,6 +5,7 @@
 #include "methods/BulkWriter.h"
 #include "methods/MethodSupport.h"
 #include "storage/SqlDialect.h"
+#include "storage/Transaction.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -44,6 +45,9 @@ private slots:
     // order, whatever the count against the batch size.
     void bulkWriterRows_data();
     void bulkWriterRows();
+    // A loop that writes while it reads sees every row it reads; a read the
+    // driver cuts short by a statement run in its middle saves nothing.
+    void readsWhileWriting();
     // The demo is what the screens and tests rely on.
     void demoHasEveryCase();
     void demoIsDeterministic();
@@ -532,6 +536,67 @@ void TestStorage::bulkWriterRows()
     QCOMPARE(lastValue.isNull(), last % 7 == 3);
     if (!lastValue.isNull())
         QCOMPARE(lastValue.toDouble(), last + 0.25);
+}
+
+void TestStorage::readsWhileWriting()
+{
+    Storage &db = storage();
+    const int rows = 12000; // more than one PostgreSQL batch of the writer
+    db.execDirect(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS RWFROM (K VARCHAR(10))"));
+    db.execDirect(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS RWTO (K VARCHAR(10))"));
+    db.execDirect(QStringLiteral("DELETE FROM RWFROM"));
+    db.execDirect(QStringLiteral("DELETE FROM RWTO"));
+    const auto writerInto = [&db](const char *table) {
+        return std::make_unique<BulkWriter>(
+            db, QStringLiteral("INSERT INTO %1 (K) VALUES (:c0)").arg(QLatin1String(table)),
+            QStringLiteral("INSERT INTO %1 (K) SELECT * FROM unnest(CAST(:c0 AS TEXT[]))")
+                .arg(QLatin1String(table)),
+            QList<BulkWriter::Kind>{BulkWriter::Kind::Text}, SqlBinds{}, QStringLiteral("gravar"));
+    };
+    {
+        auto fill = writerInto("RWFROM");
+        for (int i = 0; i < rows; ++i) {
+            fill->text(QString::number(i));
+            fill->endRow();
+        }
+        fill->finish();
+    }
+
+    {
+        Transaction tx(db);
+        auto copy = writerInto("RWTO");
+        BulkReader reader(db, QStringLiteral("SELECT K FROM RWFROM"), {}, QStringLiteral("ler"));
+        int read = 0;
+        while (reader.next()) {
+            copy->text(reader.text(0));
+            copy->endRow();
+            ++read;
+        }
+        copy->finish();
+        tx.commit();
+        QCOMPARE(read, rows);
+    }
+    QCOMPARE(scalar("SELECT COUNT(*) FROM RWTO").toInt(), rows);
+
+    // The same loop on a streamed query: on PostgreSQL the statement in its
+    // middle drops the rest of the rows, and the commit refuses.
+    db.execDirect(QStringLiteral("DELETE FROM RWTO"));
+    bool refused = false;
+    int read = 0;
+    try {
+        Transaction tx(db);
+        QSqlQuery q =
+            runQuery(db, QStringLiteral("SELECT K FROM RWFROM"), {}, QStringLiteral("ler"));
+        while (q.next()) {
+            if (++read == 10)
+                db.execDirect(QStringLiteral("INSERT INTO RWTO (K) VALUES ('x')"));
+        }
+        tx.commit();
+    } catch (const ServerError &) {
+        refused = true;
+    }
+    QCOMPARE(refused, read < rows);
+    QCOMPARE(scalar("SELECT COUNT(*) FROM RWTO").toInt(), refused ? 0 : 1);
 }
 
 PRX_SERVER_TEST_MAIN(TestStorage)

@@ -152,33 +152,41 @@ void ColumnTable::clear()
     m_rows = 0;
 }
 
+// Adds a row of nulls to every column; `place` puts a value into a vector at
+// the row's place.
+template <class Place> void ColumnTable::addRowWith(Place place)
+{
+    for (int i = 0; i < columnCount(); ++i) {
+        Column &c = m_columns[i];
+        place(c.nulls, true);
+        const FieldType t = m_fields[i].type;
+        if (isStringType(t)) {
+            if (c.dictionary) {
+                withCodes(c, [&place](auto &codes) { place(codes, 0); });
+            } else {
+                place(c.start, 0);
+                place(c.length, 0);
+            }
+        } else if (isIntType(t)) {
+            place(c.ints, 0);
+        } else {
+            place(c.reals, 0.0);
+        }
+    }
+    ++m_rows;
+}
+
+// The hot path of every packet read: a push_back, not a general insert.
 int ColumnTable::appendRow()
 {
-    insertRow(m_rows);
+    addRowWith([](auto &v, auto value) { v.push_back(value); });
     return m_rows - 1;
 }
 
 void ColumnTable::insertRow(int at)
 {
     Q_ASSERT(at >= 0 && at <= m_rows);
-    for (int i = 0; i < columnCount(); ++i) {
-        Column &c = m_columns[i];
-        c.nulls.insert(c.nulls.begin() + at, true);
-        const FieldType t = m_fields[i].type;
-        if (isStringType(t)) {
-            if (c.dictionary) {
-                withCodes(c, [at](auto &codes) { codes.insert(codes.begin() + at, 0); });
-            } else {
-                c.start.insert(c.start.begin() + at, 0);
-                c.length.insert(c.length.begin() + at, 0);
-            }
-        } else if (isIntType(t)) {
-            c.ints.insert(c.ints.begin() + at, 0);
-        } else {
-            c.reals.insert(c.reals.begin() + at, 0.0);
-        }
-    }
-    ++m_rows;
+    addRowWith([at](auto &v, auto value) { v.insert(v.begin() + at, value); });
 }
 
 void ColumnTable::removeRow(int at)

@@ -93,10 +93,11 @@ private:
         std::vector<quint16> codes16;
         std::vector<quint32> codes32;
         std::vector<quint32> valueStart{0}; // value i is arena[valueStart[i], valueStart[i + 1])
-        std::vector<quint32> hashSlots;        // open-addressing hash of value index + 1; 0 is empty
+        std::vector<quint32> hashSlots;     // open-addressing hash of value index + 1; 0 is empty
         quint32 lastValue = 0;              // the value written last: rows often repeat it
         quint32 nextReview = 1024; // value count at which dead and distinct values are reviewed
     };
+    template <class Place> void addRowWith(Place place);
     void compactArena(Column &c);
     void setDictionaryString(Column &c, int row, QStringView text);
     void reviewDictionary(Column &c);

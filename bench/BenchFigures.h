@@ -81,4 +81,21 @@ inline bool freshCopy(const QString &from, const QString &to)
     return QFile::copy(from, to);
 }
 
+// Starts prx-server on the database, on a free loopback port, and answers
+// that port; 0 when the server did not start. The log goes to stderr.
+inline int startServer(QProcess &server, const QString &binDir, const QString &db)
+{
+    server.setProcessChannelMode(QProcess::SeparateChannels);
+    server.start(
+        binDir + QStringLiteral("/prx-server"),
+        {QStringLiteral("--db"), db, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+    int port = 0;
+    while (port == 0 && server.waitForReadyRead(30000)) {
+        const QString line = QString::fromUtf8(server.readLine()).trimmed();
+        if (line.startsWith(QStringLiteral("listening on ")))
+            port = line.section(QLatin1Char(':'), -1).toInt();
+    }
+    return port;
+}
+
 } // namespace prx::bench

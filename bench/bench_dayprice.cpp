@@ -221,13 +221,7 @@ int main(int argc, char *argv[])
 
     // --- one post with the million loaded, through a real server
     QProcess server;
-    server.start(bin + "/prx-server", {"--db", base, "--listen", "127.0.0.1:0"});
-    int port = 0;
-    while (port == 0 && server.waitForReadyRead(30000)) {
-        const QString line = QString::fromUtf8(server.readLine()).trimmed();
-        if (line.startsWith("listening on "))
-            port = line.section(':', -1).toInt();
-    }
+    const int port = startServer(server, bin, base);
     if (port == 0)
         fail(QStringLiteral("prx-server não iniciou"));
     NetConnection net;

@@ -181,14 +181,7 @@ int main(int argc, char *argv[])
     const Period period = fillPeriod(db);
 
     QProcess server;
-    server.setProcessChannelMode(QProcess::SeparateChannels);
-    server.start(bin + "/prx-server", {"--db", db, "--listen", "127.0.0.1:0"});
-    int port = 0;
-    while (port == 0 && server.waitForReadyRead(30000)) {
-        const QString line = QString::fromUtf8(server.readLine()).trimmed();
-        if (line.startsWith("listening on "))
-            port = line.section(':', -1).toInt();
-    }
+    const int port = startServer(server, bin, db);
     if (port == 0)
         fail("prx-server não iniciou");
     // The server logs a line per call with its own time: "… METHOD 12.3 ms ok".

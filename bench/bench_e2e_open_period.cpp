@@ -47,16 +47,9 @@ DataPacketPtr packetOf(NetConnection &net, const QString &method, const QVariant
     return r.payload.value<DataPacketPtr>();
 }
 
-int startServer(QProcess &server, const QString &bin, const QString &db)
+int startServerOrFail(QProcess &server, const QString &bin, const QString &db)
 {
-    server.setProcessChannelMode(QProcess::SeparateChannels);
-    server.start(bin + "/prx-server", {"--db", db, "--listen", "127.0.0.1:0"});
-    int port = 0;
-    while (port == 0 && server.waitForReadyRead(30000)) {
-        const QString line = QString::fromUtf8(server.readLine()).trimmed();
-        if (line.startsWith("listening on "))
-            port = line.section(':', -1).toInt();
-    }
+    const int port = startServer(server, bin, db);
     if (port == 0)
         fail(QStringLiteral("prx-server não iniciou"));
     return port;
@@ -159,7 +152,7 @@ void openDayPrices(const QString &bin, const QString &source)
     QProcess server;
     NetConnection net;
     net.setHost("127.0.0.1");
-    net.setPort(startServer(server, bin, file));
+    net.setPort(startServerOrFail(server, bin, file));
     net.setServerObject("Prx51700.rdmTabePreco");
     const QVariantList args{"0001", "001",
                             QDateTime::fromString(start, QStringLiteral("yyyy-MM-dd HH:mm:ss"))};
@@ -212,18 +205,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     QProcess server;
-    server.setProcessChannelMode(QProcess::SeparateChannels);
-    server.start(bin + "/prx-server", {"--db", db, "--listen", "127.0.0.1:0"});
-    int port = 0;
-    while (port == 0 && server.waitForReadyRead(30000)) {
-        const QString line = QString::fromUtf8(server.readLine()).trimmed();
-        if (line.startsWith("listening on "))
-            port = line.section(':', -1).toInt();
-    }
-    if (port == 0) {
-        std::fprintf(stderr, "prx-server não iniciou\n");
-        return 1;
-    }
+    const int port = startServerOrFail(server, bin, db);
 
     NetConnection net;
     net.setHost("127.0.0.1");

@@ -197,10 +197,10 @@ int main(int argc, char *argv[])
     const QString pgDemo = names + QStringLiteral("_demo"), pgRun = names + QStringLiteral("_run");
     const QString sqliteDemo = dir.filePath(QStringLiteral("demo.sqlite"));
     const QString sqliteRun = dir.filePath(QStringLiteral("run.sqlite"));
-    std::printf("PostgreSQL: %s; demo of %d products, %d branches, seed %u\n",
+    std::printf("PostgreSQL: %s; demo de %d produtos, %d filiais, semente %u\n",
                 qPrintable(pg.where()), demo.products, demo.branches, demo.seed);
-    std::printf("%-34s %10s %10s %6s %5s  %s\n", "work", "PG ms", "SQLite ms", "ratio", "goal",
-                "answer PG | SQLite");
+    std::printf("%-34s %10s %10s %6s %5s  %s\n", "trabalho", "PG ms", "SQLite ms", "razão", "meta",
+                "resposta PG | SQLite");
     std::fflush(stdout);
 
     auto line = [](const QString &name, double pgMs, double sqliteMs, const QString &answers,
@@ -282,10 +282,10 @@ int main(int argc, char *argv[])
     const QVariant none = QVariant::fromValue(std::make_shared<DataPacket>());
 
     const QList<Work> work = {
-        {"SetCalcPreco, all, with taxes", QString(), "SetCalcPreco",
+        {"SetCalcPreco, todos, com impostos", QString(), "SetCalcPreco",
          [&] { return QVariantList{"0001", "001", start, "3", "", false, true, qint64(1)}; }},
         // Every item's calculated price just above its price, so that each one is raised.
-        {"SetItemPrecoAtuPrec, all",
+        {"SetItemPrecoAtuPrec, todos",
          QStringLiteral("UPDATE ITEMPRECO SET VRCUSTITEM = VRPRECITEM + 0.005 WHERE CDFILIAL = "
                         "'0001' AND CDTABEPREC = '001' AND DTINIVGPREC = '%1' AND VRPRECITEM "
                         "IS NOT NULL")
@@ -294,18 +294,18 @@ int main(int argc, char *argv[])
          [&] {
              return QVariantList{"0001", "001", start};
          }},
-        {"SetPrecDif, all, 7 weekdays", QString(), "SetPrecDif",
+        {"SetPrecDif, todos, 7 dias", QString(), "SetPrecDif",
          [&] {
              return QVariantList{false, false, false, true,    true,    true,  true, true,
                                  true,  true,  false, true,    false,   0,     1,    "0001",
                                  "001", "",    "",    "00:01", "23:59", start, end,  start,
                                  10.0,  "",    none,  "T",     1};
          }},
-        {"setCopiaPreco, all", QString(), "setCopiaPreco",
+        {"setCopiaPreco, todos", QString(), "setCopiaPreco",
          [&] { return QVariantList{"0001", "001", start, baseProduct, "", "", "T"}; }},
-        {"setConfirmar, new table", QString(), "setConfirmar",
+        {"setConfirmar, tabela nova", QString(), "setConfirmar",
          [&] { return QVariantList{true, "0002", "S00", "Exportada", "0001", "001", "", "T"}; }},
-        {"SetImportaVigencia, past to coming", QString(), "SetImportaVigencia",
+        {"SetImportaVigencia, passada para futura", QString(), "SetImportaVigencia",
          [&] {
              return QVariantList{"0001",
                                  "001",
@@ -314,7 +314,7 @@ int main(int argc, char *argv[])
                                  wallClock(demo.today.addDays(119)),
                                  true};
          }},
-        {"SetItemPrecoPlanilha, all", QString(), "SetItemPrecoPlanilha",
+        {"SetItemPrecoPlanilha, todos", QString(), "SetItemPrecoPlanilha",
          [&] { return QVariantList{"0001", "001", start, "3", sheet, true}; }},
     };
 

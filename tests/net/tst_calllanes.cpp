@@ -3,7 +3,6 @@
 
 #include "core/CallLanes.h"
 #include "core/MethodRegistry.h"
-#include "storage/Storage.h"
 
 #include <QCborStreamWriter>
 #include <QEventLoop>
@@ -60,18 +59,7 @@ public:
             server.setCallLanes(CallLanes({QStringLiteral("Block")}));
             QString error;
             const bool ok =
-                server.startWorkers(
-                    m_workers,
-                    [](QString *why) -> std::shared_ptr<Context> {
-                        std::shared_ptr<Storage> s = Storage::open(QStringLiteral(":memory:"), why);
-                        if (!s)
-                            return nullptr;
-                        return std::shared_ptr<Context>(new Context{*s}, [s](Context *c) mutable {
-                            delete c;
-                            s.reset();
-                        });
-                    },
-                    &error, m_short) &&
+                server.startWorkers(m_workers, TestServer::memoryContexts(), &error, m_short) &&
                 server.listen(QHostAddress::LocalHost, 0);
             ready.set_value(ok ? server.serverPort() : 0);
             if (!ok)

@@ -88,6 +88,19 @@ void TestServer::addTestMethods(MethodRegistry &registry)
                           }});
 }
 
+WorkerPool::OpenContext TestServer::memoryContexts()
+{
+    return [](QString *why) -> std::shared_ptr<Context> {
+        std::shared_ptr<Storage> s = Storage::open(QStringLiteral(":memory:"), why);
+        if (!s)
+            return nullptr;
+        return std::shared_ptr<Context>(new Context{*s}, [s](Context *c) mutable {
+            delete c;
+            s.reset();
+        });
+    };
+}
+
 bool TestServer::start(quint16 port)
 {
     stop();
@@ -101,23 +114,9 @@ bool TestServer::start(quint16 port)
         server.setLimits(m_limits);
         server.setAccess(m_access);
         server.setRefusalDelay(200);
-        // The test methods touch no tables; each worker still gets a
-        // database of its own, empty and in memory.
         QString error;
-        const bool ok =
-            server.startWorkers(
-                m_workers,
-                [](QString *why) -> std::shared_ptr<Context> {
-                    std::shared_ptr<Storage> s = Storage::open(QStringLiteral(":memory:"), why);
-                    if (!s)
-                        return nullptr;
-                    return std::shared_ptr<Context>(new Context{*s}, [s](Context *c) mutable {
-                        delete c;
-                        s.reset();
-                    });
-                },
-                &error) &&
-            server.listen(QHostAddress::LocalHost, port);
+        const bool ok = server.startWorkers(m_workers, memoryContexts(), &error) &&
+                        server.listen(QHostAddress::LocalHost, port);
         ready.set_value(ok ? server.serverPort() : 0);
         if (!ok)
             return;

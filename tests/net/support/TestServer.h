@@ -31,6 +31,9 @@ public:
     quint16 port() const { return m_port; }
 
     static void addTestMethods(prx::server::MethodRegistry &registry);
+    // Opens each worker a database of its own, empty and in memory: the
+    // test methods touch no tables.
+    static prx::server::WorkerPool::OpenContext memoryContexts();
     static prx::DataPacketPtr rows(int count);
 
 private:

@@ -16,6 +16,7 @@
 // with prx-cli demo --products 100000); the file itself is never changed.
 #include "BenchDemo.h"
 #include "BenchFigures.h"
+#include "DayPriceFixture.h"
 
 #include "core/MethodRegistry.h"
 #include "dataset/ClientDataSet.h"
@@ -73,23 +74,7 @@ void prepare(Storage &db, const QString &start)
 {
     exec(db, QStringLiteral("BEGIN"));
     exec(db, QStringLiteral("DELETE FROM ITEMPRECODIA WHERE ") + periodWhere(QString(), start));
-    exec(db,
-         QStringLiteral(
-             "WITH D(d) AS (VALUES ('1'),('2'),('3'),('4'),('5'),('6'),('7'),('V'),('F'),('T')), "
-             "H(f, t) AS (VALUES ('1100', '1500'), ('1800', '2300')) "
-             "INSERT INTO ITEMPRECODIA (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
-             "CDPRPAITABPR, CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, "
-             "DTINIVALPREC, DTFINVALPREC, IDPERVALORPR, IDDESCACREPR, VRPRECODIA, VRPRECODIADLV, "
-             "VRPRECODIACMD, PRECO, PRECODLV, PRECOCMD, IDVISUACUPOM, IDTPMODGERAL, IDTPMODDLV, "
-             "IDTPMODCMD) SELECT I.CDFILIAL, I.CDTABEPREC, I.DTINIVGPREC, I.CDPRODUTO, "
-             "I.CDPRPAITABPR, 'T', D.d, H.f, H.t, I.DTINIVGPREC, V.DTFINVGPREC, 'P', 'D', 10, 10, "
-             "0, I.VRPRECITEM * 0.9, I.VRPRECITEMDLV * 0.9, NULL, 'N', 'S', "
-             "CASE WHEN I.VRPRECITEMDLV IS NULL THEN 'N' ELSE 'S' END, 'N' "
-             "FROM ITEMPRECO I JOIN TABEVEND V ON V.CDFILIAL = I.CDFILIAL AND "
-             "V.CDTABEPREC = I.CDTABEPREC AND V.DTINIVGPREC = I.DTINIVGPREC "
-             "CROSS JOIN D CROSS JOIN H WHERE %1 AND I.VRPRECITEM IS NOT NULL LIMIT %2")
-             .arg(periodWhere(QStringLiteral("I."), start))
-             .arg(kDayPrices));
+    exec(db, dayPriceFixtureSql(periodWhere(QStringLiteral("I."), start), kDayPrices));
     exec(db, QStringLiteral("UPDATE ITEMPRECO SET VRCUSTITEM = VRPRECITEM + 0.005 WHERE ") +
                  periodWhere(QString(), start) + QStringLiteral(" AND VRPRECITEM IS NOT NULL"));
     exec(db, QStringLiteral("COMMIT"));

@@ -12,6 +12,7 @@
 // Needs PRX_BIN_DIR (where prx-server is) and PRX_BENCH_DB (a database made
 // with prx-cli demo --products 100000).
 #include "BenchDemo.h"
+#include "DayPriceFixture.h"
 #include "ItemListBaseline.h"
 
 #include "dataset/ClientDataSet.h"
@@ -107,22 +108,7 @@ QString prepareDayPrices(const QString &file)
     exec(*db, QStringLiteral("DELETE FROM ITEMPRECODIA WHERE CDFILIAL = '0001' AND CDTABEPREC "
                              "= '001' AND DTINIVGPREC = '%1'")
                   .arg(start));
-    exec(*db,
-         QStringLiteral(
-             "WITH D(d) AS (VALUES ('1'),('2'),('3'),('4'),('5'),('6'),('7'),('V'),('F'),('T')), "
-             "H(f, t) AS (VALUES ('1100', '1500'), ('1800', '2300')) "
-             "INSERT INTO ITEMPRECODIA (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, "
-             "CDPRPAITABPR, CDTIPOCONSPD, NRDIASEMANPR, HRINIPRECDIA, HRFINPRECDIA, "
-             "DTINIVALPREC, DTFINVALPREC, IDPERVALORPR, IDDESCACREPR, VRPRECODIA, VRPRECODIADLV, "
-             "VRPRECODIACMD, PRECO, PRECODLV, PRECOCMD, IDVISUACUPOM, IDTPMODGERAL, IDTPMODDLV, "
-             "IDTPMODCMD) SELECT I.CDFILIAL, I.CDTABEPREC, I.DTINIVGPREC, I.CDPRODUTO, "
-             "I.CDPRPAITABPR, 'T', D.d, H.f, H.t, I.DTINIVGPREC, V.DTFINVGPREC, 'P', 'D', 10, 10, "
-             "0, I.VRPRECITEM * 0.9, I.VRPRECITEMDLV * 0.9, NULL, 'N', 'S', "
-             "CASE WHEN I.VRPRECITEMDLV IS NULL THEN 'N' ELSE 'S' END, 'N' "
-             "FROM ITEMPRECO I JOIN TABEVEND V ON V.CDFILIAL = I.CDFILIAL AND "
-             "V.CDTABEPREC = I.CDTABEPREC AND V.DTINIVGPREC = I.DTINIVGPREC "
-             "CROSS JOIN D CROSS JOIN H WHERE %1 AND I.VRPRECITEM IS NOT NULL LIMIT 1000000")
-             .arg(period));
+    exec(*db, dayPriceFixtureSql(period, 1000000));
     exec(*db, QStringLiteral("COMMIT"));
     return start;
 }

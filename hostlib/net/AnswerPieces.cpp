@@ -22,6 +22,58 @@ std::atomic<qint64> pieceSize = 4 * 1024 * 1024;
 // past it the packet grows as rows really arrive.
 constexpr int MaxReservedRows = 4 * 1024 * 1024;
 
+// Rows asked of a source at a time: few enough to cost little memory, many
+// enough that asking costs nothing beside reading them.
+constexpr int SourceRows = 1024;
+
+// About what a row takes encoded, to know when enough rows were read for the
+// first frame; the frame itself is then cut on the bytes really written.
+qint64 encodedBytes(const DataPacket &packet, int from)
+{
+    qint64 bytes = 0;
+    const int columns = packet.columnCount();
+    for (int r = from; r < packet.rowCount(); ++r) {
+        bytes += 1;
+        for (int c = 0; c < columns; ++c) {
+            if (packet.isNull(r, c)) {
+                ++bytes;
+                continue;
+            }
+            switch (packet.field(c).type) {
+            case FieldType::String:
+                bytes += 2 + packet.stringView(r, c).size();
+                break;
+            case FieldType::DateTime:
+                bytes += 27;
+                break;
+            default:
+                bytes += 9;
+            }
+        }
+    }
+    return bytes;
+}
+
+// Frame of an answer written by hand, its length put in front at the end;
+// empty when it passes the largest frame.
+template <typename Body> QByteArray frameOf(qint64 limit, Body body)
+{
+    QByteArray out(4, '\0');
+    out.reserve(limit + limit / 4);
+    {
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly | QIODevice::Append);
+        QCborStreamWriter writer(&buffer);
+        WireWriter wire(writer);
+        body(writer, wire, out);
+    }
+    const qsizetype size = out.size() - 4;
+    if (size > qsizetype(MaxFrameBytes))
+        return {};
+    qToBigEndian(quint32(size), out.data());
+    return out;
+}
+
 } // namespace
 
 qint64 pieceBytes()
@@ -34,10 +86,20 @@ void setPieceBytes(qint64 bytes)
     pieceSize.store(std::clamp<qint64>(bytes, 256, MaxFrameBytes / 2), std::memory_order_relaxed);
 }
 
-AnswerWriter::AnswerWriter(Answer answer) : m_answer(std::move(answer)) {}
+AnswerWriter::AnswerWriter(Answer answer) : m_answer(std::move(answer))
+{
+    if (m_answer.ok && m_answer.payload.typeId() == qMetaTypeId<RowSourcePtr>()) {
+        m_source = m_answer.payload.value<RowSourcePtr>();
+        m_answer.payload = QVariant();
+        if (m_source)
+            m_chunk = DataPacket(m_source->fields());
+    }
+}
 
 QByteArray AnswerWriter::first()
 {
+    if (m_source)
+        return firstFromSource();
     m_cuts.clear();
     m_cut = 0;
     const qint64 limit = 4 + pieceBytes();
@@ -59,6 +121,8 @@ QByteArray AnswerWriter::next()
 {
     if (!hasMore())
         return {};
+    if (m_source)
+        return nextFromSource();
     auto &[packet, from] = m_cuts[m_cut];
     const qint64 limit = 4 + pieceBytes();
     QByteArray out(4, '\0');
@@ -89,6 +153,121 @@ QByteArray AnswerWriter::next()
     return out;
 }
 
+int AnswerWriter::readMore(bool dropSent)
+{
+    if (m_ended || m_failed)
+        return 0; // a source is not asked again once it said so
+    if (dropSent) {
+        m_chunk.clear();
+        m_sent = 0;
+    }
+    const int read = m_source->fetch(m_chunk, SourceRows);
+    if (read < 0)
+        m_failed = true;
+    else if (read == 0)
+        m_ended = true;
+    return read;
+}
+
+bool AnswerWriter::rowsWaiting(bool keepSent)
+{
+    return m_sent < m_chunk.rowCount() || readMore(!keepSent) > 0;
+}
+
+QByteArray AnswerWriter::failed()
+{
+    m_ended = true;
+    const RowSource::Failure why = m_source->failure();
+    m_failure = why.message;
+    Answer failure;
+    failure.id = m_answer.id;
+    failure.errorCode = why.code;
+    failure.errorMessage = why.message;
+    return encodeAnswer(failure);
+}
+
+// Every row was read before the first frame filled up: the answer goes out
+// exactly as one read into memory would.
+QByteArray AnswerWriter::wholeInMemory()
+{
+    m_answer.payload = QVariant::fromValue(std::make_shared<DataPacket>(std::move(m_chunk)));
+    m_chunk = DataPacket();
+    m_source.reset();
+    m_ended = false;
+    return first();
+}
+
+QByteArray AnswerWriter::firstFromSource()
+{
+    const qint64 limit = 4 + pieceBytes();
+    qint64 read = 0;
+    while (read < limit) {
+        const int before = m_chunk.rowCount();
+        if (readMore(false) <= 0)
+            return m_failed ? failed() : wholeInMemory();
+        read += encodedBytes(m_chunk, before);
+    }
+    bool more = true;
+    QByteArray head =
+        frameOf(limit, [&](QCborStreamWriter &writer, WireWriter &wire, const QByteArray &out) {
+            writer.startMap(3);
+            wire.key(QLatin1StringView("id"));
+            writer.append(m_answer.id);
+            wire.key(QLatin1StringView("ok"));
+            writer.append(true);
+            wire.key(QLatin1StringView("payload"));
+            writer.startMap();
+            wire.fields(m_chunk.fields());
+            wire.key(QLatin1StringView("rows"));
+            writer.startArray();
+            m_sent = wire.rowsWhile(m_chunk, 0, out, limit);
+            writer.endArray();
+            // The rows read so far fit after all: the head may say "more" only
+            // when at least one row is known to follow.
+            more = rowsWaiting(true);
+            if (more) {
+                wire.key(QLatin1StringView("more"));
+                writer.append(qint64(-1));
+            }
+            writer.endMap();
+            writer.endMap();
+        });
+    if (m_failed)
+        return failed();
+    if (!more)
+        return wholeInMemory();
+    return head;
+}
+
+QByteArray AnswerWriter::nextFromSource()
+{
+    const qint64 limit = 4 + pieceBytes();
+    QByteArray piece =
+        frameOf(limit, [&](QCborStreamWriter &writer, WireWriter &wire, const QByteArray &out) {
+            writer.startMap(4);
+            wire.key(QLatin1StringView("id"));
+            writer.append(m_answer.id);
+            wire.key(QLatin1StringView("piece"));
+            writer.append(qint64(0));
+            wire.key(QLatin1StringView("rows"));
+            writer.startArray();
+            // A piece starts with rows waiting (the head or the piece before made
+            // sure), so it never goes out empty.
+            while (out.size() < limit && rowsWaiting(false))
+                m_sent = wire.rowsWhile(m_chunk, m_sent, out, limit);
+            writer.endArray();
+            const bool last = !m_failed && !rowsWaiting(false);
+            wire.key(QLatin1StringView("last"));
+            writer.append(last);
+            writer.endMap();
+        });
+    // The rows of a failed read are never handed over as if they were all:
+    // the piece being written is dropped for the error.
+    if (m_failed)
+        return failed();
+    return piece;
+}
+
 void AnswerReader::reset()
 {
     m_answer = Answer();
@@ -106,7 +285,8 @@ Answer AnswerReader::takeAnswer()
 
 void AnswerReader::reserveNext()
 {
-    if (m_cut < m_cuts.size())
+    // A packet read while it was sent has no count: it grows as rows come.
+    if (m_cut < m_cuts.size() && m_cuts[m_cut].total > 0)
         m_cuts[m_cut].packet->reserve(std::min(m_cuts[m_cut].total, MaxReservedRows));
 }
 
@@ -168,6 +348,8 @@ AnswerReader::Step AnswerReader::piece(const QByteArray &body, QString *error)
         const int rows = cut.packet->rowCount();
         if (rows == before)
             return wire.fail(QStringLiteral("uma parte sem linhas"));
+        if (cut.total < 0) // read while sent: the last piece ends it
+            return true;
         if (rows > cut.total || last != (rows == cut.total))
             return wire.fail(
                 QStringLiteral("o pacote %1 anunciou %2 linhas e as partes trazem "

@@ -51,6 +51,14 @@ bool writableAt(const QVariant &value, int depth, QString *error)
         }
         return true;
     }
+    case WireWriter::Kind::Rows:
+        // Read while it is written, it can only be a whole answer's payload.
+        if (depth > 0) {
+            *error = QStringLiteral("linhas lidas durante o envio só podem ser a resposta "
+                                    "inteira");
+            return false;
+        }
+        return true;
     case WireWriter::Kind::Packet:
         if (value.value<DataPacketPtr>()->columnCount() > MaxFields) {
             *error = QStringLiteral("um pacote não pode ter mais de %1 campos").arg(MaxFields);

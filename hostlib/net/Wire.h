@@ -45,7 +45,8 @@ struct Request
 };
 
 // A packet of an answer whose rows did not all fit the first frame: the rest
-// follow in pieces until it holds `total` rows.
+// follow in pieces until it holds `total` rows, or, with a total of -1 (rows
+// read while they are sent), until a piece says it is the last.
 struct CutPacket
 {
     DataPacket *packet = nullptr; // owned by the answer's payload

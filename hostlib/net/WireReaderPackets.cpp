@@ -71,7 +71,9 @@ bool WireReader::packet(DataPacket *data, DeltaPacket *delta, bool *isDelta)
             return fail(QStringLiteral("chave a mais em um pacote"));
         if (!integer(&total, "'more'"))
             return false;
-        if (total <= data->rowCount() || total > std::numeric_limits<int>::max())
+        // -1: the rows are read while they are sent, their count is known
+        // only when the last piece says so.
+        if ((total != -1 && total <= data->rowCount()) || total > std::numeric_limits<int>::max())
             return fail(
                 QStringLiteral("total de linhas inválido em um pacote em partes: %1").arg(total));
         m_cuts->push_back({data, int(total)});

@@ -73,6 +73,8 @@ WireWriter::Kind WireWriter::kindOf(const QVariant &value)
         return value.value<DataPacketPtr>() ? Kind::Packet : Kind::Null;
     if (value.typeId() == qMetaTypeId<DeltaPacket>())
         return Kind::Delta;
+    if (value.typeId() == qMetaTypeId<RowSourcePtr>())
+        return value.value<RowSourcePtr>() ? Kind::Rows : Kind::Null;
     return Kind::Unsupported;
 }
 
@@ -117,6 +119,7 @@ void WireWriter::value(const QVariant &value)
 {
     switch (kindOf(value)) {
     case Kind::Null:
+    case Kind::Rows:        // only AnswerWriter reads these, as a whole payload
     case Kind::Unsupported: // isWritable() keeps these from being sent
         m_writer.appendNull();
         return;
@@ -280,6 +283,18 @@ int WireWriter::rowsFrom(const DataPacket &packet, int from, const QByteArray &o
         row(packet, r++, types);
     while (r < packet.rowCount() && out.size() < limit);
     m_writer.endArray();
+    return r;
+}
+
+int WireWriter::rowsWhile(const DataPacket &packet, int from, const QByteArray &out, qint64 limit)
+{
+    std::vector<FieldType> types;
+    types.reserve(packet.columnCount());
+    for (const FieldDef &f : packet.fields())
+        types.push_back(f.type);
+    int r = from;
+    while (r < packet.rowCount() && out.size() < limit)
+        row(packet, r++, types);
     return r;
 }
 

@@ -2,6 +2,7 @@
 
 #include "dataset/ColumnTable.h"
 #include "dataset/DeltaPacket.h"
+#include "net/RowSource.h"
 
 #include <QCborStreamWriter>
 #include <QStringEncoder>
@@ -29,6 +30,7 @@ public:
         List,
         Packet,
         Delta,
+        Rows, // a packet read while it is sent (net/RowSource.h): a whole payload only
         Unsupported
     };
     static Kind kindOf(const QVariant &value);
@@ -69,6 +71,12 @@ public:
     // the first row that would start past `limit` bytes of `out` (at least
     // one row is written). Returns the row after the last one written.
     int rowsFrom(const DataPacket &packet, int from, const QByteArray &out, qint64 limit);
+    // Rows [from, ...) of the packet without a list around them, while `out`
+    // stays under `limit` bytes (none when it is there already). Returns the
+    // row after the last one written.
+    int rowsWhile(const DataPacket &packet, int from, const QByteArray &out, qint64 limit);
+    // The "fields" entry of a packet's map.
+    void fields(const QList<FieldDef> &fields);
     void deltaPacket(const DeltaPacket &delta);
 
     void text(QStringView text);
@@ -76,7 +84,6 @@ public:
     void dateTime(qint64 msecs);
 
 private:
-    void fields(const QList<FieldDef> &fields);
     void cells(const QList<FieldDef> &fields, const QVariantList &values);
     void row(const DataPacket &packet, int r, const std::vector<FieldType> &types);
     void budgetedRows(const DataPacket &packet, const std::vector<FieldType> &types);

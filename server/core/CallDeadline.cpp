@@ -29,6 +29,11 @@ bool CallDeadline::expired()
     return current.hasExpired() || (cancelFlag && cancelFlag->load(std::memory_order_relaxed));
 }
 
+bool CallDeadline::cancelled()
+{
+    return cancelFlag && cancelFlag->load(std::memory_order_relaxed);
+}
+
 int CallDeadline::limitSeconds()
 {
     return currentSeconds;

@@ -21,6 +21,9 @@ public:
     static void start(int seconds);
     static void clear();
     static bool expired();
+    // Only the server shutting down, not the time limit: for work that may
+    // outlast the limit without harm, such as waiting for a slow reader.
+    static bool cancelled();
     static int limitSeconds();
     // What the caller is told when its call was cancelled at the limit.
     static QString message();

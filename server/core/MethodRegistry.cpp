@@ -2,6 +2,7 @@
 
 #include "dataset/ColumnTable.h"
 #include "dataset/DeltaPacket.h"
+#include "net/RowSource.h"
 
 #include <QDateTime>
 
@@ -105,7 +106,7 @@ bool conform(ArgType type, QVariant &value)
 } // namespace
 
 Outcome dispatch(const MethodRegistry &registry, Context &context, const QString &object,
-                 const QString &method, const QVariantList &args)
+                 const QString &method, const QVariantList &args, StreamedRows streamed)
 {
     Outcome out;
     if (!registry.hasObject(object)) {
@@ -142,13 +143,28 @@ Outcome dispatch(const MethodRegistry &registry, Context &context, const QString
     }
     try {
         out.payload = m->handler(context, checked);
+        if (streamed == StreamedRows::Collected &&
+            out.payload.typeId() == qMetaTypeId<wire::RowSourcePtr>()) {
+            const wire::RowSourcePtr rows = out.payload.value<wire::RowSourcePtr>();
+            out.payload = QVariant();
+            auto packet = std::make_shared<DataPacket>(rows->fields());
+            int read = 0;
+            while ((read = rows->fetch(*packet, 64 * 1024)) > 0) {
+            }
+            if (read < 0) {
+                const wire::RowSource::Failure why = rows->failure();
+                throw ServerError(why.message, why.code);
+            }
+            out.payload = QVariant::fromValue(std::move(packet));
+        }
         out.ok = true;
     } catch (const ServerError &e) {
         out.code = e.code();
         out.message = e.message();
     } catch (const std::exception &e) {
         out.code = ErrorInternal;
-        out.message = QStringLiteral("Erro interno do servidor: %1").arg(QString::fromUtf8(e.what()));
+        out.message =
+            QStringLiteral("Erro interno do servidor: %1").arg(QString::fromUtf8(e.what()));
     } catch (...) {
         out.code = ErrorInternal;
         out.message = QStringLiteral("Erro interno do servidor.");

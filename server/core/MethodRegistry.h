@@ -78,10 +78,20 @@ struct Outcome
     QString message;
 };
 
+// What becomes of a payload whose rows are read while it is sent
+// (net/RowSource.h): Collected, read whole into a packet here (callers in the
+// same process); Kept, for the transport to read as it writes the answer.
+enum class StreamedRows
+{
+    Collected,
+    Kept
+};
+
 // Finds the method, checks the count and type of every argument, runs it and
 // turns any exception into an error outcome. Never throws.
 Outcome dispatch(const MethodRegistry &registry, Context &context, const QString &object,
-                 const QString &method, const QVariantList &args);
+                 const QString &method, const QVariantList &args,
+                 StreamedRows streamed = StreamedRows::Collected);
 
 // Every method of the price table objects.
 void registerAllMethods(MethodRegistry &registry);

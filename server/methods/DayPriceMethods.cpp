@@ -35,7 +35,7 @@ QVariant getPrecoHora(Context &ctx, const QVariantList &args)
     reader.setConstant(QStringLiteral("CDFILIAL"), args[0]);
     reader.setConstant(QStringLiteral("CDTABEPREC"), args[1]);
     reader.setConstant(QStringLiteral("DTINIVGPREC"), start);
-    return packetResult(reader.read(
+    return streamedResult(reader.stream(
         ctx.storage,
         QStringLiteral(
             "SELECT D.CDPRPAITABPR, D.CDPRODUTO, D.NRDIASEMANPR, D.IDPERVALORPR, "

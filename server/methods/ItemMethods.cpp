@@ -48,21 +48,18 @@ QVariant getItemPreco(Context &ctx, const QVariantList &args)
     reader.setConstant(QStringLiteral("CDSEGMER"), args[2]);
     reader.setConstant(QStringLiteral("DTINIVGPREC"), start);
 
-    QSqlQuery count = runQuery(
-        db, QStringLiteral("SELECT COUNT(*) FROM PRODSEGMER WHERE CDSEGMER = :segment"),
-        {{QStringLiteral(":segment"), args[2]}}, QStringLiteral("contar os produtos do segmento"));
-    if (count.next())
-        reader.reserve(count.value(0).toInt());
-
-    return packetResult(reader.read(db, itemListSql(),
-                           {{QStringLiteral(":branch"), args[0]},
-                            {QStringLiteral(":table"), args[1]},
-                            {QStringLiteral(":start"), SqlDialect::bindDateTime(start)},
-                            {QStringLiteral(":segment"), args[2]},
-                            {QStringLiteral(":length"), leafLength},
-                            {QStringLiteral(":all"), args[6]},
-                            {QStringLiteral(":product"), args[5]}},
-                           QStringLiteral("ler os itens da tabela de preço")));
+    // The rows are read while the answer is sent: a segment of a large chain
+    // is never held whole in the server's memory.
+    return streamedResult(
+        reader.stream(db, itemListSql(),
+                      {{QStringLiteral(":branch"), args[0]},
+                       {QStringLiteral(":table"), args[1]},
+                       {QStringLiteral(":start"), SqlDialect::bindDateTime(start)},
+                       {QStringLiteral(":segment"), args[2]},
+                       {QStringLiteral(":length"), leafLength},
+                       {QStringLiteral(":all"), args[6]},
+                       {QStringLiteral(":product"), args[5]}},
+                      QStringLiteral("ler os itens da tabela de preço")));
 }
 
 // Names of the fields the screen found empty, each followed by "|"; those

@@ -3,6 +3,7 @@
 #include "core/MethodRegistry.h"
 #include "dataset/ColumnTable.h"
 #include "dataset/DeltaPacket.h"
+#include "net/RowSource.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
@@ -27,6 +28,14 @@ QString dateText(const QDateTime &value);
 inline QVariant packetResult(DataPacketPtr packet)
 {
     return QVariant::fromValue(std::move(packet));
+}
+
+// A packet whose rows are read while the answer is sent (PacketReader::
+// stream): for reads of a whole period, which may be far larger than memory
+// should hold at once. The client receives an ordinary packet.
+inline QVariant streamedResult(wire::RowSourcePtr rows)
+{
+    return QVariant::fromValue(std::move(rows));
 }
 
 inline const DeltaPacket &deltaArg(const QVariant &value)

@@ -2,10 +2,13 @@
 
 #include "storage/SqlDialect.h"
 
+#include "core/CallDeadline.h"
 #include "core/MethodRegistry.h"
+#include "storage/DroppedRows.h"
 #include "storage/Storage.h"
 
 #include <QSqlDriver>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <sqlite3.h>
@@ -35,8 +38,20 @@ namespace {
 class QueryCursor
 {
 public:
-    explicit QueryCursor(QSqlQuery &query) : m_query(query) {}
-    bool next() { return m_query.next(); }
+    explicit QueryCursor(QSqlQuery &query, QString doing = QStringLiteral("ler as linhas"))
+        : m_query(query), m_doing(std::move(doing))
+    {
+    }
+    bool next()
+    {
+        if (m_query.next())
+            return true;
+        // A driver that streams rows (PostgreSQL) reports a failure met on
+        // the way as the end of them: the packet would be short unsaid.
+        if (m_query.lastError().isValid())
+            Storage::raise(m_query.lastError(), m_doing);
+        return false;
+    }
     bool load(int column)
     {
         m_value = m_query.value(column);
@@ -53,7 +68,23 @@ public:
 
 private:
     QSqlQuery &m_query;
+    QString m_doing;
     QVariant m_value;
+};
+
+struct QueryHolder
+{
+    QSqlQuery owned;
+};
+
+// A QSqlQuery whose rows are read after the method that ran it returned.
+class OwnedQueryCursor : private QueryHolder, public QueryCursor
+{
+public:
+    OwnedQueryCursor(QSqlQuery query, const QString &doing)
+        : QueryHolder{std::move(query)}, QueryCursor(owned, doing)
+    {
+    }
 };
 
 // Rows of a native SQLite statement; the statement is finalized on leaving.
@@ -102,9 +133,13 @@ public:
 
     bool next()
     {
+        // Stepping a finished statement would run it again from the start.
+        if (m_done)
+            return false;
         const int rc = sqlite3_step(m_stmt);
         if (rc == SQLITE_ROW)
             return true;
+        m_done = true;
         if (rc != SQLITE_DONE)
             fail(m_doing);
         return false;
@@ -135,6 +170,7 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
     QString m_doing;
     int m_column = 0;
+    bool m_done = false;
 };
 
 sqlite3 *nativeSqlite(const Storage &storage)
@@ -148,6 +184,54 @@ sqlite3 *nativeSqlite(const Storage &storage)
 }
 
 } // namespace
+
+// Rows read a few at a time while the answer is written (net/RowSource.h).
+template <class Cursor> class CursorRows final : public wire::RowSource
+{
+public:
+    template <class... Args>
+    explicit CursorRows(const PacketReader &reader, Args &&...args)
+        : m_reader(reader), m_cursor(std::forward<Args>(args)...)
+    {
+    }
+    const QList<FieldDef> &fields() const override { return m_reader.m_fields; }
+    int fetch(DataPacket &packet, int rows) override
+    {
+        if (!m_failure.message.isEmpty())
+            return -1;
+        if (m_done)
+            return 0;
+        try {
+            const int read = m_reader.fillInto(m_cursor, packet, rows);
+            m_done = read < rows;
+            // The driver warns, and only warns, when another statement cut
+            // the read short: the rows that seem to be all are not.
+            if (takeDroppedRows())
+                throw ServerError(QStringLiteral("Erro interno do servidor: uma leitura da base "
+                                                 "foi interrompida por outra consulta."),
+                                  ErrorInternal);
+            return read;
+        } catch (const ServerError &e) {
+            m_failure = {e.code(), e.message()};
+        } catch (const std::exception &e) {
+            m_failure = {
+                ErrorInternal,
+                QStringLiteral("Erro interno do servidor: %1").arg(QString::fromUtf8(e.what()))};
+        }
+        // However the database put it, a read stopped at the call's limit
+        // is told so.
+        if (CallDeadline::expired())
+            m_failure = {ErrorLimit, CallDeadline::message()};
+        return -1;
+    }
+    Failure failure() const override { return m_failure; }
+
+private:
+    PacketReader m_reader;
+    Cursor m_cursor;
+    Failure m_failure;
+    bool m_done = false;
+};
 
 DataPacketPtr PacketReader::read(QSqlQuery &query) const
 {
@@ -170,10 +254,30 @@ DataPacketPtr PacketReader::read(const Storage &storage, const QString &sql,
     return read(query);
 }
 
+std::shared_ptr<wire::RowSource>
+PacketReader::stream(const Storage &storage, const QString &sql,
+                     const QList<std::pair<QString, QVariant>> &binds, const QString &doing) const
+{
+    if (sqlite3 *db = nativeSqlite(storage))
+        return std::make_shared<CursorRows<SqliteCursor>>(*this, db, sql, binds, doing);
+    QSqlQuery query = storage.prepare(sql);
+    for (const auto &[name, value] : binds)
+        query.bindValue(name, value);
+    storage.exec(query, doing);
+    return std::make_shared<CursorRows<OwnedQueryCursor>>(*this, std::move(query), doing);
+}
+
 template <class Cursor> DataPacketPtr PacketReader::fill(Cursor &cursor) const
 {
     auto packet = std::make_shared<DataPacket>(m_fields);
     packet->reserve(m_reserve);
+    fillInto(cursor, *packet, -1);
+    return packet;
+}
+
+template <class Cursor>
+int PacketReader::fillInto(Cursor &cursor, DataPacket &packet, int rows) const
+{
 
     struct Source
     {
@@ -194,8 +298,10 @@ template <class Cursor> DataPacketPtr PacketReader::fill(Cursor &cursor) const
     QList<QString> texts(m_fields.size());
     for (int f : constantFields)
         texts[f] = m_constants[f].toString();
-    DataPacket &p = *packet;
-    while (cursor.next()) {
+    DataPacket &p = packet;
+    int read = 0;
+    while (read != rows && cursor.next()) {
+        ++read;
         const int row = p.appendRow();
         for (const Source &s : sources) {
             if (!cursor.load(s.column))
@@ -232,7 +338,7 @@ template <class Cursor> DataPacketPtr PacketReader::fill(Cursor &cursor) const
                 p.setInteger(row, f, p.integer(0, f));
         }
     }
-    return packet;
+    return read;
 }
 
 } // namespace prx::server

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "dataset/ColumnTable.h"
+#include "net/RowSource.h"
 
 #include <QList>
 #include <QVariant>
 
 class QSqlQuery;
 
+#include <memory>
 #include <utility>
 
 namespace prx::server {
@@ -34,9 +36,20 @@ public:
     DataPacketPtr read(const Storage &storage, const QString &sql,
                        const QList<std::pair<QString, QVariant>> &binds,
                        const QString &doing) const;
+    // The same rows, read as the answer is sent: the statement runs now (an
+    // error in its text or binds is thrown here) and its rows are read a few
+    // at a time while pieces are written, on the calling thread's connection,
+    // which nothing else may use until the last row is read. A read that
+    // fails midway (a database error, the call's time limit, rows the driver
+    // dropped) fails the source, never ends it early.
+    std::shared_ptr<wire::RowSource> stream(const Storage &storage, const QString &sql,
+                                            const QList<std::pair<QString, QVariant>> &binds,
+                                            const QString &doing) const;
 
 private:
     template <class Cursor> DataPacketPtr fill(Cursor &cursor) const;
+    template <class Cursor> int fillInto(Cursor &cursor, DataPacket &packet, int rows) const;
+    template <class Cursor> friend class CursorRows;
 
     QList<FieldDef> m_fields;
     QList<QVariant> m_constants; // invalid: read from the query

@@ -6,20 +6,42 @@
 
 namespace prx::server {
 
-bool AnswerStream::push(QByteArray frame, int stallMs)
+bool AnswerStream::push(QByteArray frame, int stallMs, const std::function<bool()> &abandoned)
 {
     QMutexLocker lock(&m_mutex);
     QDeadlineTimer deadline(stallMs);
     while (!m_cancelled && m_queue.size() >= MaxQueued) {
-        if (!m_room.wait(&m_mutex, deadline) && m_queue.size() >= MaxQueued && !m_cancelled) {
+        if (deadline.hasExpired()) {
             m_failure = QStringLiteral("o cliente não leu a resposta em %1 s").arg(stallMs / 1000);
             return false;
+        }
+        if (abandoned) {
+            m_room.wait(&m_mutex, std::min(deadline, QDeadlineTimer(250)));
+            if (abandoned())
+                return false;
+        } else {
+            m_room.wait(&m_mutex, deadline);
         }
     }
     if (m_cancelled)
         return false;
     m_queue.push_back(std::move(frame));
     return true;
+}
+
+void AnswerStream::pushAll(wire::AnswerWriter &rest, int stallMs, const std::function<void()> &wake,
+                           const std::function<bool()> &abandoned)
+{
+    while (rest.hasMore()) {
+        QByteArray frame = rest.next();
+        if (frame.isEmpty()) {
+            fail(QStringLiteral("uma linha da resposta passa do tamanho máximo de uma mensagem"));
+            return;
+        }
+        if (!push(std::move(frame), stallMs, abandoned))
+            return;
+        wake();
+    }
 }
 
 void AnswerStream::finish()
@@ -91,17 +113,7 @@ void AnswerSender::start(std::shared_ptr<wire::AnswerWriter> rest,
             // A large answer's pieces give way to small calls, as the long
             // call that made it did.
             WorkerPool::lowerThisThread();
-            while (rest->hasMore()) {
-                QByteArray frame = rest->next();
-                if (frame.isEmpty()) {
-                    stream->fail(QStringLiteral("uma linha da resposta passa do tamanho máximo de "
-                                                "uma mensagem"));
-                    break;
-                }
-                if (!stream->push(std::move(frame), stallMs))
-                    break;
-                wake();
-            }
+            stream->pushAll(*rest, stallMs, wake);
             stream->finish();
             wake();
         });

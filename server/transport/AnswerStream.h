@@ -31,9 +31,14 @@ public:
         Cancelled
     };
 
-    // Encoder side. False when the stream was cancelled, or when the socket
-    // took nothing for `stallMs` (a client that stopped reading).
-    bool push(QByteArray frame, int stallMs);
+    // Encoder side. False when the stream was cancelled, when the socket
+    // took nothing for `stallMs` (a client that stopped reading), or when
+    // `abandoned` says so while waiting (looked at a few times a second).
+    bool push(QByteArray frame, int stallMs, const std::function<bool()> &abandoned = {});
+    // Pushes every frame of `rest` after its head, calling `wake` after each;
+    // stops early as push() does, or failed when a frame cannot be written.
+    void pushAll(wire::AnswerWriter &rest, int stallMs, const std::function<void()> &wake,
+                 const std::function<bool()> &abandoned = {});
     void finish();
     void fail(const QString &reason);
 

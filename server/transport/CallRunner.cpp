@@ -13,12 +13,14 @@ namespace {
 
 // An answer of any size goes out in pieces; only one whose head alone
 // passes the largest frame (a huge list of plain values) is refused.
-AnswerFrames encodeOrShrink(wire::Answer answer)
+AnswerFrames encodeOrShrink(wire::Answer answer, QString *failure = nullptr)
 {
     const qint64 id = answer.id;
     auto writer = std::make_shared<wire::AnswerWriter>(std::move(answer));
     AnswerFrames frames;
     frames.head = writer->first();
+    if (failure)
+        *failure = writer->failure(); // rows read for the head failed: the head is the error
     if (!frames.head.isEmpty()) {
         if (writer->hasMore())
             frames.rest = std::move(writer);
@@ -46,7 +48,7 @@ QByteArray noticeFrame(int code, const QString &message)
 }
 
 CallReply runCall(const MethodRegistry &registry, Context &context, const QByteArray &body,
-                  int callSeconds)
+                  int callSeconds, const SendWhileReading &sendWhileReading)
 {
     CallReply reply;
     wire::Request request;
@@ -70,14 +72,16 @@ CallReply runCall(const MethodRegistry &registry, Context &context, const QByteA
     QElapsedTimer timer;
     timer.start();
     Outcome outcome;
+    // Rows read while they are sent are read under the call's limit too.
+    CallDeadline::Scope limit(callSeconds);
     {
-        CallDeadline::Scope limit(callSeconds);
         // Whatever the call changes in prices is recorded under its user and
         // the method's own name, however the client spelled it.
         const Method *known = registry.find(request.object, request.method);
         const HistoryCaller caller(request.user, known ? known->name : request.method);
         takeDroppedRows();
-        outcome = dispatch(registry, context, request.object, request.method, request.args);
+        outcome = dispatch(registry, context, request.object, request.method, request.args,
+                           sendWhileReading ? StreamedRows::Kept : StreamedRows::Collected);
         // A read the driver cut short gave the method part of its rows: its
         // answer would be short without saying so.
         if (outcome.ok && takeDroppedRows()) {
@@ -112,10 +116,22 @@ CallReply runCall(const MethodRegistry &registry, Context &context, const QByteA
                     .arg(request.method, why);
         }
     }
-    const bool ok = answer.ok;
-    const int errorCode = answer.errorCode;
-    const QString errorMessage = answer.errorMessage;
-    reply.frame = encodeOrShrink(std::move(answer));
+    bool ok = answer.ok;
+    int errorCode = answer.errorCode;
+    QString errorMessage = answer.errorMessage;
+    QString failure;
+    reply.frame = encodeOrShrink(std::move(answer), &failure);
+    if (reply.frame.rest && reply.frame.rest->readsRows()) {
+        const std::shared_ptr<wire::AnswerWriter> rest = reply.frame.rest;
+        sendWhileReading(reply.frame);
+        reply.frame.rest.reset();
+        failure = rest->failure();
+    }
+    if (!failure.isEmpty()) {
+        ok = false;
+        errorCode = ErrorInternal;
+        errorMessage = failure;
+    }
     reply.logText = QStringLiteral("%1.%2 %3 ms %4")
                         .arg(request.object, request.method)
                         .arg(double(timer.nsecsElapsed()) / 1e6, 0, 'f', 1)

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace prx::server {
@@ -28,10 +29,17 @@ struct CallReply
     QString logText;
 };
 
+// Sends an answer whose rows are read as it is written (rest->readsRows()):
+// called on the worker, under the call's time limit, with the head encoded;
+// it writes every piece (or gives up on a client gone) before it returns;
+// the rows' statement then ends on the worker whose connection runs it.
+using SendWhileReading = std::function<void(AnswerFrames &frames)>;
+
 // Decodes the request, runs it under the call time limit (seconds <= 0: no
-// limit) and encodes the answer. Never throws.
+// limit) and encodes the answer. Never throws. Without `sendWhileReading`,
+// rows a method reads as they are sent are read whole before the answer.
 CallReply runCall(const MethodRegistry &registry, Context &context, const QByteArray &body,
-                  int callSeconds);
+                  int callSeconds, const SendWhileReading &sendWhileReading = {});
 
 // A frame that answers no request (id 0): the server's word on the
 // connection itself (a limit reached, access refused) before it closes it.

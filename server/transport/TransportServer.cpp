@@ -1,5 +1,6 @@
 #include "transport/TransportServer.h"
 
+#include "core/CallDeadline.h"
 #include "net/AccessKey.h"
 #include "transport/CallRunner.h"
 
@@ -289,9 +290,38 @@ void TransportServer::startCall(quint64 id, Peer &peer, QByteArray body)
     // waits for the answer (busy above), so its calls stay in order whatever
     // lane each one takes.
     const WorkerPool::Lane lane = m_lanes.laneOf(body);
+    const int stall = stallMs();
     m_pool.post(
-        [this, id, &registry, callSeconds, body = std::move(body)](Context &context) {
-            CallReply reply = runCall(registry, context, body, callSeconds);
+        [this, id, &registry, callSeconds, stall, body = std::move(body)](Context &context) {
+            // Rows read as they are sent keep this worker, and its connection,
+            // until the last piece is queued or the client is gone.
+            std::shared_ptr<AnswerStream> stream;
+            const SendWhileReading sendWhileReading = [&](AnswerFrames &frames) {
+                stream = std::make_shared<AnswerStream>();
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, id, head = std::move(frames.head), stream] {
+                        startReadPieces(id, head, stream);
+                    },
+                    Qt::QueuedConnection);
+                stream->pushAll(
+                    *frames.rest, stall,
+                    [this, id] {
+                        QMetaObject::invokeMethod(
+                            this, [this, id] { pump(id); }, Qt::QueuedConnection);
+                    },
+                    [] { return CallDeadline::cancelled(); });
+            };
+            CallReply reply = runCall(registry, context, body, callSeconds, sendWhileReading);
+            if (stream) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, id, stream, logText = std::move(reply.logText)] {
+                        endReadPieces(id, stream, logText);
+                    },
+                    Qt::QueuedConnection);
+                return;
+            }
             QMetaObject::invokeMethod(
                 this,
                 [this, id, reply = std::move(reply)] {
@@ -300,6 +330,53 @@ void TransportServer::startCall(quint64 id, Peer &peer, QByteArray body)
                 Qt::QueuedConnection);
         },
         lane);
+}
+
+int TransportServer::stallMs() const
+{
+    return (m_limits.idleSeconds > 0   ? m_limits.idleSeconds
+            : m_limits.callSeconds > 0 ? m_limits.callSeconds
+                                       : 10 * 60) *
+           1000;
+}
+
+void TransportServer::attachStream(Peer &peer, quint64 id,
+                                   const std::shared_ptr<AnswerStream> &stream)
+{
+    peer.stream = stream;
+    // The client stays busy until the last piece is out, so its next request
+    // waits and the idle sweep leaves it alone; a client that stops reading
+    // is dropped by the encoder's own wait instead.
+    peer.drained = connect(peer.socket, &QTcpSocket::bytesWritten, this, [this, id] { pump(id); });
+}
+
+void TransportServer::startReadPieces(quint64 id, const QByteArray &head,
+                                      const std::shared_ptr<AnswerStream> &stream)
+{
+    const auto it = m_peers.find(id);
+    if (it == m_peers.end() || it->socket->state() != QAbstractSocket::ConnectedState) {
+        stream->cancel(); // nobody to read the rows for: the worker stops reading
+        return;
+    }
+    it->socket->write(head);
+    attachStream(*it, id, stream);
+}
+
+void TransportServer::endReadPieces(quint64 id, const std::shared_ptr<AnswerStream> &stream,
+                                    const QString &logText)
+{
+    const auto it = m_peers.find(id);
+    if (it == m_peers.end())
+        return; // the client left while its rows were read
+    if (it->stream != stream) {
+        // The head found the client going away: its call is over.
+        it->busy = false;
+        log(it->address, logText);
+        return;
+    }
+    it->streamLog = logText;
+    stream->finish();
+    pump(id);
 }
 
 void TransportServer::finishCall(quint64 id, const AnswerFrames &frames, bool drop,
@@ -329,23 +406,15 @@ void TransportServer::sendPieces(quint64 id, const AnswerFrames &frames, const Q
 {
     Peer &peer = m_peers[id];
     peer.socket->write(frames.head);
-    peer.stream = std::make_shared<AnswerStream>();
-    // The client stays busy until the last piece is out, so its next request
-    // waits and the idle sweep leaves it alone; a client that stops reading
-    // is dropped by the encoder's own wait instead.
-    peer.drained = connect(peer.socket, &QTcpSocket::bytesWritten, this,
-                           [this, id, logText] { pump(id, logText); });
-    const int stallMs = (m_limits.idleSeconds > 0   ? m_limits.idleSeconds
-                         : m_limits.callSeconds > 0 ? m_limits.callSeconds
-                                                    : 10 * 60) *
-                        1000;
-    m_sender.start(frames.rest, peer.stream, stallMs, [this, id, logText] {
+    peer.streamLog = logText;
+    attachStream(peer, id, std::make_shared<AnswerStream>());
+    m_sender.start(frames.rest, peer.stream, stallMs(), [this, id] {
         QMetaObject::invokeMethod(
-            this, [this, id, logText] { pump(id, logText); }, Qt::QueuedConnection);
+            this, [this, id] { pump(id); }, Qt::QueuedConnection);
     });
 }
 
-void TransportServer::pump(quint64 id, const QString &logText)
+void TransportServer::pump(quint64 id)
 {
     const auto it = m_peers.find(id);
     if (it == m_peers.end() || !it->stream)
@@ -369,7 +438,7 @@ void TransportServer::pump(quint64 id, const QString &logText)
     it->stream.reset();
     it->busy = false;
     it->quietFor.restart();
-    log(it->address, logText);
+    log(it->address, it->streamLog);
     readFrom(id);
 }
 

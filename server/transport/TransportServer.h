@@ -98,6 +98,7 @@ private:
         bool busy = false; // a call of this client is on a worker, or its answer on the way
         std::shared_ptr<AnswerStream> stream; // the pieces of a large answer being sent
         QMetaObject::Connection drained;      // the socket's bytesWritten, while streaming
+        QString streamLog;                    // the call's log line, once its answer is out
         QElapsedTimer quietFor;
     };
 
@@ -108,7 +109,15 @@ private:
     void startCall(quint64 id, Peer &peer, QByteArray body);
     void finishCall(quint64 id, const AnswerFrames &frames, bool drop, const QString &logText);
     void sendPieces(quint64 id, const AnswerFrames &frames, const QString &logText);
-    void pump(quint64 id, const QString &logText);
+    // An answer whose rows a worker reads as it writes them: the head, then
+    // the end of the call once the worker is done with it.
+    void startReadPieces(quint64 id, const QByteArray &head,
+                         const std::shared_ptr<AnswerStream> &stream);
+    void endReadPieces(quint64 id, const std::shared_ptr<AnswerStream> &stream,
+                       const QString &logText);
+    void attachStream(Peer &peer, quint64 id, const std::shared_ptr<AnswerStream> &stream);
+    int stallMs() const;
+    void pump(quint64 id);
     void closeWith(quint64 id, int code, const QString &message, int delayMs = 0);
     void drop(quint64 id, const QString &reason);
     void forget(quint64 id);

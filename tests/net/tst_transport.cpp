@@ -80,6 +80,14 @@ private slots:
     void clientLeavingMidAnswer_data();
     void clientLeavingMidAnswer();
     // Guards against one slow call holding up every other client.
+    // Guards against rows read from the database while the answer is sent
+    // arriving lost, doubled or reordered, and against a read that fails
+    // midway reaching the caller as a shorter packet reported complete.
+    void rowsReadWhileSent_data();
+    void rowsReadWhileSent();
+    // Guards against a worker, and its database connection, kept by a client
+    // that hung up while its rows were being read.
+    void hangUpWhileReadingFreesWorker();
     void slowCallDoesNotHoldOthers();
     // Guards against a bound that, once passed, brings the server down,
     // leaves the client hanging or tells it nothing it can show.
@@ -403,6 +411,87 @@ void TestTransport::clientLeavingMidAnswer()
     expectStillServing(server.port());
     wire::setPieceBytes(4 * 1024 * 1024);
     // Stopping finds no thread stuck on the answer.
+    auto stopped = std::async(std::launch::async, [&] { server.stop(); });
+    QVERIFY(stopped.wait_for(std::chrono::seconds(20)) == std::future_status::ready);
+}
+
+void TestTransport::rowsReadWhileSent_data()
+{
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("failAt"); // 0: the read does not fail
+    for (const bool postgres : {false, true}) {
+        const char *db = postgres ? "postgresql" : "sqlite";
+        QTest::addRow("%s, fits one frame", db) << postgres << 40 << 0;
+        QTest::addRow("%s, many pieces", db) << postgres << 30000 << 0;
+        QTest::addRow("%s, fails within the head", db) << postgres << 30000 << 20;
+        QTest::addRow("%s, fails midway", db) << postgres << 30000 << 20000;
+        QTest::addRow("%s, fails at the last row", db) << postgres << 30000 << 30000;
+    }
+}
+
+void TestTransport::rowsReadWhileSent()
+{
+    QFETCH(bool, postgres);
+    QFETCH(int, rows);
+    QFETCH(int, failAt);
+    const QString url = qEnvironmentVariable("PRX_TEST_PG_URL");
+    if (postgres && url.isEmpty())
+        QSKIP("PRX_TEST_PG_URL not set");
+    TestServer server(TransportLimits(), {}, 2);
+    if (postgres)
+        server.setDatabase(url);
+    QVERIFY(server.start());
+    wire::setPieceBytes(4096);
+    NetConnection net;
+    net.setHost(QStringLiteral("127.0.0.1"));
+    net.setPort(server.port());
+    net.setServerObject(Obj);
+    const ServerResult streamed = net.call(QStringLiteral("StreamRows"), {rows, failAt});
+    const ServerResult whole = net.call(QStringLiteral("ReadRows"), {rows});
+    const ServerResult after = net.call(QStringLiteral("Echo"), {QStringLiteral("depois")});
+    wire::setPieceBytes(4 * 1024 * 1024);
+    QVERIFY2(whole.ok, qPrintable(whole.message));
+    QCOMPARE(whole.payload.value<DataPacketPtr>()->rowCount(), rows);
+    if (failAt == 0) {
+        QVERIFY2(streamed.ok, qPrintable(streamed.message));
+        QString why;
+        QVERIFY2(sameValue(streamed.payload, whole.payload, &why), qPrintable(why));
+    } else {
+        QVERIFY2(!streamed.ok, "a failed read was answered as a packet");
+        QCOMPARE(streamed.code, int(ErrorInternal));
+        QVERIFY2(streamed.message.contains(QStringLiteral("Erro no banco de dados (contar)")),
+                 qPrintable(streamed.message));
+    }
+    // The connection goes on serving after the answer, whole or failed.
+    QVERIFY2(after.ok, qPrintable(after.message));
+}
+
+void TestTransport::hangUpWhileReadingFreesWorker()
+{
+    wire::setPieceBytes(4096);
+    TransportLimits limits;
+    limits.idleSeconds = 120; // a worker kept until the stall gives up would fail below
+    TestServer server(limits, {}, 1);
+    QVERIFY(server.start());
+    QTcpSocket leaver;
+    leaver.connectToHost(QHostAddress::LocalHost, server.port());
+    QVERIFY(leaver.waitForConnected(5000));
+    // Far more rows than the system's socket buffers hold.
+    leaver.write(
+        wire::encodeRequest({1, Obj, QStringLiteral("StreamRows"), {qint64(3000000), qint64(0)}}));
+    QVERIFY(leaver.waitForBytesWritten(5000));
+    QVERIFY(leaver.waitForReadyRead(20000)); // the rows are being read
+    leaver.abort();
+    // The only worker serves the next client as soon as the read stops.
+    RawClient other;
+    QVERIFY(other.connectTo(server.port()));
+    other.send(wire::encodeRequest({1, Obj, QStringLiteral("Echo"), {QStringLiteral("livre")}}));
+    wire::Answer a;
+    const bool answered = other.answer(&a, 15000);
+    wire::setPieceBytes(4 * 1024 * 1024);
+    QVERIFY2(answered, "the worker stayed with the client that hung up");
+    QCOMPARE(a.payload.toString(), QStringLiteral("livre"));
     auto stopped = std::async(std::launch::async, [&] { server.stop(); });
     QVERIFY(stopped.wait_for(std::chrono::seconds(20)) == std::future_status::ready);
 }

@@ -2,6 +2,7 @@
 #include "TestServer.h"
 
 #include "net/AnswerPieces.h"
+#include "net/RowSource.h"
 
 #include <QCborMap>
 #include <QCborValue>
@@ -33,6 +34,41 @@ QList<QByteArray> framesOf(const Answer &answer)
     return frames;
 }
 
+// The rows of a packet handed out a few at a time, as a database read does;
+// failAt > 0: the read fails on reaching that row.
+class PacketRows : public RowSource
+{
+public:
+    PacketRows(DataPacketPtr packet, int failAt) : m_packet(std::move(packet)), m_failAt(failAt) {}
+    const QList<FieldDef> &fields() const override { return m_packet->fields(); }
+    int fetch(DataPacket &into, int rows) override
+    {
+        int read = 0;
+        for (; read < rows && m_next < m_packet->rowCount(); ++read, ++m_next) {
+            if (m_next + 1 == m_failAt)
+                return -1;
+            into.setRowValues(into.appendRow(), m_packet->rowValues(m_next));
+        }
+        return read;
+    }
+    Failure failure() const override { return {500, QStringLiteral("a leitura falhou")}; }
+
+private:
+    DataPacketPtr m_packet;
+    int m_failAt;
+    int m_next = 0;
+};
+
+Answer readWhileSent(int rows, int failAt = 0)
+{
+    return {42,
+            true,
+            QVariant::fromValue(
+                RowSourcePtr(std::make_shared<PacketRows>(TestServer::rows(rows), failAt))),
+            0,
+            {}};
+}
+
 } // namespace
 
 class TestWirePieces : public QObject
@@ -55,7 +91,72 @@ private slots:
     // a packet, or a packet reported complete with rows missing.
     void badPieceIsRefused_data();
     void badPieceIsRefused();
+    // Guards against rows read while they are sent arriving lost, doubled or
+    // cut short, against frames that grow with the answer, and against a
+    // small answer of such rows leaving in another shape than today's frame.
+    void rowsReadWhileSent_data();
+    void rowsReadWhileSent();
+    // Guards against a read that fails midway reaching the caller as a
+    // packet, however many of its rows were already sent.
+    void readFailingMidway_data();
+    void readFailingMidway();
 };
+
+void TestWirePieces::rowsReadWhileSent_data()
+{
+    QTest::addColumn<int>("rows");
+    for (int rows : {0, 1, 10, 30, 1023, 1024, 1025, 5000})
+        QTest::addRow("%d rows", rows) << rows;
+}
+
+void TestWirePieces::rowsReadWhileSent()
+{
+    QFETCH(int, rows);
+    const QList<QByteArray> frames = framesOf(readWhileSent(rows));
+    const Answer inMemory{42, true, packetOf(rows), 0, {}};
+    if (frames.size() == 1)
+        QCOMPARE(frames[0], framesOf(inMemory)[0]);
+    const qint64 rowBytes = 64, fieldsBytes = 512;
+    AnswerReader reader;
+    QString error;
+    for (int i = 0; i < frames.size(); ++i) {
+        QVERIFY2(frames[i].size() <= 4 + pieceBytes() + rowBytes + (i == 0 ? fieldsBytes : 0),
+                 qPrintable(QString::number(i)));
+        const AnswerReader::Step step = reader.take(bodyOf(frames[i]), &error);
+        QVERIFY2(step != AnswerReader::Step::Invalid, qPrintable(error));
+        QCOMPARE(step == AnswerReader::Step::Complete, i == frames.size() - 1);
+    }
+    QVERIFY(reader.answer().ok);
+    QString why;
+    QVERIFY2(sameValue(reader.answer().payload, inMemory.payload, &why), qPrintable(why));
+}
+
+void TestWirePieces::readFailingMidway_data()
+{
+    QTest::addColumn<int>("failAt");
+    QTest::newRow("first row") << 1;
+    QTest::newRow("among the head's rows") << 5;
+    QTest::newRow("midway") << 3000;
+    QTest::newRow("last row") << 5000;
+}
+
+void TestWirePieces::readFailingMidway()
+{
+    QFETCH(int, failAt);
+    AnswerWriter writer(readWhileSent(5000, failAt));
+    QVERIFY(writer.readsRows());
+    AnswerReader reader;
+    QString error;
+    AnswerReader::Step step = reader.take(bodyOf(writer.first()), &error);
+    while (step == AnswerReader::Step::More && writer.hasMore())
+        step = reader.take(bodyOf(writer.next()), &error);
+    QCOMPARE(step, AnswerReader::Step::Complete);
+    QVERIFY2(!reader.answer().ok, "a failed read was answered as a packet");
+    QCOMPARE(reader.answer().errorCode, 500);
+    QCOMPARE(reader.answer().errorMessage, QStringLiteral("a leitura falhou"));
+    QCOMPARE(writer.failure(), QStringLiteral("a leitura falhou"));
+    QVERIFY(!writer.hasMore());
+}
 
 void TestWirePieces::roundTripInPieces_data()
 {

@@ -1,5 +1,7 @@
 #include "TestServer.h"
 
+#include "storage/PacketReader.h"
+#include "storage/SqlDialect.h"
 #include "storage/Storage.h"
 #include "transport/TransportServer.h"
 
@@ -44,6 +46,36 @@ DataPacketPtr TestServer::rows(int count)
     return packet;
 }
 
+namespace {
+
+// Counts up to :count; the price of row :failAt cannot be computed, so the
+// statement fails there, after the rows before it were read.
+QString countingSql(const Storage &storage)
+{
+    return QStringLiteral(
+               "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < :count) "
+               "SELECT CAST(x AS VARCHAR(10)), CASE WHEN x = :failAt THEN %1 ELSE x * 0.25 END, "
+               "CASE WHEN x % 7 = 0 THEN NULL ELSE 'Produto ' || CAST(x AS VARCHAR(10)) END "
+               "FROM n")
+        .arg(storage.dialect().isSqlite() ? QStringLiteral("abs(-9223372036854775807 - 1 + x - x)")
+                                          : QStringLiteral("1 / (x - x)"));
+}
+
+PacketReader countingReader()
+{
+    return PacketReader({{QStringLiteral("CDPRODUTO"), FieldType::String, 10},
+                         {QStringLiteral("VRPRECO"), FieldType::Float, 0},
+                         {QStringLiteral("NMPRODUTO"), FieldType::String, 40}});
+}
+
+QList<std::pair<QString, QVariant>> countingBinds(const QVariantList &a)
+{
+    return {{QStringLiteral(":count"), a[0].toLongLong()},
+            {QStringLiteral(":failAt"), a.size() > 1 ? a[1].toLongLong() : qint64(0)}};
+}
+
+} // namespace
+
 void TestServer::addTestMethods(MethodRegistry &registry)
 {
     const QString object = QLatin1StringView(Object);
@@ -86,12 +118,30 @@ void TestServer::addTestMethods(MethodRegistry &registry)
     registry.add(object, {QStringLiteral("Worker"), {}, [](Context &c, const QVariantList &) {
                               return QVariant(c.storage.connectionName());
                           }});
+    registry.add(object, {QStringLiteral("StreamRows"),
+                          {ArgType::Integer, ArgType::Integer},
+                          [](Context &c, const QVariantList &a) {
+                              return QVariant::fromValue(countingReader().stream(
+                                  c.storage, countingSql(c.storage), countingBinds(a),
+                                  QStringLiteral("contar")));
+                          }});
+    registry.add(
+        object,
+        {QStringLiteral("ReadRows"), {ArgType::Integer}, [](Context &c, const QVariantList &a) {
+             return QVariant::fromValue(countingReader().read(
+                 c.storage, countingSql(c.storage), countingBinds(a), QStringLiteral("contar")));
+         }});
 }
 
 WorkerPool::OpenContext TestServer::memoryContexts()
 {
-    return [](QString *why) -> std::shared_ptr<Context> {
-        std::shared_ptr<Storage> s = Storage::open(QStringLiteral(":memory:"), why);
+    return databaseContexts(QStringLiteral(":memory:"));
+}
+
+WorkerPool::OpenContext TestServer::databaseContexts(const QString &location)
+{
+    return [location](QString *why) -> std::shared_ptr<Context> {
+        std::shared_ptr<Storage> s = Storage::open(location, why);
         if (!s)
             return nullptr;
         return std::shared_ptr<Context>(new Context{*s}, [s](Context *c) mutable {
@@ -115,7 +165,10 @@ bool TestServer::start(quint16 port)
         server.setAccess(m_access);
         server.setRefusalDelay(200);
         QString error;
-        const bool ok = server.startWorkers(m_workers, memoryContexts(), &error) &&
+        const bool ok = server.startWorkers(m_workers,
+                                            m_database.isEmpty() ? memoryContexts()
+                                                                 : databaseContexts(m_database),
+                                            &error) &&
                         server.listen(QHostAddress::LocalHost, port);
         ready.set_value(ok ? server.serverPort() : 0);
         if (!ok)

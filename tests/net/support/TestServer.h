@@ -15,6 +15,9 @@
 //   Unsendable() -> a value the wire cannot carry
 //   Spin() -> a SQL statement that never ends by itself (for the call limit)
 //   Worker() -> the name of the database connection of the worker that ran it
+//   StreamRows(integer n, integer failAt) -> n rows of a SQL statement, read
+//       while they are sent; failAt > 0: the statement fails at that row
+//   ReadRows(integer n) -> the same n rows read whole before the answer
 class TestServer
 {
 public:
@@ -34,12 +37,16 @@ public:
     // Opens each worker a database of its own, empty and in memory: the
     // test methods touch no tables.
     static prx::server::WorkerPool::OpenContext memoryContexts();
+    static prx::server::WorkerPool::OpenContext databaseContexts(const QString &location);
+    // Each worker connects to this database instead (a PostgreSQL URL).
+    void setDatabase(const QString &location) { m_database = location; }
     static prx::DataPacketPtr rows(int count);
 
 private:
     prx::server::TransportLimits m_limits;
     prx::server::TransportAccess m_access;
     int m_workers = 4;
+    QString m_database;          // empty: in memory
     QThread *m_thread = nullptr; // owned
     quint16 m_port = 0;
 };

@@ -17,6 +17,7 @@
 #include "dataset/ClientDataSet.h"
 #include "services/HostDatabase.h"
 #include "services/HostState.h"
+#include "services/HostUi.h"
 #include "widgets/DBGrid.h"
 #include "widgets/MaskEdit.h"
 #include "widgets/TDBSortGrid.h"
@@ -153,16 +154,102 @@ void pressTab(QWidget *widget)
     QApplication::sendEvent(widget, &release);
 }
 
-qint64 peakResidentKb()
+// Moments of the open, in ms since the page change, so that the figure can
+// be split into what the client does and what it waits for.
+struct Marks
+{
+    QElapsedTimer clock;
+    QHash<QString, double> at;
+    void mark(const QString &name)
+    {
+        if (!at.contains(name))
+            at.insert(name, clock.nsecsElapsed() / 1e6);
+    }
+    double span(const QString &from, const QString &to) const
+    {
+        return at.value(to, -1) - at.value(from, -1);
+    }
+};
+
+// Forwards everything to the headless host and notes when the busy
+// indication goes on and off: it goes on right before the first request.
+class MarkingHostUi : public HostUi
+{
+public:
+    MarkingHostUi(HostUi &inner, Marks &marks) : m_inner(inner), m_marks(marks) {}
+    int messageBox(const QString &text, MsgKind kind, const QList<int> &buttons) override
+    {
+        return m_inner.messageBox(text, kind, buttons);
+    }
+    void errorBox(const QString &text) override { m_inner.errorBox(text); }
+    bool pesquisar(DataSource &source, const QString &title) override
+    {
+        return m_inner.pesquisar(source, title);
+    }
+    bool pesquisaLista(DataSource &source, const QString &keyField, const QString &title,
+                       QString *list) override
+    {
+        return m_inner.pesquisaLista(source, keyField, title, list);
+    }
+    void procura(ClientDataSet &dataSet) override { m_inner.procura(dataSet); }
+    void busyOn(int kind, const QString &text) override
+    {
+        m_marks.mark(QStringLiteral("busyOn"));
+        m_inner.busyOn(kind, text);
+    }
+    void busyOff() override
+    {
+        m_marks.mark(QStringLiteral("busyOff"));
+        m_inner.busyOff();
+    }
+    QWidget *mainWindow() const override { return m_inner.mainWindow(); }
+
+private:
+    HostUi &m_inner;
+    Marks &m_marks;
+};
+
+// Notes the first open of `dataSet` (the answer is complete when its
+// before-open runs) and the first row change after it, around the screen's
+// own handlers.
+void markOpen(ClientDataSet *dataSet, const QString &name, Marks &marks)
+{
+    const auto wrap = [&marks](ClientDataSet::Event &event, const QString &before,
+                               const QString &after) {
+        event = [inner = event, before, after, &marks](ClientDataSet &d) {
+            marks.mark(before);
+            if (inner)
+                inner(d);
+            if (!after.isEmpty())
+                marks.mark(after);
+        };
+    };
+    wrap(dataSet->beforeOpen, name + QStringLiteral(".answer"), QString());
+    wrap(dataSet->afterOpen, name + QStringLiteral(".opened"), QString());
+    wrap(dataSet->afterScroll, name + QStringLiteral(".scroll"),
+         name + QStringLiteral(".scrolled"));
+}
+
+qint64 statusKb(const QByteArray &key)
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+qint64 peakResidentKb()
+{
+    return statusKb("VmHWM:");
+}
+
+qint64 residentKb()
+{
+    return statusKb("VmRSS:");
 }
 
 } // namespace
@@ -228,15 +315,26 @@ int main(int argc, char *argv[])
     if (row < 0)
         fail("a vigência " + period.start + " não está na lista");
 
-    QElapsedTimer timer;
+    Marks marks;
+    MarkingHostUi marking(HostUi::instance(), marks);
+    HostUi::install(&marking);
+    markOpen(form->cdsItemPreco, QStringLiteral("itens"), marks);
+    markOpen(form->cdsPrecoHora, QStringLiteral("precos"), marks);
+    const qint64 residentBeforeKb = residentKb();
+
+    QElapsedTimer &timer = marks.clock;
     timer.start();
     serverMs.clear();
     form->pgcPadrao->setCurrentWidget(form->tshFormulario);
+    marks.mark(QStringLiteral("pageChanged"));
     // Shown: both grids painted with what they hold.
     QApplication::processEvents();
+    marks.mark(QStringLiteral("events"));
     form->dbsItemPreco->repaint();
     form->dbgPrecoHora->repaint();
     const double openMs = timer.nsecsElapsed() / 1e6;
+    marks.mark(QStringLiteral("shown"));
+    HostUi::install(nullptr);
     const int items = form->cdsItemPreco->recordCount();
     const int prices = form->cdsPrecoHora->data().rowCount();
     const int shown = form->cdsPrecoHora->recordCount();
@@ -264,9 +362,40 @@ int main(int argc, char *argv[])
         calls << QStringLiteral("%1 %2 ms").arg(it.key()).arg(it.value(), 0, 'f', 0);
     calls.sort();
     std::printf("  no servidor: %s\n", qPrintable(calls.join(QStringLiteral(", "))));
+    // Where the client's time went; each line is a span between two moments.
+    const struct
+    {
+        const char *text;
+        const char *from;
+        const char *to;
+    } spans[] = {
+        {"até o primeiro pedido (indicação de ocupado)", nullptr, "busyOn"},
+        {"GetItemPreco como o cliente o vê", "busyOn", "itens.answer"},
+        {"abertura dos itens", "itens.answer", "itens.opened"},
+        {"primeira troca de linha dos itens", "itens.scroll", "itens.scrolled"},
+        {"GetPrecoHora como o cliente o vê", "itens.scrolled", "precos.answer"},
+        {"abertura dos preços diferenciados (filtro e índice)", "precos.answer", "precos.opened"},
+        {"primeira troca de linha dos preços", "precos.scroll", "precos.scrolled"},
+        {"do fim da leitura ao fim da troca de página", "busyOff", "pageChanged"},
+        {"eventos pendentes", "pageChanged", "events"},
+        {"pintura das grades", "events", "shown"},
+    };
+    for (const auto &s : spans) {
+        const double ms = s.from
+                              ? marks.span(QString::fromLatin1(s.from), QString::fromLatin1(s.to))
+                              : marks.at.value(QString::fromLatin1(s.to), -1);
+        std::printf("    %s: %.0f ms\n", s.text, ms);
+    }
     std::printf("sqlite3 lendo as mesmas linhas para /dev/null: %.0f ms (razão %.2f)\n", toolMs,
                 openMs / toolMs);
-    std::printf("pico de memória residente do cliente: %lld kB\n", peakResidentKb());
+    std::printf("pico de memória residente do cliente: %lld kB (residente antes da troca de "
+                "página: %lld kB)\n",
+                peakResidentKb(), residentBeforeKb);
+    std::printf("  preços diferenciados no conjunto de dados: %lld kB (as linhas: %lld kB), "
+                "itens: %lld kB\n",
+                form->cdsPrecoHora->bytesUsed() / 1024,
+                form->cdsPrecoHora->data().bytesUsed() / 1024,
+                form->cdsItemPreco->bytesUsed() / 1024);
     std::printf("imagem: %s%s\n", qPrintable(shot), saved ? "" : " (não gravada)");
     if (prices != period.dayPrices)
         fail(QStringLiteral("a tela carregou %1 preços diferenciados de %2")

@@ -171,8 +171,7 @@ void ClientDataSet::openWith(ColumnTable &&table)
     m_calc.reserve(rows);
     for (int r = 0; r < rows; ++r)
         m_calc.appendRow();
-    m_rowIds.resize(rows);
-    std::iota(m_rowIds.begin(), m_rowIds.end(), 0u);
+    m_rowIds.clear();
     m_nextRowId = quint32(rows);
     m_state = DataSetState::Browse;
     try {
@@ -344,6 +343,8 @@ void ClientDataSet::moveTo(int viewRow)
 int ClientDataSet::storageRowOf(quint32 rowId) const
 {
     // Row ids start as the row numbers and stay so until rows come or go.
+    if (m_rowIds.empty())
+        return rowId < quint32(m_table.rowCount()) ? int(rowId) : -1;
     if (rowId < m_rowIds.size() && m_rowIds[rowId] == rowId)
         return int(rowId);
     const auto it = std::find(m_rowIds.begin(), m_rowIds.end(), rowId);
@@ -360,8 +361,17 @@ int ClientDataSet::viewPositionOf(int storageRow) const
     return it == m_view.end() ? -1 : int(it - m_view.begin());
 }
 
+void ClientDataSet::materializeRowIds()
+{
+    if (!m_rowIds.empty())
+        return;
+    m_rowIds.resize(size_t(m_table.rowCount()));
+    std::iota(m_rowIds.begin(), m_rowIds.end(), 0u);
+}
+
 void ClientDataSet::insertStorageRow(int position)
 {
+    materializeRowIds();
     m_table.insertRow(position);
     m_calc.insertRow(position);
     m_rowIds.insert(m_rowIds.begin() + position, m_nextRowId++);
@@ -378,6 +388,7 @@ void ClientDataSet::insertStorageRow(int position)
 // The row must already be out of the index and the view.
 void ClientDataSet::removeStorageRow(int position)
 {
+    materializeRowIds();
     m_table.removeRow(position);
     m_calc.removeRow(position);
     m_rowIds.erase(m_rowIds.begin() + position);

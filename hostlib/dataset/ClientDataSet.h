@@ -187,6 +187,11 @@ private:
     int viewToStorage(int viewRow) const { return m_hasView ? m_view[viewRow] : viewRow; }
     int currentStorageRow() const { return m_current < 0 ? -1 : viewToStorage(m_current); }
     int storageRowOf(quint32 rowId) const;
+    quint32 rowIdOf(int row) const
+    {
+        return m_rowIds.empty() ? quint32(row) : m_rowIds[size_t(row)];
+    }
+    void materializeRowIds();
     int viewPositionOf(int storageRow) const;
     void scrollTo(int viewRow, bool bof, bool eof);
     void setEdges(bool bof, bool eof);
@@ -236,9 +241,11 @@ private:
     bool m_dynamicFields = false;
 
     DataSetState m_state = DataSetState::Inactive;
-    ColumnTable m_table;           // data fields, and any unmapped packet columns
-    ColumnTable m_calc;            // calculated fields, row for row with m_table
-    std::vector<quint32> m_rowIds; // stable id of each storage row
+    ColumnTable m_table; // data fields, and any unmapped packet columns
+    ColumnTable m_calc;  // calculated fields, row for row with m_table
+    // Stable id of each storage row; empty while the ids are the row numbers,
+    // as they are from a load until rows come or go (a million ids spared).
+    std::vector<quint32> m_rowIds;
     quint32 m_nextRowId = 0;
     QVariantList m_buffer; // every field's value while editing
     int m_current = -1;    // view row

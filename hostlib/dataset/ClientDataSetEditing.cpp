@@ -143,9 +143,9 @@ void ClientDataSet::post()
     writeBuffer(row);
     if (m_logChanges) {
         if (inserting)
-            m_log.recordInsert(m_rowIds[row], row);
+            m_log.recordInsert(rowIdOf(row), row);
         else if (changed)
-            m_log.recordUpdate(m_rowIds[row], original);
+            m_log.recordUpdate(rowIdOf(row), original);
     }
     m_buffer.clear();
     m_state = DataSetState::Browse;
@@ -215,7 +215,7 @@ void ClientDataSet::deleteRecord()
     m_buffer.clear();
     m_state = DataSetState::Browse;
     if (m_logChanges)
-        m_log.recordDelete(m_rowIds[row], row, dataValues(row));
+        m_log.recordDelete(rowIdOf(row), row, dataValues(row));
     if (m_index.isBuilt())
         m_index.remove(rowKey(row, m_index.fields()), row);
     dropRow(viewRow, row);
@@ -258,8 +258,8 @@ DeltaPacket ClientDataSet::delta() const
     for (const ChangeLog::Entry &e : entries)
         moved = moved || storageRowOf(e.rowId) != int(e.rowId);
     if (moved) {
-        for (int r = 0; r < int(m_rowIds.size()); ++r)
-            rowOf.insert(m_rowIds[r], r);
+        for (int r = 0; r < m_table.rowCount(); ++r)
+            rowOf.insert(rowIdOf(r), r);
     }
     for (const ChangeLog::Entry &e : entries) {
         DeltaChange change;
@@ -287,7 +287,7 @@ void ClientDataSet::cancelUpdates()
         return;
 
     const int currentRow = currentStorageRow();
-    const qint64 currentId = currentRow < 0 ? -1 : qint64(m_rowIds[currentRow]);
+    const qint64 currentId = currentRow < 0 ? -1 : qint64(rowIdOf(currentRow));
     const QList<int> indexFields = m_index.isBuilt() ? m_index.fields() : QList<int>();
     auto writeOriginal = [this](int row, const QVariantList &values) {
         for (int i = 0; i < m_dataFields.size() && i < values.size(); ++i)

@@ -120,8 +120,19 @@ void ClientDataSet::ensureIndex(const QList<int> &fields)
 {
     if (m_index.isBuilt() && m_index.fields() == fields)
         return;
-    m_index.build(fields, m_table.rowCount(),
-                  [&](int row, QString &key) { appendRowKey(row, fields, key); });
+    // Rows of one product come together, so most rows repeat the cells of
+    // the row before: comparing what is stored spares writing their keys.
+    m_index.build(
+        fields, m_table.rowCount(), [&](int row, QString &key) { appendRowKey(row, fields, key); },
+        [&](int row) {
+            for (int fi : fields) {
+                const Field &f = *m_fields[fi];
+                const ColumnTable &table = f.isCalculated() ? m_calc : m_table;
+                if (!table.sameCell(row, row - 1, f.m_column))
+                    return false;
+            }
+            return true;
+        });
 }
 
 bool ClientDataSet::rowMatchesFilter(int row) const
@@ -149,8 +160,7 @@ void ClientDataSet::rebuildView()
         m_hasView = true;
         if (!m_activeFilter.impossible) {
             ensureIndex(m_activeFilter.fields);
-            if (const std::vector<int> *rows = m_index.rows(m_activeFilter.key))
-                m_view.assign(rows->begin(), rows->end());
+            m_index.rowsInto(m_activeFilter.key, m_view);
         }
     }
     if (m_sortField >= 0) {
@@ -424,7 +434,7 @@ bool ClientDataSet::locate(QStringView fieldNames, const QVariant &values, Locat
 Bookmark ClientDataSet::bookmark() const
 {
     const int row = currentStorageRow();
-    return row < 0 ? NoBookmark : Bookmark(m_rowIds[row]);
+    return row < 0 ? NoBookmark : Bookmark(rowIdOf(row));
 }
 
 bool ClientDataSet::bookmarkValid(Bookmark bookmark) const

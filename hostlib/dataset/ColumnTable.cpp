@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -17,6 +18,22 @@ bool isIntType(FieldType t)
     return t == FieldType::Integer || t == FieldType::Boolean || t == FieldType::DateTime;
 }
 
+quint64 bitsOf(double d)
+{
+    return std::bit_cast<quint64>(d);
+}
+
+double doubleOf(quint64 bits)
+{
+    return std::bit_cast<double>(bits);
+}
+
+size_t hashWord(quint64 bits)
+{
+    bits *= 0x9E3779B97F4A7C15ull;
+    return size_t(bits ^ (bits >> 29));
+}
+
 // Long free text (names, descriptions) that is mostly distinct gains nothing
 // from a dictionary and costs a hash of every write, so it takes the plain
 // layout. Short codes stay in the dictionary even when the first rows are all
@@ -24,6 +41,12 @@ bool isIntType(FieldType t)
 // rows costs 4 bytes a cell there against 8 bytes of offsets plus its text.
 constexpr quint32 MinValuesForPlain = 1024;
 constexpr quint64 MinAverageLengthForPlain = 16;
+// A number costs 8 bytes a cell in the plain layout and 2 in a dictionary of
+// up to 65,536 values, whose own cost (value and hash slots) is bounded; only
+// past that, when codes would take 4 bytes, do mostly distinct values go plain.
+// The first rows of a long list are often all distinct even when the whole
+// column repeats a few thousand prices.
+constexpr quint32 MinNumbersForPlain = 0x10000;
 
 // Runs f on the code vector in use, whatever its width.
 template <typename C, typename F> decltype(auto) withCodes(C &c, F &&f)
@@ -56,9 +79,11 @@ template <typename C> QStringView dictionaryValue(const C &c, quint32 value)
     return QStringView(c.arena.data() + from, qsizetype(c.valueStart[value + 1] - from));
 }
 
+// Distinct values of a dictionary, text or number: only one of the two is
+// in use in a column.
 template <typename C> quint32 valueCount(const C &c)
 {
-    return quint32(c.valueStart.size() - 1);
+    return quint32(c.valueStart.size() - 1 + c.numbers.size());
 }
 
 // Widens the codes so that they can hold value indices below `values`.
@@ -85,8 +110,9 @@ template <typename C> void rehash(C &c, size_t slotCount)
 {
     c.hashSlots.assign(slotCount, 0);
     const size_t mask = slotCount - 1;
+    const bool numbers = !c.numbers.empty();
     for (quint32 v = 0; v < valueCount(c); ++v) {
-        size_t i = qHash(dictionaryValue(c, v)) & mask;
+        size_t i = (numbers ? hashWord(c.numbers[v]) : qHash(dictionaryValue(c, v))) & mask;
         while (c.hashSlots[i] != 0)
             i = (i + 1) & mask;
         c.hashSlots[i] = v + 1;
@@ -113,13 +139,7 @@ int ColumnTable::addColumn(const FieldDef &field)
     m_fields.append(field);
     Column c;
     c.nulls.assign(m_rows, true);
-    if (isStringType(field.type)) {
-        c.codes8.assign(m_rows, 0);
-    } else if (isIntType(field.type)) {
-        c.ints.assign(m_rows, 0);
-    } else {
-        c.reals.assign(m_rows, 0.0);
-    }
+    c.codes8.assign(m_rows, 0);
     m_columns.push_back(std::move(c));
     return columnCount() - 1;
 }
@@ -129,18 +149,13 @@ void ColumnTable::reserve(int rows)
     for (int i = 0; i < columnCount(); ++i) {
         Column &c = m_columns[i];
         c.nulls.reserve(rows);
-        const FieldType t = m_fields[i].type;
-        if (isStringType(t)) {
-            if (c.dictionary) {
-                withCodes(c, [rows](auto &codes) { codes.reserve(rows); });
-            } else {
-                c.start.reserve(rows);
-                c.length.reserve(rows);
-            }
-        } else if (isIntType(t)) {
-            c.ints.reserve(rows);
+        if (c.dictionary) {
+            withCodes(c, [rows](auto &codes) { codes.reserve(rows); });
+        } else if (isStringType(m_fields[i].type)) {
+            c.start.reserve(rows);
+            c.length.reserve(rows);
         } else {
-            c.reals.reserve(rows);
+            c.words.reserve(rows);
         }
     }
 }
@@ -159,18 +174,13 @@ template <class Place> void ColumnTable::addRowWith(Place place)
     for (int i = 0; i < columnCount(); ++i) {
         Column &c = m_columns[i];
         place(c.nulls, true);
-        const FieldType t = m_fields[i].type;
-        if (isStringType(t)) {
-            if (c.dictionary) {
-                withCodes(c, [&place](auto &codes) { place(codes, 0); });
-            } else {
-                place(c.start, 0);
-                place(c.length, 0);
-            }
-        } else if (isIntType(t)) {
-            place(c.ints, 0);
+        if (c.dictionary) {
+            withCodes(c, [&place](auto &codes) { place(codes, 0); });
+        } else if (isStringType(m_fields[i].type)) {
+            place(c.start, 0);
+            place(c.length, 0);
         } else {
-            place(c.reals, 0.0);
+            place(c.words, 0);
         }
     }
     ++m_rows;
@@ -195,19 +205,14 @@ void ColumnTable::removeRow(int at)
     for (int i = 0; i < columnCount(); ++i) {
         Column &c = m_columns[i];
         c.nulls.erase(c.nulls.begin() + at);
-        const FieldType t = m_fields[i].type;
-        if (isStringType(t)) {
-            if (c.dictionary) {
-                withCodes(c, [at](auto &codes) { codes.erase(codes.begin() + at); });
-            } else {
-                c.garbage += c.length[at];
-                c.start.erase(c.start.begin() + at);
-                c.length.erase(c.length.begin() + at);
-            }
-        } else if (isIntType(t)) {
-            c.ints.erase(c.ints.begin() + at);
+        if (c.dictionary) {
+            withCodes(c, [at](auto &codes) { codes.erase(codes.begin() + at); });
+        } else if (isStringType(m_fields[i].type)) {
+            c.garbage += c.length[at];
+            c.start.erase(c.start.begin() + at);
+            c.length.erase(c.length.begin() + at);
         } else {
-            c.reals.erase(c.reals.begin() + at);
+            c.words.erase(c.words.begin() + at);
         }
     }
     --m_rows;
@@ -235,6 +240,11 @@ QStringView ColumnTable::stringView(int row, int column) const
     return QStringView(c.arena.data() + c.start[row], qsizetype(c.length[row]));
 }
 
+quint64 ColumnTable::word(const Column &c, int row)
+{
+    return c.dictionary ? c.numbers[codeAt(c, row)] : c.words[row];
+}
+
 double ColumnTable::real(int row, int column) const
 {
     const Column &c = m_columns[column];
@@ -242,10 +252,10 @@ double ColumnTable::real(int row, int column) const
         return 0.0;
     switch (m_fields[column].type) {
     case FieldType::Float:
-        return c.reals[row];
+        return doubleOf(word(c, row));
     case FieldType::Integer:
     case FieldType::Boolean:
-        return double(c.ints[row]);
+        return double(qint64(word(c, row)));
     default:
         return 0.0;
     }
@@ -257,8 +267,8 @@ qint64 ColumnTable::integer(int row, int column) const
     if (c.nulls[row])
         return 0;
     if (m_fields[column].type == FieldType::Float)
-        return qint64(c.reals[row]);
-    return isIntType(m_fields[column].type) ? c.ints[row] : 0;
+        return qint64(doubleOf(word(c, row)));
+    return isIntType(m_fields[column].type) ? qint64(word(c, row)) : 0;
 }
 
 bool ColumnTable::boolean(int row, int column) const
@@ -271,14 +281,14 @@ qint64 ColumnTable::dateTimeMs(int row, int column) const
     const Column &c = m_columns[column];
     if (c.nulls[row] || m_fields[column].type != FieldType::DateTime)
         return 0;
-    return c.ints[row];
+    return qint64(word(c, row));
 }
 
 QDateTime ColumnTable::dateTime(int row, int column) const
 {
     if (isNull(row, column) || m_fields[column].type != FieldType::DateTime)
         return {};
-    return QDateTime::fromMSecsSinceEpoch(m_columns[column].ints[row], Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(dateTimeMs(row, column), Qt::UTC);
 }
 
 void ColumnTable::setString(int row, int column, QStringView text)
@@ -441,34 +451,128 @@ void ColumnTable::compactArena(Column &c)
     c.garbage = 0;
 }
 
-void ColumnTable::setReal(int row, int column, double value)
+void ColumnTable::setWord(int row, int column, quint64 bits)
 {
     Column &c = m_columns[column];
+    if (c.dictionary) {
+        setDictionaryWord(c, row, bits);
+        return;
+    }
+    c.words[row] = bits;
+    c.nulls[row] = false;
+}
+
+void ColumnTable::setDictionaryWord(Column &c, int row, quint64 bits)
+{
+    quint32 value = c.lastValue;
+    if (value >= c.numbers.size() || c.numbers[value] != bits) {
+        if (c.hashSlots.empty())
+            rehash(c, 16);
+        const size_t mask = c.hashSlots.size() - 1;
+        size_t i = hashWord(bits) & mask;
+        for (;;) {
+            const quint32 slot = c.hashSlots[i];
+            if (slot == 0) {
+                value = quint32(c.numbers.size());
+                widenFor(c, value + 1);
+                c.numbers.push_back(bits);
+                c.hashSlots[i] = value + 1;
+                if (c.numbers.size() * 2 > c.hashSlots.size())
+                    rehash(c, c.hashSlots.size() * 2);
+                break;
+            }
+            if (c.numbers[slot - 1] == bits) {
+                value = slot - 1;
+                break;
+            }
+            i = (i + 1) & mask;
+        }
+        c.lastValue = value;
+    }
+    withCodes(c,
+              [row, value](auto &codes) { codes[row] = std::decay_t<decltype(codes[0])>(value); });
+    c.nulls[row] = false;
+    if (c.numbers.size() >= c.nextReview)
+        reviewNumbers(c);
+}
+
+// As reviewDictionary() for text: a number column whose live values are
+// mostly distinct costs less as one word per cell.
+void ColumnTable::reviewNumbers(Column &c)
+{
+    const quint32 count = quint32(c.numbers.size());
+    std::vector<quint32> remap(count, 0); // new index + 1, or 0 when unused
+    for (int r = 0; r < m_rows; ++r) {
+        if (!c.nulls[r])
+            remap[codeAt(c, r)] = 1;
+    }
+    quint32 live = 0;
+    for (quint32 &m : remap) {
+        if (m != 0)
+            m = ++live;
+    }
+    if (live >= MinNumbersForPlain && qint64(live) * 2 > m_rows) {
+        std::vector<quint64> words(m_rows, 0);
+        for (int r = 0; r < m_rows; ++r) {
+            if (!c.nulls[r])
+                words[r] = c.numbers[codeAt(c, r)];
+        }
+        c.words.swap(words);
+        c.dictionary = false;
+        std::vector<quint8>().swap(c.codes8);
+        std::vector<quint16>().swap(c.codes16);
+        std::vector<quint32>().swap(c.codes32);
+        std::vector<quint32>().swap(c.hashSlots);
+        std::vector<quint64>().swap(c.numbers);
+        return;
+    }
+    if (live < count) {
+        std::vector<quint64> numbers;
+        numbers.reserve(live);
+        for (quint32 v = 0; v < count; ++v) {
+            if (remap[v] != 0)
+                numbers.push_back(c.numbers[v]);
+        }
+        for (int r = 0; r < m_rows; ++r) {
+            if (c.nulls[r])
+                continue;
+            withCodes(c, [r, &remap](auto &codes) {
+                codes[r] = std::decay_t<decltype(codes[0])>(remap[codes[r]] - 1);
+            });
+        }
+        c.numbers.swap(numbers);
+        c.lastValue = 0;
+        size_t slotCount = 16;
+        while (slotCount < size_t(live) * 2 + 2)
+            slotCount *= 2;
+        rehash(c, slotCount);
+    }
+    c.nextReview = std::max(MinValuesForPlain, live * 2);
+}
+
+void ColumnTable::setReal(int row, int column, double value)
+{
     switch (m_fields[column].type) {
     case FieldType::Float:
-        c.reals[row] = value;
+        setWord(row, column, bitsOf(value));
         break;
     case FieldType::Integer:
     case FieldType::Boolean:
-        c.ints[row] = qint64(std::llround(value));
+        setWord(row, column, quint64(qint64(std::llround(value))));
         break;
     default:
         Q_ASSERT_X(false, "ColumnTable::setReal", "not a number column");
-        return;
     }
-    c.nulls[row] = false;
 }
 
 void ColumnTable::setInteger(int row, int column, qint64 value)
 {
-    Column &c = m_columns[column];
     if (m_fields[column].type == FieldType::Float) {
-        c.reals[row] = double(value);
+        setWord(row, column, bitsOf(double(value)));
     } else {
         Q_ASSERT(isIntType(m_fields[column].type));
-        c.ints[row] = value;
+        setWord(row, column, quint64(value));
     }
-    c.nulls[row] = false;
 }
 
 void ColumnTable::setBoolean(int row, int column, bool value)
@@ -479,9 +583,7 @@ void ColumnTable::setBoolean(int row, int column, bool value)
 void ColumnTable::setDateTimeMs(int row, int column, qint64 ms)
 {
     Q_ASSERT(m_fields[column].type == FieldType::DateTime);
-    Column &c = m_columns[column];
-    c.ints[row] = ms;
-    c.nulls[row] = false;
+    setWord(row, column, quint64(ms));
 }
 
 void ColumnTable::setDateTime(int row, int column, const QDateTime &value)
@@ -491,6 +593,21 @@ void ColumnTable::setDateTime(int row, int column, const QDateTime &value)
         return;
     }
     setDateTimeMs(row, column, wallClock(value).toMSecsSinceEpoch());
+}
+
+bool ColumnTable::sameCell(int rowA, int rowB, int column) const
+{
+    const Column &c = m_columns[column];
+    const bool nullA = c.nulls[rowA];
+    if (nullA != c.nulls[rowB])
+        return false;
+    if (nullA)
+        return true;
+    if (c.dictionary) // one index per distinct value
+        return codeAt(c, rowA) == codeAt(c, rowB);
+    if (isStringType(m_fields[column].type))
+        return stringView(rowA, column) == stringView(rowB, column);
+    return c.words[rowA] == c.words[rowB];
 }
 
 QVariant ColumnTable::value(int row, int column) const
@@ -558,8 +675,8 @@ qint64 ColumnTable::bytesUsed() const
     qint64 total = 0;
     for (const Column &c : m_columns) {
         total += qint64(c.nulls.capacity() / 8);
-        total += qint64(c.ints.capacity() * sizeof(qint64));
-        total += qint64(c.reals.capacity() * sizeof(double));
+        total += qint64(c.words.capacity() * sizeof(quint64));
+        total += qint64(c.numbers.capacity() * sizeof(quint64));
         total += qint64((c.start.capacity() + c.length.capacity()) * sizeof(quint32));
         total += qint64(c.arena.capacity() * sizeof(char16_t));
         total += qint64(c.codes8.capacity() + c.codes16.capacity() * sizeof(quint16) +
@@ -592,7 +709,7 @@ bool operator==(const ColumnTable &a, const ColumnTable &b)
                 break;
             }
             default:
-                if (a.m_columns[c].ints[r] != b.m_columns[c].ints[r])
+                if (ColumnTable::word(a.m_columns[c], r) != ColumnTable::word(b.m_columns[c], r))
                     return false;
             }
         }

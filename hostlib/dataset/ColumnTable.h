@@ -55,6 +55,10 @@ public:
     void setDateTimeMs(int row, int column, qint64 ms);
     void setDateTime(int row, int column, const QDateTime &value);
 
+    // Whether two rows hold the same value (or both null) in a column; cheap:
+    // it compares what is stored, not the values' texts.
+    bool sameCell(int rowA, int rowB, int column) const;
+
     // Slow path for generic code: a null QVariant for a null cell.
     QVariant value(int row, int column) const;
     void setValue(int row, int column, const QVariant &value); // converts to the column's type
@@ -67,18 +71,21 @@ public:
     friend bool operator==(const ColumnTable &a, const ColumnTable &b);
 
 private:
-    // A text column starts as a dictionary: each cell holds the index of one
+    // Every column starts as a dictionary: each cell holds the index of one
     // of the column's distinct values, in 1, 2 or 4 bytes as the number of
-    // distinct values grows. Codes, flags, days and hours repeat over a million
-    // rows, so a cell costs a byte instead of 8 bytes of offsets plus its
-    // characters. A column whose values are mostly distinct (names, bar codes)
-    // turns into the plain layout: an offset and a length per cell into an
-    // arena of characters.
+    // distinct values grows. Codes, flags, days, hours, dates of the period and
+    // prices repeat over a million rows, so a cell costs a byte or two instead
+    // of 8 bytes (a number or a date) or 8 bytes of offsets plus its characters
+    // (a text). A column whose values are mostly distinct (names, bar codes,
+    // amounts of a long list) turns into the plain layout: an 8-byte word per
+    // cell, or an offset and a length per cell into an arena of characters.
     struct Column
     {
         std::vector<bool> nulls;
-        std::vector<qint64> ints;  // Integer, Boolean, DateTime
-        std::vector<double> reals; // Float
+        // Numbers and date-times, plain layout: the value's bits per cell (an
+        // integer, the ms of a date-time, or the bits of a double, so that
+        // -0.0 and NaN come back as they went in).
+        std::vector<quint64> words;
         // String, both layouts: the characters. Plain: each cell's text, dead
         // text included until compaction. Dictionary: the distinct values.
         std::vector<char16_t> arena;
@@ -86,17 +93,23 @@ private:
         std::vector<quint32> start; // offset into the arena
         std::vector<quint32> length;
         quint64 garbage = 0; // arena characters no longer referenced
-        // String, dictionary layout
+        // Dictionary layout, any type
         bool dictionary = true;
         quint8 codeWidth = 1; // bytes per cell: which of the code vectors is in use
         std::vector<quint8> codes8;
         std::vector<quint16> codes16;
         std::vector<quint32> codes32;
-        std::vector<quint32> valueStart{0}; // value i is arena[valueStart[i], valueStart[i + 1])
-        std::vector<quint32> hashSlots;     // open-addressing hash of value index + 1; 0 is empty
-        quint32 lastValue = 0;              // the value written last: rows often repeat it
+        std::vector<quint32> valueStart{
+            0};                         // text value i is arena[valueStart[i], valueStart[i + 1])
+        std::vector<quint64> numbers;   // number value i, as in `words`
+        std::vector<quint32> hashSlots; // open-addressing hash of value index + 1; 0 is empty
+        quint32 lastValue = 0;          // the value written last: rows often repeat it
         quint32 nextReview = 1024; // value count at which dead and distinct values are reviewed
     };
+    static quint64 word(const Column &c, int row);
+    void setWord(int row, int column, quint64 bits);
+    void setDictionaryWord(Column &c, int row, quint64 bits);
+    void reviewNumbers(Column &c);
     template <class Place> void addRowWith(Place place);
     void compactArena(Column &c);
     void setDictionaryString(Column &c, int row, QStringView text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -13,6 +14,11 @@ namespace prx {
 // on those fields is one hash lookup however many rows there are. Buckets
 // hold storage row numbers in ascending order, which is the natural order of
 // the rows.
+//
+// A large period holds about a hundred thousand buckets of ten rows each, so a
+// bucket is kept small: rows that follow one another (as they come from the
+// server, grouped by product) are a run of two numbers instead of a list, and
+// the key is stored in one byte a character when it is plain ASCII.
 class FilterIndex
 {
 public:
@@ -26,12 +32,15 @@ public:
     bool isBuilt() const { return m_built; }
     const QList<int> &fields() const { return m_fields; }
     void clear();
-    // appendKey(row, key) writes the row's key into an empty string.
+    // appendKey(row, key) writes the row's key into an empty string;
+    // sameAsPrevious(row) tells, cheaply, that a row has the key of the row
+    // before it, so that its key need not be written.
     void build(const QList<int> &fields, int rowCount,
-               const std::function<void(int, QString &)> &appendKey);
+               const std::function<void(int, QString &)> &appendKey,
+               const std::function<bool(int)> &sameAsPrevious = {});
 
-    // nullptr when no row has that key.
-    const std::vector<int> *rows(const QString &key) const;
+    // The rows with that key, ascending; empty when there are none.
+    void rowsInto(const QString &key, std::vector<int> &out) const;
 
     void add(const QString &key, int row);
     void remove(const QString &key, int row);
@@ -42,8 +51,19 @@ public:
     qint64 bytesUsed() const;
 
 private:
+    struct Bucket
+    {
+        // The rows: the run [first, first + count) while `listed` is false,
+        // else `rows`.
+        int first = 0;
+        int count = 0;
+        bool listed = false;
+        std::vector<int> rows;
+        void list();
+    };
+    static QByteArray storedKey(QStringView key);
     QList<int> m_fields;
-    QHash<QString, std::vector<int>> m_buckets;
+    QHash<QByteArray, Bucket> m_buckets;
     // No bucket holds a row past this one: a row added at the end of the
     // storage (every new row) then moves nothing, without visiting each
     // bucket (one per product on a large period).

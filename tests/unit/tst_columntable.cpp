@@ -2,6 +2,9 @@
 
 #include <QTest>
 
+#include <cstring>
+#include <limits>
+
 using namespace prx;
 
 class TestColumnTable : public QObject
@@ -262,6 +265,107 @@ private slots:
         }
         // Values no row holds any more must not pile up.
         QVERIFY2(t.bytesUsed() < qint64(rows) * 256, qPrintable(QString::number(t.bytesUsed())));
+    }
+
+    // Numbers and date-times pick their layout from their values as text
+    // does: the dates, flags and prices of a million differentiated prices
+    // repeat and must cost a byte or two a cell; amounts that are mostly
+    // distinct move to one word a cell on the way. Either way every value
+    // comes back bit for bit on its own row (-0.0, NaN, the extremes of an
+    // integer), null apart from zero, through row moves, rewrites and copies.
+    void numbersKeepTheirValuesInEveryLayout_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("distinct");
+        QTest::addColumn<double>("maxBytesPerCell"); // 0: not bounded
+        QTest::newRow("period dates and flags") << 200000 << 3 << 1.25;
+        QTest::newRow("prices of a long list") << 200000 << 10000 << 3.5;
+        QTest::newRow("past 65535 values") << 140000 << 70000 << 0.0;
+        QTest::newRow("mostly distinct") << 20000 << 20000 << 0.0;
+    }
+    void numbersKeepTheirValuesInEveryLayout()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, distinct);
+        QFETCH(double, maxBytesPerCell);
+        const double specials[] = {-0.0, std::numeric_limits<double>::quiet_NaN(), 0.1,
+                                   std::numeric_limits<double>::infinity()};
+        // -1: null
+        auto pick = [&](int i) { return i % 9 == 4 ? -1 : int((qint64(i) * 7919) % distinct); };
+        auto real = [&](int n) { return n < 4 ? specials[n] : n * 0.01; };
+        auto integer = [&](int n) {
+            return n == 1   ? std::numeric_limits<qint64>::min()
+                   : n == 2 ? std::numeric_limits<qint64>::max()
+                            : qint64(n) * 1000;
+        };
+        ColumnTable t({{"F", FieldType::Float, 0},
+                       {"D", FieldType::DateTime, 0},
+                       {"I", FieldType::Integer, 0},
+                       {"B", FieldType::Boolean, 0}});
+        t.reserve(rows);
+        std::vector<int> shadow;
+        auto write = [&](ColumnTable &table, int r, int n) {
+            if (n < 0) {
+                for (int c = 0; c < 4; ++c)
+                    table.setNull(r, c);
+                return;
+            }
+            table.setReal(r, 0, real(n));
+            table.setDateTimeMs(r, 1, integer(n));
+            table.setInteger(r, 2, integer(n));
+            table.setBoolean(r, 3, n % 2);
+        };
+        for (int i = 0; i < rows; ++i) {
+            shadow.push_back(pick(i));
+            write(t, t.appendRow(), shadow.back());
+        }
+        auto check = [&](const ColumnTable &table) {
+            QCOMPARE(table.rowCount(), int(shadow.size()));
+            for (int r = 0; r < table.rowCount(); ++r) {
+                const int n = shadow[size_t(r)];
+                for (int c = 0; c < 4; ++c) {
+                    if (table.isNull(r, c) != (n < 0))
+                        QFAIL(qPrintable(QStringLiteral("row %1, column %2: null").arg(r).arg(c)));
+                }
+                if (n < 0)
+                    continue;
+                const double want = real(n), got = table.real(r, 0);
+                if (std::memcmp(&want, &got, sizeof want) != 0 ||
+                    table.dateTimeMs(r, 1) != integer(n) || table.integer(r, 2) != integer(n) ||
+                    table.boolean(r, 3) != bool(n % 2))
+                    QFAIL(qPrintable(QStringLiteral("row %1: %2 instead of %3")
+                                         .arg(r)
+                                         .arg(table.integer(r, 2))
+                                         .arg(integer(n))));
+            }
+        };
+        check(t);
+        if (QTest::currentTestFailed())
+            return;
+        if (maxBytesPerCell > 0) {
+            const double perCell = double(t.bytesUsed()) / (4.0 * rows);
+            QVERIFY2(perCell <= maxBytesPerCell, qPrintable(QString::number(perCell)));
+        }
+
+        t.insertRow(1);
+        shadow.insert(shadow.begin() + 1, -1);
+        t.removeRow(rows / 2);
+        shadow.erase(shadow.begin() + rows / 2);
+        // Rewrites: a new value, a repeated one, a null, a null made a value.
+        for (int r = 0; r < t.rowCount(); r += 3) {
+            const int n =
+                r % 4 == 0 ? -1 : (shadow[size_t(r)] + 17 + r % 2 * distinct) % (2 * distinct);
+            shadow[size_t(r)] = n;
+            write(t, r, n);
+        }
+        check(t);
+        if (QTest::currentTestFailed())
+            return;
+        ColumnTable copy = t;
+        write(t, 0, 3);
+        check(copy);
+        QVERIFY(!(copy == t));
+        QVERIFY(ColumnTable(copy) == copy);
     }
 
     // Date-times are wall-clock values: what goes in comes out unshifted.

@@ -171,6 +171,70 @@ private slots:
         checkAgainstScan(*ds, products);
     }
 
+    // A period of differentiated prices is held whole on the client, with the
+    // index behind the per-item filter: its repeated codes, dates, flags and
+    // prices must cost a few bytes a row, not 8 bytes a number, and the index
+    // of rows that come grouped by product little more. The index must
+    // still tell apart neighbouring rows that differ in one key field only,
+    // whether rows come grouped by product or not.
+    void periodOfDayPricesStaysSmall_data()
+    {
+        QTest::addColumn<bool>("grouped");
+        QTest::addColumn<double>("maxBytesPerRow"); // 0: not bounded
+        QTest::newRow("grouped by product") << true << 40.0;
+        QTest::newRow("interleaved") << false << 0.0;
+    }
+    void periodOfDayPricesStaysSmall()
+    {
+        QFETCH(bool, grouped);
+        QFETCH(double, maxBytesPerRow);
+        const int products = 5000, perProduct = 10, rows = products * perProduct;
+        DataPacket t({{"CDFILIAL", FieldType::String, 4},
+                      {"CDTABEPREC", FieldType::String, 3},
+                      {"DTINIVGPREC", FieldType::DateTime, 0},
+                      {"CDPRODUTO", FieldType::String, 20},
+                      {"CDPRPAITABPR", FieldType::String, 20},
+                      {"NRDIASEMANPR", FieldType::String, 1},
+                      {"HRINIPRECDIA", FieldType::String, 4},
+                      {"PRECO", FieldType::Float, 0},
+                      {"DTULTALT", FieldType::DateTime, 0},
+                      {"IDTPMODGERAL", FieldType::String, 1}});
+        const qint64 start = wallClock(QDate(2026, 2, 1), QTime(0, 0)).toMSecsSinceEpoch();
+        t.reserve(rows);
+        for (int i = 0; i < rows; ++i) {
+            const int p = grouped ? i / perProduct : i % products;
+            const int k = grouped ? i % perProduct : i / products;
+            const int r = t.appendRow();
+            t.setString(r, 0, u"0001");
+            t.setString(r, 1, u"001");
+            t.setDateTimeMs(r, 2, start);
+            t.setString(r, 3, QStringLiteral("%1").arg(p / 2, 6, 10, QLatin1Char('0')));
+            // Two products share a code and differ in their parent only.
+            t.setString(r, 4, QStringLiteral("%1").arg(p, 6, 10, QLatin1Char('0')));
+            t.setString(r, 5, QString::number(2 + k % 5));
+            t.setString(r, 6, k < 5 ? u"0000" : u"1200");
+            t.setReal(r, 7, (p % 2000) * 0.25 + 1.1);
+            t.setDateTimeMs(r, 8, start);
+            t.setString(r, 9, u"S");
+        }
+        ClientDataSet ds;
+        ds.loadPacket(std::move(t));
+        ds.setFiltered(true);
+        for (const int p : {0, 1, 2, 4001, products - 1}) {
+            ds.setFilter(QStringLiteral("CDFILIAL = '0001' and CDTABEPREC = '001' and "
+                                        "DTINIVGPREC = '01/02/2026' and CDPRODUTO = '%1' and "
+                                        "CDPRPAITABPR = '%2'")
+                             .arg(p / 2, 6, 10, QLatin1Char('0'))
+                             .arg(p, 6, 10, QLatin1Char('0')));
+            QCOMPARE(ds.recordCount(), perProduct);
+            for (int v = 0; v < perProduct; ++v)
+                QCOMPARE(ds.valueAt(v, 7).toDouble(), (p % 2000) * 0.25 + 1.1);
+        }
+        const double perRow = double(ds.bytesUsed()) / rows;
+        if (maxBytesPerRow > 0)
+            QVERIFY2(perRow <= maxBytesPerRow, qPrintable(QString::number(perRow)));
+    }
+
     // Random edits under a filter must keep it in step with a plain scan.
     void indexSurvivesRandomWork()
     {

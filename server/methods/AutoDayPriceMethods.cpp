@@ -143,6 +143,35 @@ QString skipReason(const BulkReader &item, Decimal amount, dayprice::Rule rule)
     return {};
 }
 
+// Whether any product of `accepted` already has a row with the rule's key
+// (branch, table, period, consumer type, hours, validity start) on one of the
+// days.
+bool hasRowsOfRule(const Storage &db, const SqlBinds &binds, const QStringList &days,
+                   const QString &accepted)
+{
+    static const QStringList used = {":branch", ":table", ":start",    ":consumer",
+                                     ":from",   ":to",    ":validFrom"};
+    SqlBinds all;
+    for (const auto &bind : binds) {
+        if (used.contains(bind.first))
+            all << bind;
+    }
+    QStringList dayParams;
+    for (qsizetype i = 0; i < days.size(); ++i) {
+        dayParams << QStringLiteral(":d%1").arg(i);
+        all << std::pair{dayParams.last(), days[i]};
+    }
+    return queryHasRows(
+        db,
+        QStringLiteral("SELECT 1 FROM ITEMPRECODIA D JOIN %1 S ON D.CDPRODUTO = S.CDPRODUTO AND "
+                       "D.CDPRPAITABPR = S.CDPRODUTO WHERE D.CDFILIAL = :branch AND "
+                       "D.CDTABEPREC = :table AND D.DTINIVGPREC = :start AND D.CDTIPOCONSPD = "
+                       ":consumer AND D.NRDIASEMANPR IN (%2) AND D.HRINIPRECDIA = :from AND "
+                       "D.HRFINPRECDIA = :to AND D.DTINIVALPREC = :validFrom LIMIT 1")
+            .arg(accepted, dayParams.join(u", ")),
+        all);
+}
+
 QVariant setPrecDif(Context &ctx, const QVariantList &args)
 {
     const Storage &db = ctx.storage;
@@ -305,15 +334,23 @@ QVariant setPrecDif(Context &ctx, const QVariantList &args)
             "IDTPMODGERAL, IDTPMODDLV, IDTPMODCMD, DTULTALT) "
             "SELECT %2, %3, %4, S.CDPRODUTO, S.CDPRODUTO, %5, %6, %7, %8, %9, %10, %11, %12, %13, "
             "0, 0, S.PRECO, NULL, NULL, %14, 'S', 'N', 'N', %15 FROM %16 S "
-            "WHERE 1 = 1 ON CONFLICT (%1) DO UPDATE SET %17")
+            "WHERE 1 = 1")
             .arg(key, text(":branch"), text(":table"), date(":start"), text(":consumer"),
                  text(":day"), text(":from"), text(":to"), date(":validFrom"))
             .arg(date(":validTo"), text(":pv"), text(":da"),
                  d.typedParam(QStringLiteral(":amount"), FieldType::Float), text(":show"), d.now(),
-                 kAcceptedTable, replaced.join(QStringLiteral(", ")));
+                 kAcceptedTable);
+    const QString upsert = QStringLiteral(" ON CONFLICT (%1) DO UPDATE SET %2")
+                               .arg(key, replaced.join(QStringLiteral(", ")));
     qint64 written = 0;
     if (taken > 0) {
-        QSqlQuery insert = db.prepare(sql);
+        // PostgreSQL checks every row of an upsert for a conflict before it
+        // writes it and confirms it afterwards; a rule laid on days that have
+        // none of its rows yet (the usual case) goes in as plain rows, which
+        // the key alone guards.
+        const bool plain =
+            !db.dialect().isSqlite() && !hasRowsOfRule(db, binds, days, kAcceptedTable);
+        QSqlQuery insert = db.prepare(plain ? sql : sql + upsert);
         for (const QString &day : days) {
             binds.last().second = day;
             for (const auto &[name, value] : binds)

@@ -3,6 +3,7 @@
 #include "methods/MethodSupport.h"
 #include "methods/ProductSelection.h"
 #include "money/CostPrice.h"
+#include "storage/BulkCopy.h"
 #include "storage/PacketReader.h"
 #include "storage/Storage.h"
 #include "storage/Transaction.h"
@@ -144,6 +145,78 @@ Calculated calculate(const Storage &db, const BulkReader &row, bool withTaxes)
     return {product, price->toDouble(), percent};
 }
 
+const QString kItemColumns = QStringLiteral(
+    "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, CDPRPAITABPR, IDPRECVARIA, IDPRODPROMOC, "
+    "IDIMPPRODROT, VRCUSTITEM, VRMKUPITEM, DTULTALT");
+
+// SQLite: one upsert per product, on the connection's own statement.
+void writeRowByRow(const Storage &db, const SqlBinds &period,
+                   const std::vector<Calculated> &results)
+{
+    BulkWriter writer(
+        db,
+        QStringLiteral("INSERT INTO ITEMPRECO (%1) VALUES (:branch, :table, :start, :c0, :c0, "
+                       "'N', 'N', 'N', :c1, :c2, :stamp) ON CONFLICT (CDFILIAL, CDTABEPREC, "
+                       "DTINIVGPREC, CDPRODUTO, CDPRPAITABPR) DO UPDATE SET VRCUSTITEM = "
+                       "excluded.VRCUSTITEM, VRMKUPITEM = excluded.VRMKUPITEM, DTULTALT = "
+                       "excluded.DTULTALT")
+            .arg(kItemColumns),
+        QString(), {BulkWriter::Kind::Text, BulkWriter::Kind::Real, BulkWriter::Kind::Real}, period,
+        QStringLiteral("gravar os preços calculados"));
+    for (const Calculated &c : results) {
+        writer.text(c.product);
+        writer.real(c.price);
+        writer.real(c.markup);
+        writer.endRow();
+    }
+    writer.finish();
+}
+
+// PostgreSQL: the prices go in by COPY to a scratch table, then the rows
+// that exist are updated and the missing ones inserted, one statement each.
+// An upsert would lock every existing row before updating it, a second write
+// per row that a plain update does not pay; the transaction's lock on the
+// period's rows is the same either way.
+const QString kCalculatedTable = QStringLiteral("PRXPRECOCALC");
+
+void writeByCopy(const Storage &db, const SqlBinds &period, const std::vector<Calculated> &results)
+{
+    db.execDirect(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 (CDPRODUTO VARCHAR(10), "
+                                 "VRCUSTITEM DOUBLE PRECISION, VRMKUPITEM DOUBLE PRECISION)")
+                      .arg(kCalculatedTable));
+    db.execDirect(QStringLiteral("TRUNCATE %1").arg(kCalculatedTable));
+    const QString doing = QStringLiteral("gravar os preços calculados");
+    {
+        BulkCopy copy(db, kCalculatedTable,
+                      {QStringLiteral("CDPRODUTO"), QStringLiteral("VRCUSTITEM"),
+                       QStringLiteral("VRMKUPITEM")},
+                      doing);
+        for (const Calculated &c : results) {
+            copy.text(c.product);
+            copy.real(c.price);
+            copy.real(c.markup);
+            copy.endRow();
+        }
+        copy.send();
+    }
+    const QString sameItem = QStringLiteral(
+        "I.CDFILIAL = :branch AND I.CDTABEPREC = :table AND I.DTINIVGPREC = CAST(:start AS "
+        "TIMESTAMP) AND I.CDPRODUTO = C.CDPRODUTO AND I.CDPRPAITABPR = C.CDPRODUTO");
+    runQuery(db,
+             QStringLiteral("UPDATE ITEMPRECO AS I SET VRCUSTITEM = C.VRCUSTITEM, VRMKUPITEM = "
+                            "C.VRMKUPITEM, DTULTALT = CAST(:stamp AS TIMESTAMP) FROM %1 AS C "
+                            "WHERE %2")
+                 .arg(kCalculatedTable, sameItem),
+             period, doing);
+    runQuery(db,
+             QStringLiteral("INSERT INTO ITEMPRECO (%1) SELECT :branch, :table, CAST(:start AS "
+                            "TIMESTAMP), C.CDPRODUTO, C.CDPRODUTO, 'N', 'N', 'N', C.VRCUSTITEM, "
+                            "C.VRMKUPITEM, CAST(:stamp AS TIMESTAMP) FROM %2 AS C WHERE NOT "
+                            "EXISTS (SELECT 1 FROM ITEMPRECO AS I WHERE %3)")
+                 .arg(kItemColumns, kCalculatedTable, sameItem),
+             period, doing);
+}
+
 // Calculates the prices of the period from the costs of one type: for each
 // product in scope (the list when isList, else every leaf product of the
 // branch's segment), VRCUSTITEM = cost × (1 + percentage / 100), divided by
@@ -210,39 +283,14 @@ QVariant setCalcPreco(Context &ctx, const QVariantList &args)
             results.push_back(calculate(db, rows, withTaxes));
     }
 
-    const QString columns = QStringLiteral(
-        "CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, CDPRPAITABPR, IDPRECVARIA, IDPRODPROMOC, "
-        "IDIMPPRODROT, VRCUSTITEM, VRMKUPITEM, DTULTALT");
-    const QString onConflict = QStringLiteral(
-        " ON CONFLICT (CDFILIAL, CDTABEPREC, DTINIVGPREC, CDPRODUTO, CDPRPAITABPR) DO UPDATE SET "
-        "VRCUSTITEM = excluded.VRCUSTITEM, VRMKUPITEM = excluded.VRMKUPITEM, "
-        "DTULTALT = excluded.DTULTALT");
-    BulkWriter writer(
-        db,
-        QStringLiteral("INSERT INTO ITEMPRECO (%1) VALUES (:branch, :table, :start, :c0, :c0, "
-                       "'N', 'N', 'N', :c1, :c2, :stamp)")
-                .arg(columns) +
-            onConflict,
-        QStringLiteral("INSERT INTO ITEMPRECO (%1) SELECT :branch, :table, "
-                       "CAST(:start AS TIMESTAMP), u.p, u.p, 'N', 'N', 'N', u.c, u.m, "
-                       "CAST(:stamp AS TIMESTAMP) FROM unnest(CAST(:c0 AS TEXT[]), "
-                       "CAST(:c1 AS DOUBLE PRECISION[]), CAST(:c2 AS DOUBLE PRECISION[])) "
-                       "AS u(p, c, m)")
-                .arg(columns) +
-            onConflict,
-        {BulkWriter::Kind::Text, BulkWriter::Kind::Real, BulkWriter::Kind::Real},
-        {{QStringLiteral(":branch"), branch},
-         {QStringLiteral(":table"), args[1].toString()},
-         {QStringLiteral(":start"), SqlDialect::bindDateTime(start)},
-         {QStringLiteral(":stamp"), SqlDialect::bindDateTime(db.now())}},
-        QStringLiteral("gravar os preços calculados"));
-    for (const Calculated &c : results) {
-        writer.text(c.product);
-        writer.real(c.price);
-        writer.real(c.markup);
-        writer.endRow();
-    }
-    writer.finish();
+    const SqlBinds period = {{QStringLiteral(":branch"), branch},
+                             {QStringLiteral(":table"), args[1].toString()},
+                             {QStringLiteral(":start"), SqlDialect::bindDateTime(start)},
+                             {QStringLiteral(":stamp"), SqlDialect::bindDateTime(db.now())}};
+    if (db.dialect().isSqlite())
+        writeRowByRow(db, period, results);
+    else
+        writeByCopy(db, period, results);
     tx.commit();
     return skipped.answer(qint64(results.size()));
 }

@@ -307,10 +307,14 @@ void recomputeOnPostgres(const Storage &db, const QString &itemWhere, const SqlB
     const QString itemPrices[] = {
         raised ? QStringLiteral("I.PRX_ACIMA") : QStringLiteral("I.VRPRECITEM"),
         QStringLiteral("I.VRPRECITEMDLV"), QStringLiteral("I.VRPRECITEMCMD")};
+    // Only the items that have differentiated prices get the raised price
+    // computed: a bulk raise touches most items of a period, few of which
+    // have any, and the price function is the costly part of the scan.
     const QString items =
         raised ? QStringLiteral("(SELECT I.*, prx_acima_centavo(I.VRCUSTITEM) AS PRX_ACIMA FROM "
-                                "ITEMPRECO AS I WHERE %1 OFFSET 0) AS I")
-                     .arg(itemWhere)
+                                "ITEMPRECO AS I WHERE %1 AND EXISTS (SELECT 1 FROM ITEMPRECODIA "
+                                "AS D WHERE %2) OFFSET 0) AS I")
+                     .arg(itemWhere, itemJoin())
                : QStringLiteral("ITEMPRECO AS I");
     const QStringList returned =
         breachColumns(QStringLiteral("D."), QStringLiteral("I."), itemPrices);

@@ -35,13 +35,33 @@ QString periodOf(const QString &alias, SqlParams &p, const PriceSetCopy::Side &s
 
 } // namespace
 
-QString PriceSetCopy::productFilter(const QString &alias, const QString &segmentParam) const
+// PostgreSQL turns the segment test into a join that hashes the segment's
+// whole product list (a scan of every segment's rows, tens of milliseconds
+// per statement) even when the period holds a few thousand rows, where a key
+// lookup per row costs a fraction: its price of random reads keeps it from
+// choosing the lookups itself. An OFFSET inside EXISTS keeps the test a
+// lookup per row; past this many source rows the hash is the cheaper one.
+constexpr int kLookupRows = 20000;
+
+bool PriceSetCopy::lookupPerRow(const Side &source) const
 {
-    // A key lookup per row: cheaper than building the segment's whole list
-    // again for every statement.
-    QString filter = QStringLiteral("EXISTS (SELECT 1 FROM PRODSEGMER G WHERE G.CDSEGMER = %2 "
-                                    "AND G.CDPRODUTO = %1.CDPRPAITABPR)")
-                         .arg(alias, segmentParam);
+    if (m_db.dialect().isSqlite())
+        return false;
+    SqlParams p;
+    return !queryHasRows(m_db,
+                         QStringLiteral("SELECT 1 FROM ITEMPRECO S WHERE %1 OFFSET %2")
+                             .arg(periodOf(QStringLiteral("S"), p, source))
+                             .arg(kLookupRows),
+                         p.binds());
+}
+
+QString PriceSetCopy::productFilter(const QString &alias, const QString &segmentParam,
+                                    bool perRow) const
+{
+    QString filter =
+        QStringLiteral("EXISTS (SELECT 1 FROM PRODSEGMER G WHERE G.CDSEGMER = %2 "
+                       "AND G.CDPRODUTO = %1.CDPRPAITABPR%3)")
+            .arg(alias, segmentParam, perRow ? QStringLiteral(" OFFSET 0") : QString());
     if (!m_options.keyTable.isEmpty()) {
         filter += QStringLiteral(" AND %1.CDPRPAITABPR IN (SELECT K.CDCHAVE FROM %2 K)")
                       .arg(alias, m_options.keyTable);
@@ -127,10 +147,11 @@ void PriceSetCopy::run(const QString &sql, const SqlParams &params, const QStrin
     runQuery(m_db, sql, params.binds(), doing);
 }
 
-QString PriceSetCopy::copiedRows(SqlParams &p, const Side &source, const Target &target) const
+QString PriceSetCopy::copiedRows(SqlParams &p, const Side &source, const Target &target,
+                                 bool perRow) const
 {
     QString where = periodOf(QStringLiteral("S"), p, source) + QStringLiteral(" AND ") +
-                    productFilter(QStringLiteral("S"), p.add(target.segment));
+                    productFilter(QStringLiteral("S"), p.add(target.segment), perRow);
     if (!m_options.overwrite) {
         where += QStringLiteral(" AND S.CDPRPAITABPR NOT IN (SELECT H.CDPRPAITABPR FROM "
                                 "ITEMPRECO H WHERE %1)")
@@ -141,14 +162,14 @@ QString PriceSetCopy::copiedRows(SqlParams &p, const Side &source, const Target 
 
 // The products' own rows are what approval looks at; the period's state is
 // read here, inside the transaction, not taken from the caller.
-void PriceSetCopy::checkTaxRates(const Side &source, const Target &target) const
+void PriceSetCopy::checkTaxRates(const Side &source, const Target &target, bool perRow) const
 {
     // Read first: another statement on this connection while the answer is
     // being read would lose the rest of it (PostgreSQL).
     const QList<int> digits = treeLevelDigits(m_db);
     SqlParams p;
     const Side &to = target.side;
-    const QString where = copiedRows(p, source, target);
+    const QString where = copiedRows(p, source, target, perRow);
     QSqlQuery q = runQuery(
         m_db,
         QStringLiteral("SELECT DISTINCT P.CDARVPROD, S.CDPRODUTO FROM ITEMPRECO S LEFT JOIN "
@@ -174,9 +195,10 @@ void PriceSetCopy::checkTaxRates(const Side &source, const Target &target) const
 
 void PriceSetCopy::check(const Side &source, const Target &target) const
 {
-    checkTaxRates(source, target);
+    const bool perRow = lookupPerRow(source);
+    checkTaxRates(source, target, perRow);
     SqlParams p;
-    QString where = copiedRows(p, source, target);
+    QString where = copiedRows(p, source, target, perRow);
     where += QStringLiteral(" AND ") + validityKept(p, source, target.side);
     const QString start = validityStart(p, source, target.side);
     QSqlQuery q = runQuery(
@@ -207,11 +229,12 @@ void PriceSetCopy::copy(const Side &source, const Target &target, bool fresh) co
     const SqlDialect &d = m_db.dialect();
     const Side &to = target.side;
     const bool keepPresent = !m_options.overwrite && !fresh;
+    const bool perRow = lookupPerRow(source);
 
     // The source's rows that are copied: the selected products' sets.
     auto selected = [&](SqlParams &p) {
         QString where = periodOf(QStringLiteral("S"), p, source) + QStringLiteral(" AND ") +
-                        productFilter(QStringLiteral("S"), p.add(target.segment));
+                        productFilter(QStringLiteral("S"), p.add(target.segment), perRow);
         if (keepPresent) {
             where += QStringLiteral(" AND S.CDPRPAITABPR NOT IN (SELECT H.CDCHAVE FROM %1 H)")
                          .arg(kPresentTable);

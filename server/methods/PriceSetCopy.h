@@ -58,11 +58,14 @@ public:
     void copy(const Side &source, const Target &target, bool fresh = false) const;
 
 private:
-    QString productFilter(const QString &alias, const QString &segmentParam) const;
+    // Whether the segment is best looked up once per source row (see the
+    // definition); false on SQLite, whose plans do so anyway.
+    bool lookupPerRow(const Side &source) const;
+    QString productFilter(const QString &alias, const QString &segmentParam, bool perRow) const;
     // The copied rows of the source: the source period's rows of the
     // selected products (without overwrite, of those the target lacks).
-    QString copiedRows(SqlParams &p, const Side &source, const Target &target) const;
-    void checkTaxRates(const Side &source, const Target &target) const;
+    QString copiedRows(SqlParams &p, const Side &source, const Target &target, bool perRow) const;
+    void checkTaxRates(const Side &source, const Target &target, bool perRow) const;
     QString moved(SqlParams &p, const QString &column, const Side &source,
                   const Side &target) const;
     QString validityStart(SqlParams &p, const Side &source, const Side &target) const;

@@ -178,16 +178,24 @@ QString sameKey(const PriceTable &t, const QString &a, const QString &b, const Q
     return terms.join(QStringLiteral(" AND "));
 }
 
+// Who, what and when, read once per firing into the function's variables:
+// written into the statement itself, the planner would evaluate the settings
+// again for every history row, a good part of the cost of writing one.
+const QString kCallerVariables = QStringLiteral(
+    "  hist_usuario VARCHAR(40) := LEFT(COALESCE(NULLIF(current_setting('prx.usuario', true), "
+    "''), 'desconhecido'), 40);\n"
+    "  hist_operacao VARCHAR(40) := LEFT(COALESCE(current_setting('prx.operacao', true), ''), "
+    "40);\n"
+    "  hist_momento TIMESTAMP(0) := LOCALTIMESTAMP(0);\n");
+
 // The history rows of a set of changed rows: `from` names the row r and the
-// values v(c, a, b); the caller's name is read once per statement.
+// values v(c, a, b); the caller's name comes from the variables above.
 QString postgresHistoryInsert(const PriceTable &t, const QString &kind, const QString &from)
 {
     return QStringLiteral("INSERT INTO HISTPRECO (%1)\n"
-                          "  SELECT LOCALTIMESTAMP(0), w.u, w.o, '%2', %3, %4, v.c, v.a, v.b\n"
-                          "  FROM (SELECT LEFT(COALESCE(NULLIF(current_setting('prx.usuario', "
-                          "true), ''), 'desconhecido'), 40) AS u, LEFT(COALESCE("
-                          "current_setting('prx.operacao', true), ''), 40) AS o) w,\n"
-                          "  %5 WHERE v.a IS DISTINCT FROM v.b")
+                          "  SELECT hist_momento, hist_usuario, hist_operacao, '%2', %3, %4, v.c, "
+                          "v.a, v.b\n"
+                          "  FROM %5 WHERE v.a IS DISTINCT FROM v.b")
         .arg(historyColumns(t), kind, rowKind(t, QStringLiteral("r")),
              keyValues(t, QStringLiteral("r")), from);
 }
@@ -196,8 +204,8 @@ QString postgresFunction(const QString &name, const QString &statement,
                          const QString &settings = QString())
 {
     return QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql %3 AS "
-                          "$f$\nBEGIN\n  %2;\n  RETURN NULL;\nEND\n$f$")
-        .arg(name, statement, settings);
+                          "$f$\nDECLARE\n%4BEGIN\n  %2;\n  RETURN NULL;\nEND\n$f$")
+        .arg(name, statement, settings, kCallerVariables);
 }
 
 // Old and new rows of an update are paired by their key. Transition tables
@@ -227,12 +235,13 @@ QStringList postgresTriggers(const PriceTable &t)
                  valueRows(t, QStringLiteral("o"), QStringLiteral("r"), false));
     const QString movedRow =
         QStringLiteral("CREATE OR REPLACE FUNCTION %1_MOVIDA() RETURNS trigger LANGUAGE plpgsql "
-                       "AS $f$\nDECLARE o %2; r %2;\nBEGIN\n  o := OLD; r := NEW;\n  %3;\n"
+                       "AS $f$\nDECLARE o %2; r %2;\n%4BEGIN\n  o := OLD; r := NEW;\n  %3;\n"
                        "  RETURN NULL;\nEND\n$f$")
             .arg(base, t.name,
                  postgresHistoryInsert(
                      t, QStringLiteral("A"),
-                     valueRows(t, QStringLiteral("o"), QStringLiteral("r"), false)));
+                     valueRows(t, QStringLiteral("o"), QStringLiteral("r"), false)),
+                 kCallerVariables);
     QStringList keyMoved;
     {
         QStringList key = kItemKey;

@@ -120,8 +120,11 @@ QStringList SqlDialect::sessionSetup() const
     // Doubles travel as the shortest text that reads back as the same
     // double, whatever the server's default: the price functions read
     // stored values through that text.
+    // No JIT: the history written from transition tables (which have no
+    // statistics) is estimated far above its size, and compiling it cost
+    // more than running it; no statement of ours runs long enough to repay.
     return {QStringLiteral("SET client_min_messages TO WARNING"),
-            QStringLiteral("SET extra_float_digits TO 1")};
+            QStringLiteral("SET extra_float_digits TO 1"), QStringLiteral("SET jit TO off")};
 }
 
 QString SqlDialect::beginTransaction() const

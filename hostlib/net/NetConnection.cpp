@@ -401,6 +401,10 @@ ServerResult NetConnection::call(const QString &method, const QVariantList &args
         result.message = answer.errorMessage;
         if (!result.ok)
             m_lastError = result.message;
+        // The server's word on the connection itself comes just before it
+        // closes it: the next call must not be written into that socket.
+        if (answer.id == 0)
+            drop();
         return result;
     }
     case Outcome::TimedOut:

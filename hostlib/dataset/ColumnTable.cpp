@@ -139,7 +139,16 @@ int ColumnTable::addColumn(const FieldDef &field)
     m_fields.append(field);
     Column c;
     c.nulls.assign(m_rows, true);
-    c.codes8.assign(m_rows, 0);
+    if (!m_plain) {
+        c.codes8.assign(m_rows, 0);
+    } else if (isStringType(field.type)) {
+        c.dictionary = false;
+        c.start.assign(m_rows, 0);
+        c.length.assign(m_rows, 0);
+    } else {
+        c.dictionary = false;
+        c.words.assign(m_rows, 0);
+    }
     m_columns.push_back(std::move(c));
     return columnCount() - 1;
 }
@@ -160,10 +169,31 @@ void ColumnTable::reserve(int rows)
     }
 }
 
+void ColumnTable::setPlainLayout(bool plain)
+{
+    Q_ASSERT_X(m_rows == 0, "ColumnTable::setPlainLayout", "set before any row");
+    m_plain = plain;
+    for (Column &c : m_columns) {
+        c = Column();
+        c.dictionary = !plain;
+    }
+}
+
 void ColumnTable::clear()
 {
-    for (Column &c : m_columns)
-        c = Column();
+    for (Column &c : m_columns) {
+        if (m_plain) {
+            // The next rows take the place of these: the storage stays.
+            c.nulls.clear();
+            c.words.clear();
+            c.arena.clear();
+            c.start.clear();
+            c.length.clear();
+            c.garbage = 0;
+        } else {
+            c = Column();
+        }
+    }
     m_rows = 0;
 }
 

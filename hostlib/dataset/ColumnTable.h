@@ -28,6 +28,13 @@ public:
 
     int addColumn(const FieldDef &field); // null for every existing row; returns its index
 
+    // Every column in the plain layout, from the first row on: for rows that
+    // are written once, read once and dropped (an answer's rows on their way
+    // out), a dictionary only costs a hash and a compare per cell. clear()
+    // then keeps the storage for the next rows. Set before any row.
+    void setPlainLayout(bool plain);
+    bool plainLayout() const { return m_plain; }
+
     void reserve(int rows);
     void clear(); // drops the rows, keeps the fields
 
@@ -118,6 +125,7 @@ private:
     QList<FieldDef> m_fields;
     std::vector<Column> m_columns;
     int m_rows = 0;
+    bool m_plain = false;
 };
 
 using DataPacket = ColumnTable;

@@ -91,8 +91,11 @@ AnswerWriter::AnswerWriter(Answer answer) : m_answer(std::move(answer))
     if (m_answer.ok && m_answer.payload.typeId() == qMetaTypeId<RowSourcePtr>()) {
         m_source = m_answer.payload.value<RowSourcePtr>();
         m_answer.payload = QVariant();
-        if (m_source)
+        if (m_source) {
+            // Rows here are encoded once and dropped: no dictionaries.
             m_chunk = DataPacket(m_source->fields());
+            m_chunk.setPlainLayout(true);
+        }
     }
 }
 

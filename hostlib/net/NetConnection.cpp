@@ -53,7 +53,14 @@ QString NetConnection::userName() const
     return m_userName.isEmpty() ? defaultUserName() : m_userName;
 }
 
-NetConnection::NetConnection(QObject *parent) : QObject(parent), m_socket(new QSslSocket(this)) {}
+NetConnection::NetConnection(QObject *parent) : QObject(parent), m_socket(new QSslSocket(this))
+{
+    // A server that sends pieces faster than this side reads them into their
+    // packet must wait in the network, not in this process: unbounded, the
+    // socket would take in whatever the kernel holds (tens of MB on loopback)
+    // on top of the rows being read.
+    m_socket->setReadBufferSize(1024 * 1024);
+}
 
 void NetConnection::setDefaultAccess(const ClientAccess &access)
 {

@@ -3,12 +3,47 @@
 #include "net/Wire.h"
 
 #include <QBuffer>
+#include <QtEndian>
 
+#include <bit>
+#include <cstring>
 #include <limits>
 
 namespace prx::wire {
 
 namespace {
+
+// Encoded rows go to the device once this much is waiting.
+constexpr qsizetype RowFlushBytes = 64 * 1024;
+
+// Major types of CBOR items.
+constexpr quint8 MajorUnsigned = 0, MajorNegative = 1, MajorText = 3, MajorArray = 4;
+
+// The head of a CBOR item in its shortest form, as QCborStreamWriter writes
+// it; at most nine bytes.
+char *putHead(char *p, quint8 major, quint64 value)
+{
+    const auto type = char(major << 5);
+    if (value < 24) {
+        *p++ = char(type | char(value));
+    } else if (value <= 0xff) {
+        *p++ = char(type | 24);
+        *p++ = char(value);
+    } else if (value <= 0xffff) {
+        *p++ = char(type | 25);
+        qToBigEndian(quint16(value), p);
+        p += 2;
+    } else if (value <= 0xffffffffull) {
+        *p++ = char(type | 26);
+        qToBigEndian(quint32(value), p);
+        p += 4;
+    } else {
+        *p++ = char(type | 27);
+        qToBigEndian(value, p);
+        p += 8;
+    }
+    return p;
+}
 
 QDateTime asDateTime(const QVariant &value)
 {
@@ -279,9 +314,14 @@ int WireWriter::rowsFrom(const DataPacket &packet, int from, const QByteArray &o
         types.push_back(f.type);
     m_writer.startArray();
     int r = from;
-    do
-        row(packet, r++, types);
-    while (r < packet.rowCount() && out.size() < limit);
+    // Rows waiting in m_rows count as written: the list stops where it
+    // always did.
+    do {
+        encodeRow(packet, r++, types);
+        if (m_rowBytes >= RowFlushBytes)
+            flushRows();
+    } while (r < packet.rowCount() && out.size() + m_rowBytes < limit);
+    flushRows();
     m_writer.endArray();
     return r;
 }
@@ -293,9 +333,91 @@ int WireWriter::rowsWhile(const DataPacket &packet, int from, const QByteArray &
     for (const FieldDef &f : packet.fields())
         types.push_back(f.type);
     int r = from;
-    while (r < packet.rowCount() && out.size() < limit)
-        row(packet, r++, types);
+    while (r < packet.rowCount() && out.size() + m_rowBytes < limit) {
+        encodeRow(packet, r++, types);
+        if (m_rowBytes >= RowFlushBytes)
+            flushRows();
+    }
+    flushRows();
     return r;
+}
+
+char *WireWriter::rowRoom(qsizetype bytes)
+{
+    if (m_rowBytes + bytes > m_rows.size())
+        m_rows.resize(std::max(m_rows.size() * 2, m_rowBytes + bytes));
+    return m_rows.data() + m_rowBytes;
+}
+
+void WireWriter::flushRows()
+{
+    if (m_rowBytes == 0)
+        return;
+    m_writer.device()->write(m_rows.constData(), m_rowBytes);
+    m_rowBytes = 0;
+}
+
+void WireWriter::encodeRow(const DataPacket &packet, int r, const std::vector<FieldType> &types)
+{
+    const int columns = int(types.size());
+    if (m_dates.size() < size_t(columns))
+        m_dates.resize(size_t(columns), {std::numeric_limits<qint64>::min(), QByteArray()});
+    // Each write below asks for room first; `p` is the end of the rows.
+    char *p = putHead(rowRoom(9), MajorArray, quint64(columns));
+    m_rowBytes = p - m_rows.constData();
+    for (int c = 0; c < columns; ++c) {
+        if (packet.isNull(r, c)) {
+            *rowRoom(1) = char(0xf6);
+            ++m_rowBytes;
+            continue;
+        }
+        switch (types[c]) {
+        case FieldType::String: {
+            const QStringView text = packet.stringView(r, c);
+            const qsizetype need = text.size() * 3;
+            if (m_buffer.size() < need)
+                m_buffer.resize(need);
+            const char *end = m_utf8.appendToBuffer(m_buffer.data(), text);
+            const qsizetype bytes = end - m_buffer.constData();
+            p = putHead(rowRoom(9 + bytes), MajorText, quint64(bytes));
+            if (bytes > 0)
+                std::memcpy(p, m_buffer.constData(), size_t(bytes));
+            p += bytes;
+            break;
+        }
+        case FieldType::Float:
+            p = rowRoom(9);
+            *p++ = char(0xfb); // double precision, always: as append(double)
+            qToBigEndian(std::bit_cast<quint64>(packet.real(r, c)), p);
+            p += 8;
+            break;
+        case FieldType::DateTime: {
+            const qint64 ms = packet.dateTimeMs(r, c);
+            auto &[lastMs, text] = m_dates[size_t(c)];
+            if (text.isEmpty() || lastMs != ms) {
+                lastMs = ms;
+                text = formatDateTime(ms);
+            }
+            p = rowRoom(10 + text.size());
+            *p++ = char(0xc0); // tag 0: a date-time as text
+            p = putHead(p, MajorText, quint64(text.size()));
+            std::memcpy(p, text.constData(), size_t(text.size()));
+            p += text.size();
+            break;
+        }
+        case FieldType::Integer: {
+            const qint64 v = packet.integer(r, c);
+            p = v < 0 ? putHead(rowRoom(9), MajorNegative, ~quint64(v))
+                      : putHead(rowRoom(9), MajorUnsigned, quint64(v));
+            break;
+        }
+        case FieldType::Boolean:
+            p = rowRoom(1);
+            *p++ = packet.boolean(r, c) ? char(0xf5) : char(0xf4);
+            break;
+        }
+        m_rowBytes = p - m_rows.constData();
+    }
 }
 
 void WireWriter::row(const DataPacket &packet, int r, const std::vector<FieldType> &types)

@@ -87,11 +87,23 @@ private:
     void cells(const QList<FieldDef> &fields, const QVariantList &values);
     void row(const DataPacket &packet, int r, const std::vector<FieldType> &types);
     void budgetedRows(const DataPacket &packet, const std::vector<FieldType> &types);
+    // The same bytes as row(), put together here and handed to the device in
+    // large writes: through the stream writer every cell is a device write
+    // of its own. Only inside a list of open-ended length, where the stream
+    // writer counts no items.
+    void encodeRow(const DataPacket &packet, int r, const std::vector<FieldType> &types);
+    char *rowRoom(qsizetype bytes);
+    void flushRows();
 
     QCborStreamWriter &m_writer;
     RowBudget *m_budget; // not owned; null: every row, as always
     QStringEncoder m_utf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
     QByteArray m_buffer;
+    QByteArray m_rows; // rows encoded and not yet written: the first m_rowBytes
+    qsizetype m_rowBytes = 0;
+    // Per column, the date-time written last and its text: the dates of a
+    // period repeat from row to row.
+    std::vector<std::pair<qint64, QByteArray>> m_dates;
 };
 
 // The answer frame as encodeAnswer() writes it, its rows under the budget

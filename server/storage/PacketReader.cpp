@@ -10,6 +10,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringDecoder>
 
 #include <sqlite3.h>
 
@@ -87,6 +88,34 @@ public:
     }
 };
 
+// The UTF-8 of a cell as UTF-16, in a buffer reused from cell to cell.
+class Utf8Cell
+{
+public:
+    QStringView decode(QByteArrayView utf8)
+    {
+        // UTF-8 never takes fewer bytes than UTF-16 takes units.
+        if (qsizetype(m_chars.size()) < utf8.size())
+            m_chars.resize(size_t(utf8.size()));
+        char16_t *out = m_chars.data();
+        // Codes, flags and most names are ASCII: widened without the decoder.
+        qsizetype i = 0;
+        for (; i < utf8.size() && uchar(utf8[i]) < 0x80; ++i)
+            out[i] = char16_t(uchar(utf8[i]));
+        if (i == utf8.size())
+            return QStringView(out, i);
+        const QChar *end =
+            m_decoder.appendToBuffer(reinterpret_cast<QChar *>(out + i), utf8.sliced(i));
+        return QStringView(out, reinterpret_cast<const char16_t *>(end) - out);
+    }
+
+private:
+    std::vector<char16_t> m_chars;
+    // A byte order mark at the start of a value is part of the value.
+    QStringDecoder m_decoder{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                       QStringDecoder::Flag::ConvertInitialBom};
+};
+
 // Rows of a native SQLite statement; the statement is finalized on leaving.
 class SqliteCursor
 {
@@ -144,19 +173,26 @@ public:
             fail(m_doing);
         return false;
     }
+    // The cell's value is taken once: every sqlite3_column_* call locks the
+    // connection again, the value's own accessors do not. Only this thread
+    // uses the statement while it is read, so the value is not shared.
     bool load(int column)
     {
-        m_column = column;
-        return sqlite3_column_type(m_stmt, column) != SQLITE_NULL;
+        m_value = sqlite3_column_value(m_stmt, column);
+        return sqlite3_value_type(m_value) != SQLITE_NULL;
     }
+    // The file keeps UTF-8: asking SQLite for UTF-16 would convert every cell
+    // into a buffer it allocates.
     QStringView text()
     {
-        const void *chars = sqlite3_column_text16(m_stmt, m_column);
-        const int bytes = sqlite3_column_bytes16(m_stmt, m_column);
-        return QStringView(static_cast<const char16_t *>(chars), bytes / 2);
+        const auto *chars = reinterpret_cast<const char *>(sqlite3_value_text(m_value));
+        const int bytes = sqlite3_value_bytes(m_value);
+        if (!chars)
+            return {};
+        return m_text.decode(QByteArrayView(chars, bytes));
     }
-    double real() const { return sqlite3_column_double(m_stmt, m_column); }
-    qint64 integer() const { return sqlite3_column_int64(m_stmt, m_column); }
+    double real() const { return sqlite3_value_double(m_value); }
+    qint64 integer() const { return sqlite3_value_int64(m_value); }
 
 private:
     [[noreturn]] void fail(const QString &doing)
@@ -169,7 +205,8 @@ private:
     sqlite3 *m_db;
     sqlite3_stmt *m_stmt = nullptr;
     QString m_doing;
-    int m_column = 0;
+    sqlite3_value *m_value = nullptr; // the cell loaded last; owned by the statement
+    Utf8Cell m_text;
     bool m_done = false;
 };
 
@@ -284,15 +321,20 @@ int PacketReader::fillInto(Cursor &cursor, DataPacket &packet, int rows) const
         int field;
         int column; // in the select list
         FieldType type;
+        // The date-time text read last and what it meant: the dates of a
+        // period repeat from row to row.
+        QString lastText;
+        qint64 lastMs = 0;
+        bool lastValid = false;
     };
-    QList<Source> sources;
+    std::vector<Source> sources;
     QList<int> constantFields;
     int column = 0;
     for (int f = 0; f < m_fields.size(); ++f) {
         if (m_constants[f].isValid())
             constantFields << f; // the first row converts, the others copy it
         else
-            sources.append({f, column++, m_fields[f].type});
+            sources.push_back({f, column++, m_fields[f].type, {}, 0, false});
     }
 
     QList<QString> texts(m_fields.size());
@@ -303,7 +345,7 @@ int PacketReader::fillInto(Cursor &cursor, DataPacket &packet, int rows) const
     while (read != rows && cursor.next()) {
         ++read;
         const int row = p.appendRow();
-        for (const Source &s : sources) {
+        for (Source &s : sources) {
             if (!cursor.load(s.column))
                 continue;
             switch (s.type) {
@@ -320,9 +362,13 @@ int PacketReader::fillInto(Cursor &cursor, DataPacket &packet, int rows) const
                 p.setBoolean(row, s.field, cursor.integer() != 0);
                 break;
             case FieldType::DateTime: {
-                qint64 ms = 0;
-                if (SqlDialect::parseDateTimeText(cursor.text(), &ms))
-                    p.setDateTimeMs(row, s.field, ms);
+                const QStringView text = cursor.text();
+                if (text != s.lastText || s.lastText.isNull()) {
+                    s.lastText = text.toString();
+                    s.lastValid = SqlDialect::parseDateTimeText(text, &s.lastMs);
+                }
+                if (s.lastValid)
+                    p.setDateTimeMs(row, s.field, s.lastMs);
                 break;
             }
             }

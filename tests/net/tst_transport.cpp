@@ -307,15 +307,22 @@ void TestTransport::answerInPieces_data()
     QTest::addColumn<QString>("method");
     QTest::addColumn<QVariant>("arg");
     QTest::addColumn<bool>("tls"); // the socket drains differently under TLS
+    QTest::addColumn<int>("pieceBytes");
     auto packet = [](int rows) { return QVariant::fromValue(TestServer::rows(rows)); };
-    QTest::newRow("one packet, many pieces") << "Rows" << QVariant(qint64(60000)) << false;
+    QTest::newRow("one packet, many pieces") << "Rows" << QVariant(qint64(60000)) << false << 4096;
     QTest::newRow("several packets nested, one empty")
         << "Echo"
         << QVariant(QVariantList{
                packet(700), QVariantList{packet(0), QStringLiteral("x"), QVariantList{packet(900)}},
                packet(1)})
-        << false;
-    QTest::newRow("through TLS") << "Rows" << QVariant(qint64(20000)) << true;
+        << false << 4096;
+    QTest::newRow("through TLS") << "Rows" << QVariant(qint64(20000)) << true << 4096;
+    // The client reads a bounded amount ahead of its packet: a piece larger
+    // than that must still arrive whole, in clear and under TLS.
+    QTest::newRow("pieces past the read-ahead")
+        << "Rows" << QVariant(qint64(200000)) << false << 2 * 1024 * 1024;
+    QTest::newRow("pieces past the read-ahead, TLS")
+        << "Rows" << QVariant(qint64(200000)) << true << 2 * 1024 * 1024;
 }
 
 void TestTransport::answerInPieces()
@@ -323,6 +330,7 @@ void TestTransport::answerInPieces()
     QFETCH(QString, method);
     QFETCH(QVariant, arg);
     QFETCH(bool, tls);
+    QFETCH(int, pieceBytes);
     if (tls && !QSslSocket::supportsSsl())
         QSKIP("no TLS backend");
     TransportAccess access;
@@ -333,7 +341,7 @@ void TestTransport::answerInPieces()
     TestServer tlsServer(TransportLimits(), access);
     if (tls)
         QVERIFY(tlsServer.start());
-    wire::setPieceBytes(4096);
+    wire::setPieceBytes(pieceBytes);
     NetConnection net;
     net.setHost(QStringLiteral("127.0.0.1"));
     net.setPort(tls ? tlsServer.port() : m_server.port());

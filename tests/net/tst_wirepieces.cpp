@@ -3,11 +3,16 @@
 
 #include "net/AnswerPieces.h"
 #include "net/RowSource.h"
+#include "net/WireWriter.h"
 
+#include <QBuffer>
 #include <QCborMap>
+#include <QCborStreamWriter>
 #include <QCborValue>
 #include <QtEndian>
 #include <QtTest>
+
+#include <limits>
 
 using namespace prx;
 using namespace prx::wire;
@@ -100,7 +105,136 @@ private slots:
     // packet, however many of its rows were already sent.
     void readFailingMidway_data();
     void readFailingMidway();
+
+    // The rows of a piece are encoded without the stream writer; the reader
+    // and any other client expect the bytes the stream writer would write,
+    // for every kind of cell and every width of a length or a number.
+    void rowsAreWrittenAsTheStreamWriterWould_data();
+    void rowsAreWrittenAsTheStreamWriterWould();
 };
+
+void TestWirePieces::rowsAreWrittenAsTheStreamWriterWould_data()
+{
+    QTest::addColumn<int>("type");            // FieldType
+    QTest::addColumn<QVariantList>("values"); // one row each; a null QVariant is a null cell
+    QTest::addColumn<int>("columns");         // the value repeated in each column of its row
+    auto texts = [](std::initializer_list<int> lengths) {
+        QVariantList out;
+        for (int n : lengths)
+            out << QString(n, QLatin1Char('a'));
+        return out;
+    };
+    const auto text = int(FieldType::String), real = int(FieldType::Float),
+               integer = int(FieldType::Integer), boolean = int(FieldType::Boolean),
+               date = int(FieldType::DateTime);
+    QTest::newRow("text around each length width")
+        << text << texts({0, 1, 23, 24, 255, 256, 65535, 65536}) << 1;
+    QTest::newRow("text not ASCII") << text
+                                    << QVariantList{QStringLiteral("Preço à vista"),
+                                                    QStringLiteral("Pão 🍞 Ñandú"),
+                                                    QStringLiteral("\uFEFFmarca"),
+                                                    QVariant(),
+                                                    QString(),
+                                                    QStringLiteral("ç")}
+                                    << 1;
+    QTest::newRow("doubles") << real
+                             << QVariantList{0.0,
+                                             -0.0,
+                                             std::numeric_limits<double>::quiet_NaN(),
+                                             std::numeric_limits<double>::infinity(),
+                                             -std::numeric_limits<double>::infinity(),
+                                             0.1,
+                                             -12.5,
+                                             1e300,
+                                             std::numeric_limits<double>::denorm_min(),
+                                             QVariant()}
+                             << 1;
+    QVariantList integers;
+    for (qint64 v : {0ll, 1ll, 23ll, 24ll, 255ll, 256ll, 65535ll, 65536ll, 4294967295ll,
+                     4294967296ll, std::numeric_limits<qint64>::max()}) {
+        integers << v << -v - 1;
+    }
+    integers << std::numeric_limits<qint64>::min() << QVariant();
+    QTest::newRow("integers of every width, both signs") << integer << integers << 1;
+    QTest::newRow("booleans") << boolean << QVariantList{true, false, QVariant(), true} << 1;
+    const QDateTime day = wallClock(QDate(2026, 12, 7));
+    QTest::newRow("date-times, repeated and not")
+        << date
+        << QVariantList{day,
+                        day,
+                        day.addMSecs(1),
+                        QVariant(),
+                        day,
+                        wallClock(QDate(1969, 12, 31), QTime(23, 59, 59, 999)),
+                        wallClock(QDate(12026, 1, 1)),
+                        day.addSecs(3600)}
+        << 1;
+    QTest::newRow("rows of 23 columns")
+        << integer << QVariantList{qint64(7), QVariant(), qint64(-300)} << 23;
+    QTest::newRow("rows of 24 columns")
+        << text << QVariantList{QStringLiteral("x"), QVariant()} << 24;
+    QTest::newRow("rows of 300 columns") << boolean << QVariantList{false, QVariant()} << 300;
+}
+
+void TestWirePieces::rowsAreWrittenAsTheStreamWriterWould()
+{
+    QFETCH(int, type);
+    QFETCH(QVariantList, values);
+    QFETCH(int, columns);
+    QList<FieldDef> fields;
+    for (int c = 0; c < columns; ++c)
+        fields << FieldDef{QStringLiteral("C%1").arg(c), FieldType(type), 0};
+    DataPacket packet(fields);
+    for (const QVariant &v : values) {
+        const int r = packet.appendRow();
+        for (int c = 0; c < columns; ++c)
+            packet.setValue(r, c, v);
+    }
+
+    QByteArray expected;
+    {
+        QCborStreamWriter writer(&expected);
+        writer.startArray();
+        for (const QVariant &v : values) {
+            writer.startArray(quint64(columns));
+            for (int c = 0; c < columns; ++c) {
+                if (v.isNull())
+                    writer.appendNull();
+                else if (type == int(FieldType::String))
+                    writer.append(v.toString());
+                else if (type == int(FieldType::Float))
+                    writer.append(v.toDouble());
+                else if (type == int(FieldType::Integer))
+                    writer.append(v.toLongLong());
+                else if (type == int(FieldType::Boolean))
+                    writer.append(v.toBool());
+                else {
+                    writer.append(QCborKnownTags::DateTimeString);
+                    writer.append(QString::fromLatin1(
+                        formatDateTime(wallClock(v.toDateTime()).toMSecsSinceEpoch())));
+                }
+            }
+            writer.endArray();
+        }
+        writer.endArray();
+    }
+
+    // Once with every row in one list, once a row at a time as a piece
+    // stops at its size and the next one goes on.
+    for (const qint64 limit : {std::numeric_limits<qint64>::max(), qint64(0)}) {
+        QByteArray out;
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly);
+        QCborStreamWriter writer(&buffer);
+        WireWriter wire(writer);
+        writer.startArray();
+        int next = 0;
+        while (next < packet.rowCount())
+            next = wire.rowsWhile(packet, next, out, limit == 0 ? out.size() + 1 : limit);
+        writer.endArray();
+        QCOMPARE(out.toHex(' '), expected.toHex(' '));
+    }
+}
 
 void TestWirePieces::rowsReadWhileSent_data()
 {

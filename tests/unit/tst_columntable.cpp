@@ -368,6 +368,58 @@ private slots:
         QVERIFY(ColumnTable(copy) == copy);
     }
 
+    // Rows written once and sent (an answer's rows on their way out) skip the
+    // dictionaries. Such a table must give back what a client's table gives
+    // back, also once cleared and filled again for the next rows (storage
+    // kept, nothing of the old rows left), with rewrites, copies from another
+    // row and an added column; and it must stay plain after clear().
+    void plainLayoutKeepsEveryValue_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("refill"); // rows after clear()
+        QTest::newRow("fewer rows after clear") << 3000 << 700;
+        QTest::newRow("more rows after clear") << 500 << 2500;
+        QTest::newRow("empty, then rows") << 0 << 40;
+    }
+    void plainLayoutKeepsEveryValue()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, refill);
+        auto fill = [](ColumnTable &t, int count, int offset) {
+            for (int i = 0; i < count; ++i)
+                t.setRowValues(t.appendRow(), rowFor(i + offset));
+        };
+        ColumnTable plain = mixedTable();
+        plain.setPlainLayout(true);
+        ColumnTable reference = mixedTable();
+        fill(plain, rows, 0);
+        fill(reference, rows, 0);
+        QVERIFY(plain == reference);
+        plain.clear();
+        reference.clear();
+        fill(plain, refill, 7);
+        fill(reference, refill, 7);
+        for (ColumnTable *t : {&plain, &reference}) {
+            for (int r = 0; r < refill; r += 3) {
+                t->setString(r, 0, t->stringView((r + 1) % refill, 0)); // from its own storage
+                t->setReal(r, 1, -0.0);
+            }
+            const int c = t->addColumn({"NOVO", FieldType::String, 5});
+            t->setString(refill - 1, c, u"última");
+        }
+        QCOMPARE(plain.rowCount(), refill);
+        QVERIFY(plain == reference);
+        QCOMPARE(plain.string(refill - 1, 5), QStringLiteral("última"));
+
+        ColumnTable flags({{"F", FieldType::String, 1}});
+        flags.setPlainLayout(true);
+        flags.setString(flags.appendRow(), 0, u"S");
+        flags.clear();
+        for (int i = 0; i < 20000; ++i)
+            flags.setString(flags.appendRow(), 0, i % 2 ? u"S" : u"N");
+        QVERIFY2(flags.bytesUsed() >= 8 * 20000, qPrintable(QString::number(flags.bytesUsed())));
+    }
+
     // Date-times are wall-clock values: what goes in comes out unshifted.
     void dateTimesAreNotShifted()
     {

@@ -41,12 +41,13 @@ size_t hashWord(quint64 bits)
 // rows costs 4 bytes a cell there against 8 bytes of offsets plus its text.
 constexpr quint32 MinValuesForPlain = 1024;
 constexpr quint64 MinAverageLengthForPlain = 16;
-// A number costs 8 bytes a cell in the plain layout and 2 in a dictionary of
-// up to 65,536 values, whose own cost (value and hash slots) is bounded; only
-// past that, when codes would take 4 bytes, do mostly distinct values go plain.
-// The first rows of a long list are often all distinct even when the whole
-// column repeats a few thousand prices.
-constexpr quint32 MinNumbersForPlain = 0x10000;
+// A number costs 8 bytes a cell in the plain layout and 1 or 2 in a
+// dictionary. Mostly distinct values go plain once there are this many: the
+// first rows of a long list may all differ even when the whole column repeats
+// a few thousand prices, but past a few thousand rows that stay mostly
+// distinct, hashing every cell of a column of amounts or costs costs more
+// time than its codes would save memory.
+constexpr quint32 MinNumbersForPlain = 8192;
 
 // Runs f on the code vector in use, whatever its width.
 template <typename C, typename F> decltype(auto) withCodes(C &c, F &&f)

@@ -279,7 +279,7 @@ private slots:
         QTest::addColumn<int>("distinct");
         QTest::addColumn<double>("maxBytesPerCell"); // 0: not bounded
         QTest::newRow("period dates and flags") << 200000 << 3 << 1.25;
-        QTest::newRow("prices of a long list") << 200000 << 10000 << 3.5;
+        QTest::newRow("prices of a long list") << 200000 << 4000 << 3.5;
         QTest::newRow("past 65535 values") << 140000 << 70000 << 0.0;
         QTest::newRow("mostly distinct") << 20000 << 20000 << 0.0;
     }

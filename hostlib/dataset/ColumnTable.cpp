@@ -119,6 +119,42 @@ template <typename C> void rehash(C &c, size_t slotCount)
         c.hashSlots[i] = v + 1;
     }
 }
+// Which dictionary values some row still uses: remap[v] is v's index among
+// those (from 1), 0 for a value no row uses. Returns how many are used.
+template <typename C> quint32 markLiveValues(const C &c, int rows, std::vector<quint32> &remap)
+{
+    remap.assign(valueCount(c), 0);
+    for (int r = 0; r < rows; ++r) {
+        if (!c.nulls[r])
+            remap[codeAt(c, r)] = 1;
+    }
+    quint32 live = 0;
+    for (quint32 &m : remap) {
+        if (m != 0)
+            m = ++live;
+    }
+    return live;
+}
+
+// Points every row's code at its value's new index once the unused values
+// are gone, and hashes the values kept.
+template <typename C>
+void recodeLiveValues(C &c, int rows, const std::vector<quint32> &remap, quint32 live)
+{
+    for (int r = 0; r < rows; ++r) {
+        if (c.nulls[r])
+            continue;
+        withCodes(c, [r, &remap](auto &codes) {
+            codes[r] = std::decay_t<decltype(codes[0])>(remap[codes[r]] - 1);
+        });
+    }
+    c.lastValue = 0;
+    size_t slotCount = 16;
+    while (slotCount < size_t(live) * 2 + 2)
+        slotCount *= 2;
+    rehash(c, slotCount);
+}
+
 } // namespace
 
 ColumnTable::ColumnTable(QList<FieldDef> fields) : m_fields(std::move(fields))
@@ -394,16 +430,8 @@ void ColumnTable::setDictionaryString(Column &c, int row, QStringView text)
 void ColumnTable::reviewDictionary(Column &c)
 {
     const quint32 count = valueCount(c);
-    std::vector<quint32> remap(count, 0); // new index + 1, or 0 when unused
-    for (int r = 0; r < m_rows; ++r) {
-        if (!c.nulls[r])
-            remap[codeAt(c, r)] = 1;
-    }
-    quint32 live = 0;
-    for (quint32 &m : remap) {
-        if (m != 0)
-            m = ++live;
-    }
+    std::vector<quint32> remap;
+    const quint32 live = markLiveValues(c, m_rows, remap);
     quint64 liveChars = 0;
     for (quint32 v = 0; v < count; ++v) {
         if (remap[v] != 0)
@@ -425,20 +453,9 @@ void ColumnTable::reviewDictionary(Column &c)
             arena.insert(arena.end(), text.utf16(), text.utf16() + text.size());
             starts.push_back(quint32(arena.size()));
         }
-        for (int r = 0; r < m_rows; ++r) {
-            if (c.nulls[r])
-                continue;
-            withCodes(c, [r, &remap](auto &codes) {
-                codes[r] = std::decay_t<decltype(codes[0])>(remap[codes[r]] - 1);
-            });
-        }
         c.arena.swap(arena);
         c.valueStart.swap(starts);
-        c.lastValue = 0;
-        size_t slotCount = 16;
-        while (slotCount < size_t(live) * 2 + 2)
-            slotCount *= 2;
-        rehash(c, slotCount);
+        recodeLiveValues(c, m_rows, remap, live);
     }
     c.nextReview = std::max(MinValuesForPlain, live * 2);
 }
@@ -532,16 +549,8 @@ void ColumnTable::setDictionaryWord(Column &c, int row, quint64 bits)
 void ColumnTable::reviewNumbers(Column &c)
 {
     const quint32 count = quint32(c.numbers.size());
-    std::vector<quint32> remap(count, 0); // new index + 1, or 0 when unused
-    for (int r = 0; r < m_rows; ++r) {
-        if (!c.nulls[r])
-            remap[codeAt(c, r)] = 1;
-    }
-    quint32 live = 0;
-    for (quint32 &m : remap) {
-        if (m != 0)
-            m = ++live;
-    }
+    std::vector<quint32> remap;
+    const quint32 live = markLiveValues(c, m_rows, remap);
     if (live >= MinNumbersForPlain && qint64(live) * 2 > m_rows) {
         std::vector<quint64> words(m_rows, 0);
         for (int r = 0; r < m_rows; ++r) {
@@ -564,19 +573,8 @@ void ColumnTable::reviewNumbers(Column &c)
             if (remap[v] != 0)
                 numbers.push_back(c.numbers[v]);
         }
-        for (int r = 0; r < m_rows; ++r) {
-            if (c.nulls[r])
-                continue;
-            withCodes(c, [r, &remap](auto &codes) {
-                codes[r] = std::decay_t<decltype(codes[0])>(remap[codes[r]] - 1);
-            });
-        }
         c.numbers.swap(numbers);
-        c.lastValue = 0;
-        size_t slotCount = 16;
-        while (slotCount < size_t(live) * 2 + 2)
-            slotCount *= 2;
-        rehash(c, slotCount);
+        recodeLiveValues(c, m_rows, remap, live);
     }
     c.nextReview = std::max(MinValuesForPlain, live * 2);
 }

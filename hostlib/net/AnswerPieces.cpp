@@ -128,13 +128,7 @@ QByteArray AnswerWriter::next()
         return nextFromSource();
     auto &[packet, from] = m_cuts[m_cut];
     const qint64 limit = 4 + pieceBytes();
-    QByteArray out(4, '\0');
-    out.reserve(limit + limit / 4);
-    {
-        QBuffer buffer(&out);
-        buffer.open(QIODevice::WriteOnly | QIODevice::Append);
-        QCborStreamWriter writer(&buffer);
-        WireWriter wire(writer);
+    return frameOf(limit, [&](QCborStreamWriter &writer, WireWriter &wire, const QByteArray &out) {
         writer.startMap(4);
         wire.key(QLatin1StringView("id"));
         writer.append(m_answer.id);
@@ -148,12 +142,7 @@ QByteArray AnswerWriter::next()
         writer.endMap();
         if (last)
             ++m_cut;
-    }
-    const qsizetype body = out.size() - 4;
-    if (body > qsizetype(MaxFrameBytes))
-        return {};
-    qToBigEndian(quint32(body), out.data());
-    return out;
+    });
 }
 
 int AnswerWriter::readMore(bool dropSent)

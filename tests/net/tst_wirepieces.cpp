@@ -74,6 +74,26 @@ Answer readWhileSent(int rows, int failAt = 0)
             {}};
 }
 
+// Each frame stays within a piece (past it by less than a row: 64 bytes is
+// far more than any row here; the head also carries the fields of every
+// packet), the reader takes them in turn, and the whole is `expected`.
+void readsBackAs(const QList<QByteArray> &frames, const QVariant &expected)
+{
+    const qint64 rowBytes = 64, fieldsBytes = 512;
+    AnswerReader reader;
+    QString error;
+    for (int i = 0; i < frames.size(); ++i) {
+        QVERIFY2(frames[i].size() <= 4 + pieceBytes() + rowBytes + (i == 0 ? fieldsBytes : 0),
+                 qPrintable(QString::number(i)));
+        const AnswerReader::Step step = reader.take(bodyOf(frames[i]), &error);
+        QVERIFY2(step != AnswerReader::Step::Invalid, qPrintable(error));
+        QCOMPARE(step == AnswerReader::Step::Complete, i == frames.size() - 1);
+    }
+    QVERIFY(reader.answer().ok);
+    QString why;
+    QVERIFY2(sameValue(reader.answer().payload, expected, &why), qPrintable(why));
+}
+
 } // namespace
 
 class TestWirePieces : public QObject
@@ -250,19 +270,7 @@ void TestWirePieces::rowsReadWhileSent()
     const Answer inMemory{42, true, packetOf(rows), 0, {}};
     if (frames.size() == 1)
         QCOMPARE(frames[0], framesOf(inMemory)[0]);
-    const qint64 rowBytes = 64, fieldsBytes = 512;
-    AnswerReader reader;
-    QString error;
-    for (int i = 0; i < frames.size(); ++i) {
-        QVERIFY2(frames[i].size() <= 4 + pieceBytes() + rowBytes + (i == 0 ? fieldsBytes : 0),
-                 qPrintable(QString::number(i)));
-        const AnswerReader::Step step = reader.take(bodyOf(frames[i]), &error);
-        QVERIFY2(step != AnswerReader::Step::Invalid, qPrintable(error));
-        QCOMPARE(step == AnswerReader::Step::Complete, i == frames.size() - 1);
-    }
-    QVERIFY(reader.answer().ok);
-    QString why;
-    QVERIFY2(sameValue(reader.answer().payload, inMemory.payload, &why), qPrintable(why));
+    readsBackAs(frames, inMemory.payload);
 }
 
 void TestWirePieces::readFailingMidway_data()
@@ -311,21 +319,7 @@ void TestWirePieces::roundTripInPieces()
 {
     QFETCH(QVariant, payload);
     const QList<QByteArray> frames = framesOf({42, true, payload, 0, {}});
-    // Past the piece size by less than a row (64 bytes is far more than any
-    // row here); the head also carries the fields of every packet.
-    const qint64 rowBytes = 64, fieldsBytes = 512;
-    AnswerReader reader;
-    QString error;
-    for (int i = 0; i < frames.size(); ++i) {
-        QVERIFY2(frames[i].size() <= 4 + pieceBytes() + rowBytes + (i == 0 ? fieldsBytes : 0),
-                 qPrintable(QString::number(i)));
-        const AnswerReader::Step step = reader.take(bodyOf(frames[i]), &error);
-        QVERIFY2(step != AnswerReader::Step::Invalid, qPrintable(error));
-        QCOMPARE(step == AnswerReader::Step::Complete, i == frames.size() - 1);
-    }
-    QVERIFY(reader.answer().ok);
-    QString why;
-    QVERIFY2(sameValue(reader.answer().payload, payload, &why), qPrintable(why));
+    readsBackAs(frames, payload);
 }
 
 void TestWirePieces::smallAnswerIsTodaysFrame()

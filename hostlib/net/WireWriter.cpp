@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QtEndian>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -308,20 +309,9 @@ void WireWriter::budgetedRows(const DataPacket &packet, const std::vector<FieldT
 
 int WireWriter::rowsFrom(const DataPacket &packet, int from, const QByteArray &out, qint64 limit)
 {
-    std::vector<FieldType> types;
-    types.reserve(packet.columnCount());
-    for (const FieldDef &f : packet.fields())
-        types.push_back(f.type);
     m_writer.startArray();
-    int r = from;
-    // Rows waiting in m_rows count as written: the list stops where it
-    // always did.
-    do {
-        encodeRow(packet, r++, types);
-        if (m_rowBytes >= RowFlushBytes)
-            flushRows();
-    } while (r < packet.rowCount() && out.size() + m_rowBytes < limit);
-    flushRows();
+    // At least one row, however full the frame already is.
+    const int r = rowsWhile(packet, from, out, std::max(limit, qint64(out.size()) + 1));
     m_writer.endArray();
     return r;
 }
@@ -333,6 +323,8 @@ int WireWriter::rowsWhile(const DataPacket &packet, int from, const QByteArray &
     for (const FieldDef &f : packet.fields())
         types.push_back(f.type);
     int r = from;
+    // Rows waiting in m_rows count as written: the rows stop where they
+    // always did.
     while (r < packet.rowCount() && out.size() + m_rowBytes < limit) {
         encodeRow(packet, r++, types);
         if (m_rowBytes >= RowFlushBytes)

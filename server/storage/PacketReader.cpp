@@ -270,6 +270,17 @@ private:
     bool m_done = false;
 };
 
+// The statement, its values bound by name, run through the generic query.
+static QSqlQuery runBound(const Storage &storage, const QString &sql,
+                          const QList<std::pair<QString, QVariant>> &binds, const QString &doing)
+{
+    QSqlQuery query = storage.prepare(sql);
+    for (const auto &[name, value] : binds)
+        query.bindValue(name, value);
+    storage.exec(query, doing);
+    return query;
+}
+
 DataPacketPtr PacketReader::read(QSqlQuery &query) const
 {
     QueryCursor cursor(query);
@@ -284,10 +295,7 @@ DataPacketPtr PacketReader::read(const Storage &storage, const QString &sql,
         SqliteCursor cursor(db, sql, binds, doing);
         return fill(cursor);
     }
-    QSqlQuery query = storage.prepare(sql);
-    for (const auto &[name, value] : binds)
-        query.bindValue(name, value);
-    storage.exec(query, doing);
+    QSqlQuery query = runBound(storage, sql, binds, doing);
     return read(query);
 }
 
@@ -297,11 +305,8 @@ PacketReader::stream(const Storage &storage, const QString &sql,
 {
     if (sqlite3 *db = nativeSqlite(storage))
         return std::make_shared<CursorRows<SqliteCursor>>(*this, db, sql, binds, doing);
-    QSqlQuery query = storage.prepare(sql);
-    for (const auto &[name, value] : binds)
-        query.bindValue(name, value);
-    storage.exec(query, doing);
-    return std::make_shared<CursorRows<OwnedQueryCursor>>(*this, std::move(query), doing);
+    return std::make_shared<CursorRows<OwnedQueryCursor>>(
+        *this, runBound(storage, sql, binds, doing), doing);
 }
 
 template <class Cursor> DataPacketPtr PacketReader::fill(Cursor &cursor) const
